@@ -1,0 +1,43 @@
+# Front door: make run | make test | make bench | make fuzz | make format | make install
+SANITIZE ?= ON
+JOBS ?= $(shell nproc)
+BUILD := build
+TEST_BUILD := build-test
+FUZZ_BUILD := build-fuzz
+PREFIX ?= /usr/local
+
+.PHONY: deps build run test bench fuzz format install clean
+
+deps:
+	@scripts/install-deps
+
+$(BUILD)/build.ninja: | deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKS_BUILD_TESTS=OFF -DKS_BUILD_BENCH=ON
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@scripts/run-main $(BUILD)/bin
+
+test: deps
+	cmake -S . -B $(TEST_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKS_SANITIZE=$(SANITIZE) -DKS_BUILD_TESTS=ON
+	cmake --build $(TEST_BUILD) -j $(JOBS)
+	cd $(TEST_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	@scripts/run-bench $(BUILD)
+
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKS_BUILD_TESTS=OFF -DKS_BUILD_FUZZ=ON
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	@scripts/run-fuzz $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+clean:
+	rm -rf $(BUILD) $(TEST_BUILD) $(FUZZ_BUILD)
