@@ -54,6 +54,8 @@ int FindPattern(const char *buffer, int startIndex, int numBytes, const char *pa
 // Date "MM-DD-YYYY" and time "HH:MM:SS" (24-hour) of the run-time's clock; the texts live until
 // the next call.
 const char *DateStr(void);
+// Calendar time of the run-time's clock (tests can fix it); what time() would return.
+long long RT_CurrentTime(void);
 const char *TimeStr(void);
 double Timer(void); // monotonic seconds
 void Delay(double seconds);
