@@ -1,0 +1,306 @@
+// Menu and control callbacks of the main panel. See ks_cb.h.
+#include "app/ks_cb.h"
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "app/ks_language.h"
+#include "app/ks_read.h"
+#include "app/ks_save.h"
+#include "localization/localize.h"
+#include "platform/runtime.h"
+
+int readmePanelHandle = 0;
+
+namespace {
+
+const char kLogoNone[] = "NONE";
+const char kImageTypes[] = "*.BMP;*.DIB;*.RLE;*.ICO;*.PCX;*.WMF";
+const char kDialogTitle[] = "Enter File Name";
+constexpr int kPortValue = 3;       // panel 3: the port number
+constexpr int kQuitYes = 2;         // panel 4: quit
+constexpr int kQuitNo = 3;          // panel 4: stay
+constexpr int kHeightWithLogo3 = 571;
+constexpr int kHeightWithoutLogo3 = 480;
+constexpr int kHeightBaseWidth = 445;
+constexpr int kReadmeFontSize = 12;
+constexpr int kReadmeTop = 40, kReadmeLeft = 20;
+
+// Loads a panel of the resource localized, else plainly. Returns the handle or a negative code.
+int LoadPanelInLanguage(int panelId) {
+    int panel = 0;
+    if (LoadLocalizedPanel(0, kUiFile, panelId, langFilePath, &panel) >= 0)
+        return panel;
+    return LoadPanel(0, kUiFile, panelId);
+}
+
+// Waits for a commit of one of two controls of a popup; returns the control, or -1 when the
+// run-time delivers no more events.
+int WaitForEither(int panel, int first, int second) {
+    for (;;) {
+        if (GetUserEvent(1, &temppanel, &tempctrl) < 0)
+            return -1;
+        if (temppanel == panel && (tempctrl == first || tempctrl == second))
+            return tempctrl;
+    }
+}
+
+char *LogoPathOf(int control) {
+    switch (control) {
+    case MAIN_LOGO1: return HostConfig.Logo1Path;
+    case MAIN_LOGO2: return HostConfig.Logo2Path;
+    case MAIN_LOGO3: return HostConfig.Logo3Path;
+    default: return nullptr;
+    }
+}
+
+} // namespace
+
+// ---- Saving and printing -----------------------------------------------------------------------
+
+void SaveMCB(int, int, void *, int) {
+    if (Save2Log != 0)
+        Save2File();
+    else
+        KsShowNotice(PNL_NOTHING_TO_SAVE);
+}
+
+void PrintMCB(int, int, void *, int) {
+    int panelColour = 0;
+    GetPanelAttribute(panelHandle, ATTR_BACKCOLOR, &panelColour);
+    SetPanelAttribute(panelHandle, ATTR_BACKCOLOR, static_cast<int>(VAL_WHITE));
+    int textColour = 0;
+    GetCtrlAttribute(panelHandle, MAIN_ENTRY, ATTR_TEXT_BGCOLOR, &textColour);
+    const int whitened[] = {MAIN_ENTRY, MAIN_INFO, MAIN_TCODE, MAIN_NOTES};
+    for (int control : whitened)
+        SetCtrlAttribute(panelHandle, control, ATTR_TEXT_BGCOLOR, static_cast<int>(VAL_WHITE));
+    PrintPanel(panelHandle, "", 1, 0, 1);
+    SetPanelAttribute(panelHandle, ATTR_BACKCOLOR, panelColour);
+    for (int control : whitened)
+        SetCtrlAttribute(panelHandle, control, ATTR_TEXT_BGCOLOR, textColour);
+    for (int i = 0; i < KS_PRINT_SLOTS; ++i) {
+        int value = HostConfig.PrintSettings[i];
+        if (GetPrintAttribute(kPrintAttributes[i], &value) >= 0)
+            HostConfig.PrintSettings[i] = value;
+    }
+    KsWriteSettings();
+}
+
+// ---- Port and language -------------------------------------------------------------------------
+
+void CommPortMCB(int, int, void *, int) {
+    const int oldPort = HostConfig.ComPort;
+    MessagePanel = LoadPanelInLanguage(PNL_PORT);
+    if (MessagePanel < 0)
+        return;
+    const int popup = MessagePanel;
+    InstallPopup(popup);
+    SetCtrlVal(popup, kPortValue, static_cast<int>(HostConfig.ComPort));
+    InstallMainCallback(nullptr, nullptr, 1);
+    for (;;) {
+        if (GetUserEvent(1, &temppanel, &tempctrl) < 0)
+            break;
+        if (temppanel == popup && tempctrl == NOTICE_OK)
+            break;
+    }
+    int port = HostConfig.ComPort;
+    GetCtrlVal(popup, kPortValue, &port);
+    HostConfig.ComPort = port;
+    RemovePopup(0);
+    DiscardPanel(popup);
+    if (HostConfig.ComPort != oldPort) {
+        KsWriteSettings();
+        if (commStatus == 0)
+            CloseCom(oldPort);
+        commStatus = 1;
+    }
+    InstallMainCallback(KSMainCB, nullptr, 1);
+}
+
+void SelLanguageMCB(int, int, void *, int) {
+    int language = HostConfig.Language;
+    if (GetAppLanguage(&language) < 0)
+        return;
+    HostConfig.Language = KsValidLanguage(language);
+    GetLocalLanguageFilePath(HostConfig.Language, langFilePath, readmeFilePath);
+    if (LocalizePanel(panelHandle, langFilePath) < 0) {
+        if (KsShowNotice(PNL_LANGUAGE_FAILED) < 0)
+            return;
+        const int menuBar = GetPanelMenuBar(panelHandle);
+        if (menuBar > 0)
+            DiscardMenuBar(menuBar);
+        DiscardPanel(panelHandle);
+        panelHandle = LoadPanel(0, kUiFile, PNL_MAIN);
+        DisplayPanel(panelHandle);
+        HostConfig.Language = 0;
+    }
+    KsWriteSettings();
+    KsLayoutMainPanel();
+}
+
+// ---- Logos -------------------------------------------------------------------------------------
+
+void KsApplyHeightRule(int withLogo3) {
+    int width = 0;
+    GetPanelAttribute(panelHandle, ATTR_WIDTH, &width);
+    const int height = width * (withLogo3 ? kHeightWithLogo3 : kHeightWithoutLogo3) /
+                       kHeightBaseWidth;
+    SetPanelAttribute(panelHandle, ATTR_HEIGHT, height);
+}
+
+void LoadGraphic(int control) {
+    char folder[KS_PATH_WIDTH] = "";
+    GetProjectDir(folder);
+    char path[KS_PATH_WIDTH] = "";
+    if (FileSelectPopup(folder, kImageTypes, kImageTypes, kDialogTitle, VAL_LOAD_BUTTON, 0, 0, 1,
+                        0, path) <= 0)
+        return;
+    DisplayImageFile(panelHandle, control, path);
+    char *field = LogoPathOf(control);
+    if (field != nullptr)
+        KsCopyField(field, KS_PATH_WIDTH, path);
+    if (control == MAIN_LOGO3)
+        KsApplyHeightRule(1);
+    KsWriteSettings();
+}
+
+int LoadGraphicCB(int, int control, int event, void *, int, int) {
+    if (event == EVENT_RIGHT_DOUBLE_CLICK)
+        LoadGraphic(control);
+    return 0;
+}
+
+void LoadGraphicMCB(int, int menuItem, void *, int) {
+    switch (menuItem) {
+    case MENU_LOAD_LOGO1: LoadGraphic(MAIN_LOGO1); break;
+    case MENU_LOAD_LOGO2: LoadGraphic(MAIN_LOGO2); break;
+    case MENU_LOAD_LOGO3: LoadGraphic(MAIN_LOGO3); break;
+    default: break;
+    }
+}
+
+void UnLoadGraphicMCB(int, int menuItem, void *, int) {
+    int control = 0;
+    switch (menuItem) {
+    case MENU_UNLOAD_LOGO1: control = MAIN_LOGO1; break;
+    case MENU_UNLOAD_LOGO2: control = MAIN_LOGO2; break;
+    case MENU_UNLOAD_LOGO3: control = MAIN_LOGO3; break;
+    default: return; // an item this command does not own changes nothing
+    }
+    KsCopyField(LogoPathOf(control), KS_PATH_WIDTH, kLogoNone);
+    if (control == MAIN_LOGO3)
+        KsApplyHeightRule(0);
+    DeleteImage(panelHandle, control);
+    KsWriteSettings();
+}
+
+// ---- Readme viewer -----------------------------------------------------------------------------
+
+void ReadmeMCB(int, int, void *, int) {
+    int size = 0;
+    if (RT_GetFileSize(readmeFilePath, &size) != 0 || size < 0) {
+        KsShowNotice(PNL_README_MISSING);
+        return;
+    }
+    readmePanelHandle = LoadPanelInLanguage(PNL_README);
+    if (readmePanelHandle < 0)
+        return;
+    const int textBox = NewCtrl(readmePanelHandle, CTRL_TEXT_MSG, "", kReadmeTop, kReadmeLeft);
+    SetCtrlAttribute(readmePanelHandle, textBox, ATTR_TEXT_FONT, "Arial");
+    SetCtrlAttribute(readmePanelHandle, textBox, ATTR_TEXT_POINT_SIZE, kReadmeFontSize);
+    SetCtrlAttribute(readmePanelHandle, textBox, ATTR_SIZE_TO_TEXT, 0);
+    std::vector<char> block(static_cast<size_t>(size) + 1, '\0');
+    size_t got = 0;
+    file = std::fopen(readmeFilePath, "rb");
+    if (file != nullptr) {
+        got = std::fread(block.data(), 1, static_cast<size_t>(size), file);
+        std::fclose(file);
+        file = nullptr;
+    }
+    block[got] = '\0'; // a file that shrank since its size was taken shows what could be read
+    SetCtrlVal(readmePanelHandle, textBox, block.data());
+    DisplayPanel(readmePanelHandle);
+}
+
+void PrintReadMeMCB(int, int, void *, int) {
+    int size = 0;
+    if (RT_GetFileSize(readmeFilePath, &size) == 0)
+        PrintTextFile(readmeFilePath, "");
+    else
+        KsShowNotice(PNL_README_MISSING);
+}
+
+void ExitReadMeMCB(int, int, void *, int) {
+    DiscardPanel(readmePanelHandle);
+}
+
+int ExitReadMeCB(int, int, int event, void *, int, int) {
+    if (event == EVENT_COMMIT)
+        DiscardPanel(readmePanelHandle);
+    return 0;
+}
+
+// ---- About, quit, panel events -----------------------------------------------------------------
+
+void AboutMCB(int, int, void *, int) {
+    KsShowNotice(PNL_ABOUT);
+}
+
+void Quit(void) {
+    if (Save2Log != 0) {
+        SavePanelHandle = LoadPanelInLanguage(PNL_SAVE_BEFORE_QUIT);
+        if (SavePanelHandle < 0)
+            return;
+        InstallPopup(SavePanelHandle); // SaveCB answers it
+        return;
+    }
+    MessagePanel = LoadPanelInLanguage(PNL_QUIT);
+    if (MessagePanel < 0)
+        return;
+    const int popup = MessagePanel;
+    InstallPopup(popup);
+    const int answer = WaitForEither(popup, kQuitYes, kQuitNo);
+    RemovePopup(0);
+    DiscardPanel(popup);
+    if (answer != kQuitYes)
+        return;
+    if (commStatus == 0)
+        CloseCom(HostConfig.ComPort);
+    commStatus = -1;
+    QuitUserInterface(0);
+}
+
+void ExitMCB(int, int, void *, int) {
+    Quit();
+}
+
+int MainPNLCB(int, int event, void *, int, int) {
+    if (event == EVENT_CLOSE || event == EVENT_END_TASK) {
+        Quit();
+        return 0;
+    }
+    int state = 0;
+    if (GetPanelAttribute(panelHandle, ATTR_WINDOW_STATE, &state) >= 0 && state == 1)
+        MinimizeAllWindows();
+    return 0;
+}
+
+int TextEnterCB(int, int control, int event, void *, int, int) {
+    if (event != EVENT_VAL_CHANGED)
+        return 0;
+    int limit = 0;
+    if (control == MAIN_NOTES)
+        limit = KS_NOTES_BOX_LINES;
+    else if (control == MAIN_INFO)
+        limit = KS_INFO_BOX_LINES;
+    else
+        return 0;
+    int count = 0;
+    GetNumTextBoxLines(panelHandle, control, &count);
+    if (count > limit) {
+        FakeKeystroke(VAL_BACKSPACE_VKEY);
+        RT_Beep();
+    }
+    return 0;
+}

@@ -1,0 +1,57 @@
+// The language popup and the language and readme paths. See ks_language.h.
+#include "app/ks_language.h"
+
+#include <cstdio>
+
+#include "app/ks_read.h"
+#include "platform/runtime.h"
+
+namespace {
+
+// Base names of the language and readme files of languages 1 .. 9.
+const char *const kLanguageNames[] = {"",        "English", "French",  "Spanish", "Portuguese",
+                                      "Italian", "German",  "Swedish", "Finnish", "Dutch"};
+constexpr int kLanguageList = 3; // panel 7: the list of languages (values 0 .. 9)
+constexpr int kLanguageOk = 2;   // panel 7: OK
+
+} // namespace
+
+void KsLanguageBaseName(int language, char *name, size_t size) {
+    if (size == 0)
+        return;
+    language = KsValidLanguage(language);
+    if (language == 0) {
+        name[0] = '\0';
+        if (RT_GetSystemLanguageName(name, size) < 0)
+            name[0] = '\0';
+        return;
+    }
+    std::snprintf(name, size, "%s", kLanguageNames[language]);
+}
+
+int GetAppLanguage(int *language) {
+    const int panel = LoadPanel(0, kUiFile, PNL_LANGUAGE);
+    if (panel < 0)
+        return -1;
+    InstallPopup(panel);
+    int eventPanel = 0, eventControl = 0;
+    for (;;) {
+        if (GetUserEvent(1, &eventPanel, &eventControl) < 0)
+            break; // the run-time is going down; take what the list shows
+        if (eventPanel == panel && (eventControl == kLanguageList || eventControl == kLanguageOk))
+            break;
+    }
+    GetCtrlVal(panel, kLanguageList, language);
+    RemovePopup(0);
+    DiscardPanel(panel);
+    return 0;
+}
+
+void GetLocalLanguageFilePath(int language, char *langPath, char *readmePath) {
+    char directory[KS_PATH_WIDTH] = "";
+    GetProjectDir(directory);
+    char name[KS_PATH_WIDTH] = "";
+    KsLanguageBaseName(language, name, sizeof name);
+    std::snprintf(langPath, KS_PATH_WIDTH, "%s/%s.lng", directory, name);
+    std::snprintf(readmePath, KS_PATH_WIDTH, "%s/%s.txt", directory, name);
+}

@@ -1,0 +1,19 @@
+// The user-interface language: the first-run language prompt and the mapping of a language
+// number (0 .. 9) to the paths of its language file and readme file in the program folder.
+#pragma once
+
+#include <cstddef>
+
+// Shows the language popup (panel 7, never localized) and waits until its list or its OK button
+// is committed. Returns 0 after storing the chosen number through language; -1 when the popup
+// cannot be loaded (nothing stored).
+int GetAppLanguage(int *language);
+
+// Fills langPath and readmePath (each 260 bytes) with the program folder followed by the file
+// names of the language: 1 "English" ... 9 "Dutch", 0 the English name of the system's language;
+// ".lng" and ".txt". A number outside 0 .. 9 counts as 0. Paths too long for 260 bytes are cut.
+void GetLocalLanguageFilePath(int language, char *langPath, char *readmePath);
+
+// The base name of a language's files ("English" ...; for 0 the system language's English name)
+// into name (size bytes).
+void KsLanguageBaseName(int language, char *name, size_t size);

@@ -1,0 +1,506 @@
+// Start-up, the settings file, serial reception, record display and typed test codes.
+// See ks_read.h.
+#include "app/ks_read.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/ks_cb.h"
+#include "app/ks_language.h"
+#include "app/ks_save.h"
+#include "localization/localize.h"
+#include "platform/runtime.h"
+#include "toolbox/locale_layout.h"
+#include "toolbox/progress_dialog.h"
+
+const char kUiFile[] = "ks_read.ui.json";
+const char kSettingsFile[] = "ks.ini";
+const char kLegacyLanguageFile[] = "C:\\ks.ini";
+
+HostConfigRecord HostConfig;
+TestRecord DataInput;
+TestRecord NewDataInput;
+int panelHandle = 0;
+int MessagePanel = 0;
+int temppanel = 0;
+int tempctrl = 0;
+int SavePanelHandle = 0;
+FILE *file = nullptr;
+int Size = 0;
+char langFilePath[KS_PATH_WIDTH];
+char readmeFilePath[KS_PATH_WIDTH];
+int commStatus = 1;
+int Save2Log = 0;
+
+namespace {
+
+// Serial line and reception limits.
+constexpr long kBaudRate = 9600;
+constexpr int kParityNone = 0;
+constexpr int kDataBits = 8;
+constexpr int kStopBits = 1;
+constexpr int kInputQueue = 32768;
+constexpr int kOutputQueue = 512;
+constexpr double kReadTimeout = 0.2;   // seconds per read while polling
+constexpr double kDtrPulse = 0.1;      // seconds of the DTR low pulse (and the wait before it)
+constexpr double kRecordDeadline = 10.0; // seconds from the start line to the stop line
+constexpr double kPassPause = 0.03;    // seconds of pause per reception pass
+constexpr int kProgressStep = 5;
+constexpr int kLineSize = 256;         // most bytes of one received line
+constexpr int kEscRaiseRts = 3, kEscRaiseDtr = 5, kEscLowerDtr = 6;
+constexpr int kDateSize = 256;
+constexpr int kTextBoxLineSize = 256;
+constexpr int kLegacyFileSize = 4;
+constexpr int kMaxLabelLeft = 32767;
+
+const char kLogoNone[] = "NONE";
+
+// Closes the global `file` when a settings or readme access ends, however it ends.
+struct FileCloser {
+    ~FileCloser() {
+        if (file != nullptr) {
+            std::fclose(file);
+            file = nullptr;
+        }
+    }
+};
+
+// Reads the 4-byte legacy language file; 1 when Language was taken from it (and it was deleted).
+int ReadLegacyLanguage() {
+    char legacyPath[KS_PATH_WIDTH];
+    if (RT_MapLegacyPath(kLegacyLanguageFile, legacyPath, sizeof legacyPath) < 0)
+        return 0;
+    if (GetFileInfo(legacyPath, &Size) != 1 || Size != kLegacyFileSize)
+        return 0;
+    unsigned char bytes[kLegacyFileSize] = {};
+    {
+        FileCloser closer;
+        file = std::fopen(legacyPath, "rb");
+        if (file == nullptr)
+            return 0;
+        if (std::fread(bytes, 1, sizeof bytes, file) != sizeof bytes)
+            return 0;
+    }
+    const uint32_t value = static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
+                           (static_cast<uint32_t>(bytes[2]) << 16) |
+                           (static_cast<uint32_t>(bytes[3]) << 24);
+    HostConfig.Language = KsValidLanguage(static_cast<int32_t>(value));
+    RT_DeleteFile(legacyPath);
+    return 1;
+}
+
+void ShowLogo(int control, const char *path) {
+    if (std::strcmp(path, kLogoNone) != 0)
+        DisplayImageFile(panelHandle, control, path);
+    else
+        DeleteImage(panelHandle, control);
+}
+
+// Waits in the nested event loop until control `answer` of `panel` commits; other events are
+// dropped. Stops as well when the run-time can deliver no more events.
+void WaitForControl(int panel, int answer) {
+    for (;;) {
+        if (GetUserEvent(1, &temppanel, &tempctrl) < 0)
+            return;
+        if (temppanel == panel && tempctrl == answer)
+            return;
+    }
+}
+
+int receptionDepth = 0; // KSMainCB entries in progress; nested events must not poll again
+
+void OpenPort() {
+    const int port = HostConfig.ComPort;
+    commStatus = OpenComConfig(port, "", kBaudRate, kParityNone, kDataBits, kStopBits,
+                               kInputQueue, kOutputQueue);
+    if (commStatus < 0) {
+        // commStatus is already negative, so idle events during the notice do nothing.
+        KsShowNotice(PNL_PORT_FAILED);
+        return;
+    }
+    commStatus = 0;
+    SetComTime(port, kReadTimeout);
+    ComSetEscape(port, kEscRaiseRts);
+    ComSetEscape(port, kEscRaiseDtr);
+    Delay(kDtrPulse);
+    ComSetEscape(port, kEscLowerDtr);
+    Delay(kDtrPulse);
+    ComSetEscape(port, kEscRaiseDtr);
+}
+
+// Reads one line into line (kLineSize + 1 bytes) and terminates it; returns the read's count.
+int ReadLine(char (&line)[kLineSize + 1]) {
+    const int n = ComRdTerm(HostConfig.ComPort, line, kLineSize, 0);
+    line[(n > 0 && n <= kLineSize) ? n : 0] = '\0';
+    return n;
+}
+
+void CompleteRecord(int dialog) {
+    KsShowRecord();
+    if (Save2Log != 0)
+        Save2LogFile(&NewDataInput);
+    else
+        Save2Log = 1;
+    ResetTextBox(panelHandle, MAIN_NOTES, "");
+    SetCtrlVal(panelHandle, MAIN_ENTRY, "");
+    NewDataInput = DataInput;
+    DiscardProgressDialog(dialog);
+    SetWaitCursor(0);
+    InstallMainCallback(KSMainCB, nullptr, 1);
+    KsTrimInfoBox();
+    SetActiveCtrl(panelHandle, MAIN_NOTES);
+}
+
+void ReceiveRecord() {
+    InstallMainCallback(nullptr, nullptr, 1);
+    SetWaitCursor(1);
+    const int dialog = CreateProgressDialog("", "", 1, 2, "");
+    int progress = 0;
+    UpdateProgressDialog(dialog, progress, 0);
+    std::memset(&DataInput, 0, sizeof DataInput);
+    const double start = Timer();
+    char line[kLineSize + 1];
+    while (Timer() < start + kRecordDeadline) {
+        SyncWait(Timer(), kPassPause);
+        progress += kProgressStep;
+        UpdateProgressDialog(dialog, progress, 0);
+        ReadLine(line);
+        if (KsStoreValueLine(DataInput, line))
+            continue;
+        if (KsIsStopLine(line)) {
+            CompleteRecord(dialog);
+            return;
+        }
+    }
+    DiscardProgressDialog(dialog);
+    SetWaitCursor(0);
+    KsShowNotice(PNL_RECORD_TIMEOUT);
+    InstallMainCallback(KSMainCB, nullptr, 1);
+}
+
+} // namespace
+
+// ---- Settings file -----------------------------------------------------------------------------
+
+int KsWriteSettings(void) {
+    unsigned char bytes[KS_SETTINGS_SIZE];
+    HostConfigToBytes(HostConfig, bytes);
+    const std::string temporary = std::string(kSettingsFile) + ".tmp";
+    bool ok = false;
+    {
+        FileCloser closer;
+        file = std::fopen(temporary.c_str(), "wb");
+        if (file == nullptr)
+            return -1;
+        ok = std::fwrite(bytes, 1, sizeof bytes, file) == sizeof bytes;
+        ok = ok && std::fflush(file) == 0;
+        ok = ok && fsync(fileno(file)) == 0; // on disk before it replaces the old file
+        ok = (std::fclose(file) == 0) && ok;
+        file = nullptr;
+    }
+    if (!ok || std::rename(temporary.c_str(), kSettingsFile) != 0) {
+        std::remove(temporary.c_str());
+        return -1;
+    }
+    return 0;
+}
+
+int KsReadSettings(void) {
+    if (GetFileInfo(kSettingsFile, &Size) != 1 || Size != KS_SETTINGS_SIZE)
+        return 0;
+    unsigned char bytes[KS_SETTINGS_SIZE];
+    {
+        FileCloser closer;
+        file = std::fopen(kSettingsFile, "rb");
+        if (file == nullptr)
+            return 0;
+        if (std::fread(bytes, 1, sizeof bytes, file) != sizeof bytes)
+            return 0;
+    }
+    HostConfigFromBytes(bytes, HostConfig);
+    return 1;
+}
+
+// ---- Notices -----------------------------------------------------------------------------------
+
+int KsShowNotice(int panelId) {
+    if (LoadLocalizedPanel(0, kUiFile, panelId, langFilePath, &MessagePanel) < 0) {
+        MessagePanel = LoadPanel(0, kUiFile, panelId);
+        if (MessagePanel < 0)
+            return MessagePanel;
+    }
+    const int notice = MessagePanel;
+    InstallPopup(notice);
+    WaitForControl(notice, NOTICE_OK);
+    RemovePopup(0);
+    // A notice is loaded afresh each time it is shown; keeping the old ones would only pile up.
+    DiscardPanel(notice);
+    return 0;
+}
+
+// ---- Start-up ----------------------------------------------------------------------------------
+
+void KsLayoutMainPanel(void) {
+    int width = 0;
+    GetPanelAttribute(panelHandle, ATTR_WIDTH, &width);
+    for (int control : {MAIN_CENTRE2, MAIN_CENTRE1}) {
+        int controlWidth = 0;
+        GetCtrlAttribute(panelHandle, control, ATTR_WIDTH, &controlWidth);
+        SetCtrlAttribute(panelHandle, control, ATTR_LEFT, (width - controlWidth) / 2);
+    }
+    PutLabelsOnLeft(panelHandle, 0, 9, MAIN_ENTRY, MAIN_TCOMP, MAIN_INVEH, MAIN_SETPNT,
+                    MAIN_SYSTEM, MAIN_TCODE, MAIN_BVOLT, MAIN_SOC, MAIN_BRSLT);
+    int notesLeft = 0;
+    GetCtrlAttribute(panelHandle, MAIN_NOTES, ATTR_LEFT, &notesLeft);
+    SetCtrlAttribute(panelHandle, MAIN_NOTES, ATTR_LABEL_LEFT, notesLeft);
+    const int columns[2][4] = {{MAIN_TCOMP, MAIN_INVEH, MAIN_SETPNT, MAIN_SYSTEM},
+                               {MAIN_TCODE, MAIN_BVOLT, MAIN_SOC, MAIN_BRSLT}};
+    for (const auto &column : columns) {
+        int leftmost = kMaxLabelLeft;
+        for (int control : column) {
+            int labelLeft = kMaxLabelLeft;
+            if (GetCtrlAttribute(panelHandle, control, ATTR_LABEL_LEFT, &labelLeft) >= 0 &&
+                labelLeft < leftmost)
+                leftmost = labelLeft;
+        }
+        for (int control : column)
+            SetCtrlAttribute(panelHandle, control, ATTR_LABEL_LEFT, leftmost);
+    }
+}
+
+void KsTrimInfoBox(void) {
+    SetActiveCtrl(panelHandle, MAIN_INFO);
+    int offset = 0;
+    GetTextBoxLineOffset(panelHandle, MAIN_INFO, KS_INFO_BOX_LINES, &offset);
+    SetCtrlAttribute(panelHandle, MAIN_INFO, ATTR_TEXT_SELECTION_START, offset);
+    FakeKeystroke(VAL_BACKSPACE_VKEY);
+    ProcessSystemEvents();
+}
+
+int KsStartup(char **argv) {
+    if (InitRuntime(0, argv, 0) == 0)
+        return -1;
+    if (!KsReadSettings()) {
+        HostConfigStartFresh(HostConfig);
+        if (!ReadLegacyLanguage()) {
+            int language = 0;
+            if (GetAppLanguage(&language) < 0)
+                return -1;
+            HostConfig.Language = KsValidLanguage(language);
+        }
+        HostConfig.ComPort = 1;
+        GetProjectDir(langFilePath);
+        std::snprintf(HostConfig.Logo1Path, sizeof HostConfig.Logo1Path, "%s/%s", langFilePath,
+                      "altrevo.BMP");
+        std::snprintf(HostConfig.Logo2Path, sizeof HostConfig.Logo2Path, "%s/%s", langFilePath,
+                      "korrat.BMP");
+        KsCopyField(HostConfig.Logo3Path, kLogoNone);
+        KsWriteSettings();
+    }
+    GetLocalLanguageFilePath(HostConfig.Language, langFilePath, readmeFilePath);
+
+    if (LoadLocalizedPanel(0, kUiFile, PNL_MAIN, langFilePath, &panelHandle) < 0) {
+        MessagePanel = LoadPanel(0, kUiFile, PNL_LANGUAGE_FAILED);
+        if (MessagePanel < 0)
+            return -1;
+        const int notice = MessagePanel;
+        InstallPopup(notice);
+        WaitForControl(notice, NOTICE_OK);
+        RemovePopup(0);
+        DiscardPanel(notice);
+        panelHandle = LoadPanel(0, kUiFile, PNL_MAIN);
+        if (panelHandle < 0)
+            return -1;
+    }
+
+    InstallMainCallback(KSMainCB, nullptr, 1);
+    SetIdleEventRate(0);
+    for (int i = 0; i < KS_PRINT_SLOTS; ++i)
+        SetPrintAttributeEx(kPrintAttributes[i], HostConfig.PrintSettings[i]);
+
+    ShowLogo(MAIN_LOGO1, HostConfig.Logo1Path);
+    ShowLogo(MAIN_LOGO2, HostConfig.Logo2Path);
+    ShowLogo(MAIN_LOGO3, HostConfig.Logo3Path);
+    KsApplyHeightRule(std::strcmp(HostConfig.Logo3Path, kLogoNone) != 0);
+    KsLayoutMainPanel();
+
+    SetSystemAttribute(ATTR_SYS_USE_LOCALIZED_DECIMAL_SYMBOL, 1);
+    DisplayPanel(panelHandle);
+    InsertTextBoxLine(panelHandle, MAIN_INFO, -1, "");
+    for (const auto &line : HostConfig.InfoLines)
+        InsertTextBoxLine(panelHandle, MAIN_INFO, -1, line);
+    KsTrimInfoBox();
+    return 0;
+}
+
+int KsReadMain(char **argv) {
+    KsRegisterCallbacks();
+    if (KsStartup(argv) < 0)
+        return -1;
+    RunUserInterface();
+    return 0;
+}
+
+void KsResetState(void) {
+    InstallMainCallback(nullptr, nullptr, 0);
+    if (commStatus == 0)
+        CloseCom(HostConfig.ComPort);
+    if (readmePanelHandle > 0)
+        DiscardPanel(readmePanelHandle);
+    if (panelHandle > 0)
+        DiscardPanel(panelHandle);
+    std::memset(&HostConfig, 0, sizeof HostConfig);
+    std::memset(&DataInput, 0, sizeof DataInput);
+    std::memset(&NewDataInput, 0, sizeof NewDataInput);
+    panelHandle = MessagePanel = temppanel = tempctrl = SavePanelHandle = 0;
+    readmePanelHandle = 0;
+    Size = 0;
+    langFilePath[0] = readmeFilePath[0] = '\0';
+    commStatus = 1;
+    Save2Log = 0;
+    receptionDepth = 0;
+    KsResetLogState();
+}
+
+// ---- Main callback -----------------------------------------------------------------------------
+
+int KSMainCB(int, int, int, void *, int, int) {
+    // A popup or ProcessSystemEvents inside this callback can deliver further events; they must
+    // not poll (or open) the port in the middle of the work of the outer call.
+    if (receptionDepth > 0)
+        return 0;
+    ++receptionDepth;
+    struct DepthGuard {
+        ~DepthGuard() { --receptionDepth; }
+    } guard;
+
+    if (commStatus == 1) {
+        OpenPort();
+        if (commStatus < 0)
+            return 0;
+    }
+    if (commStatus != 0)
+        return 0;
+    char line[kLineSize + 1];
+    const int n = ReadLine(line);
+    if (n >= kLineSize || n < 0) {
+        FlushInQ(HostConfig.ComPort);
+        return 0;
+    }
+    if (n == 0)
+        return 0;
+    if (FindPattern(line, 0, -1, kStartPattern, 1, 1) < 0) {
+        FlushInQ(HostConfig.ComPort);
+        return 0;
+    }
+    ReceiveRecord();
+    return 0;
+}
+
+// ---- Display -----------------------------------------------------------------------------------
+
+void KsShowRecord(void) {
+    int lines = 0;
+    GetNumTextBoxLines(panelHandle, MAIN_INFO, &lines);
+    if (lines > 0)
+        DeleteTextBoxLines(panelHandle, MAIN_INFO, 1, -1);
+    else
+        InsertTextBoxLine(panelHandle, MAIN_INFO, 0, "");
+    for (int k = 0; k < KS_INFO_LINES; ++k) {
+        InsertTextBoxLine(panelHandle, MAIN_INFO, -1, DataInput.Info[k]);
+        KsCopyField(HostConfig.InfoLines[k], DataInput.Info[k]);
+    }
+    KsWriteSettings();
+    SetCtrlVal(panelHandle, MAIN_SETPNT, static_cast<int>(DataInput.SetPoint));
+    SetCtrlVal(panelHandle, MAIN_BVOLT, DataInput.BVolt);
+    SetCtrlVal(panelHandle, MAIN_BRSLT, static_cast<int>(DataInput.BRslt));
+    SetCtrlIndex(panelHandle, MAIN_SYSTEM, DataInput.System);
+    SetCtrlVal(panelHandle, MAIN_TCODE, DataInput.TCode);
+    SetCtrlIndex(panelHandle, MAIN_INVEH, DataInput.InVehicle);
+    SetCtrlIndex(panelHandle, MAIN_TCOMP, DataInput.TComp);
+    if (std::strlen(DataInput.TCode) >= KS_TESTCODE_SYMBOLS)
+        SetCtrlIndex(panelHandle, MAIN_SOC, DataInput.Soc);
+    else
+        SetCtrlVal(panelHandle, MAIN_SOC, -1);
+    char date[kDateSize] = "";
+    InternationalDate(date, sizeof date);
+    SetCtrlVal(panelHandle, MAIN_DATE, date);
+}
+
+void ClearData(void) {
+    SetCtrlVal(panelHandle, MAIN_SETPNT, 0);
+    SetCtrlVal(panelHandle, MAIN_BVOLT, 0.0);
+    for (int ring : {MAIN_BRSLT, MAIN_SYSTEM}) {
+        int count = 0;
+        GetNumListItems(panelHandle, ring, &count);
+        SetCtrlIndex(panelHandle, ring, count - 1);
+    }
+}
+
+// ---- Test codes --------------------------------------------------------------------------------
+
+void TCError(void) {
+    KsShowNotice(PNL_BAD_TESTCODE);
+}
+
+int TestcodeCD(int, int, int event, void *, int, int) {
+    if (event != EVENT_COMMIT)
+        return 0;
+    // Read more than the 11 characters that are examined, so that a longer entry is seen as too
+    // long rather than silently cut into something valid.
+    char typed[kTextBoxLineSize] = "";
+    GetCtrlVal(panelHandle, MAIN_TCODE, typed);
+    ClearData();
+    KsTestCode code{};
+    if (KsDecodeTestCode(typed, &code) != KS_TESTCODE_OK) {
+        TCError();
+        return 0;
+    }
+    std::memset(&DataInput, 0, sizeof DataInput);
+    DataInput.SetPoint = code.SetPoint;
+    SetCtrlVal(panelHandle, MAIN_SETPNT, static_cast<int>(DataInput.SetPoint));
+    DataInput.BVolt = code.BVolt;
+    SetCtrlVal(panelHandle, MAIN_BVOLT, DataInput.BVolt);
+    DataInput.BRslt = code.BRslt;
+    int index = 0;
+    GetIndexFromValue(panelHandle, MAIN_BRSLT, &index, static_cast<int>(DataInput.BRslt));
+    SetCtrlIndex(panelHandle, MAIN_BRSLT, index);
+    DataInput.System = code.System;
+    SetCtrlIndex(panelHandle, MAIN_SYSTEM, DataInput.System);
+    DataInput.InVehicle = code.InVehicle;
+    SetCtrlIndex(panelHandle, MAIN_INVEH, DataInput.InVehicle);
+    DataInput.TComp = code.TComp;
+    SetCtrlIndex(panelHandle, MAIN_TCOMP, DataInput.TComp);
+    DataInput.BCca = code.BCca;
+    DataInput.Soc = code.Soc;
+    SetCtrlIndex(panelHandle, MAIN_SOC, DataInput.Soc);
+    SetCtrlVal(panelHandle, MAIN_TCODE, code.shown);
+    char date[kDateSize] = "";
+    InternationalDate(date, sizeof date);
+    SetCtrlVal(panelHandle, MAIN_DATE, date);
+
+    int lines = 0;
+    GetNumTextBoxLines(panelHandle, MAIN_INFO, &lines);
+    if (lines > 1) {
+        const int last = lines - 1 < KS_INFO_LINES ? lines - 1 : KS_INFO_LINES;
+        for (int i = 1; i <= last; ++i) {
+            char text[kTextBoxLineSize] = "";
+            GetTextBoxLine(panelHandle, MAIN_INFO, i, text);
+            KsCopyField(DataInput.Info[i - 1], text); // an over-long line is cut to 16
+            KsCopyField(HostConfig.InfoLines[i - 1], DataInput.Info[i - 1]);
+        }
+        KsWriteSettings();
+    }
+    if (Save2Log != 0)
+        Save2LogFile(&NewDataInput);
+    else
+        Save2Log = 1;
+    SetCtrlVal(panelHandle, MAIN_NOTES, "");
+    SetCtrlVal(panelHandle, MAIN_ENTRY, "");
+    NewDataInput = DataInput;
+    KsCopyField(NewDataInput.TCode, code.shown);
+    return 0;
+}

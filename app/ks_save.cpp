@@ -1,0 +1,154 @@
+// The results log and the save command. See ks_save.h.
+#include "app/ks_save.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/ks_read.h"
+#include "platform/runtime.h"
+#include "toolbox/locale_layout.h"
+
+int logStarted = 0;
+char logFilePath[KS_PATH_WIDTH] = "";
+
+namespace {
+
+const char kLogName[] = "TCLOG";
+const char kLogBackupSuffix[] = ".bak";
+const char kDataFolder[] = "Data";
+const char kTextFiles[] = "*.txt";
+const char kDialogTitle[] = "Enter File Name";
+constexpr int kScratchSize = 256;
+
+// Main-panel controls whose labels head the columns 3 to 12, in column order.
+const int kLogColumns[] = {MAIN_ENTRY, MAIN_TCODE, MAIN_INVEH,  MAIN_TCOMP, MAIN_SETPNT,
+                           MAIN_BVOLT, MAIN_SYSTEM, MAIN_BRSLT, MAIN_SOC,   MAIN_NOTES};
+
+bool logBackedUp = false; // the previous run's log is kept once, before this run first truncates
+
+// Writes the label of a ring item (by index) as one column.
+void WriteRingLabel(int fileHandle, int ring, int index) {
+    char text[kScratchSize] = "";
+    GetLabelFromIndex(panelHandle, ring, index, text);
+    FmtFile(fileHandle, "%s\t", text);
+}
+
+int StartLog() {
+    logStarted = 1;
+    char directory[KS_PATH_WIDTH] = "";
+    GetProjectDir(directory);
+    std::snprintf(logFilePath, sizeof logFilePath, "%s/%s", directory, kLogName);
+    if (!logBackedUp) {
+        logBackedUp = true;
+        int size = 0;
+        if (GetFileInfo(logFilePath, &size) == 1) {
+            const std::string backup = std::string(logFilePath) + kLogBackupSuffix;
+            std::rename(logFilePath, backup.c_str());
+        }
+    }
+    const int fileHandle = RT_OpenFile(logFilePath, RT_FILE_WRITE, RT_FILE_TRUNCATE, RT_FILE_ASCII);
+    if (fileHandle < 0)
+        return fileHandle;
+    FmtFile(fileHandle, "\t\t");
+    char text[kScratchSize];
+    for (int control : kLogColumns) {
+        text[0] = '\0';
+        GetCtrlAttribute(panelHandle, control, ATTR_LABEL_TEXT, text);
+        Remove_NL(text);
+        if (control != MAIN_NOTES)
+            FmtFile(fileHandle, "%s\t", text);
+        else
+            FmtFile(fileHandle, "%s", text);
+    }
+    FmtFile(fileHandle, "\n");
+    return fileHandle;
+}
+
+} // namespace
+
+void Remove_NL(char *text) {
+    for (; *text != '\0'; ++text)
+        if (*text == '\n')
+            *text = ' ';
+}
+
+void KsResetLogState(void) {
+    logStarted = 0;
+    logFilePath[0] = '\0';
+    logBackedUp = false;
+}
+
+void Save2LogFile(TestRecord *record) {
+    const int fileHandle = logStarted == 0
+                               ? StartLog()
+                               : RT_OpenFile(logFilePath, RT_FILE_WRITE, RT_FILE_APPEND,
+                                             RT_FILE_ASCII);
+    if (fileHandle < 0)
+        return;
+    char text[kScratchSize];
+    FmtFile(fileHandle, "%s\t", DateStr());
+    FmtFile(fileHandle, "%s\t", TimeStr());
+    text[0] = '\0';
+    text[1] = '\0';
+    GetCtrlVal(panelHandle, MAIN_ENTRY, text + 1, sizeof text - 1);
+    text[0] = '\'';
+    FmtFile(fileHandle, "%s\t", text);
+    FmtFile(fileHandle, "%s\t", record->TCode);
+    WriteRingLabel(fileHandle, MAIN_INVEH, record->InVehicle);
+    WriteRingLabel(fileHandle, MAIN_TCOMP, record->TComp);
+    FmtFile(fileHandle, "%i\t", static_cast<int>(record->SetPoint));
+    Fmt(text, "%f", record->BVolt);
+    LocalizeNumberString(text);
+    FmtFile(fileHandle, "%s\t", text);
+    WriteRingLabel(fileHandle, MAIN_SYSTEM, record->System);
+    int index = -1;
+    GetIndexFromValue(panelHandle, MAIN_BRSLT, &index, static_cast<int>(record->BRslt));
+    WriteRingLabel(fileHandle, MAIN_BRSLT, index);
+    WriteRingLabel(fileHandle, MAIN_SOC, record->Soc);
+    text[0] = '\0';
+    GetCtrlVal(panelHandle, MAIN_NOTES, text);
+    Remove_NL(text);
+    FmtFile(fileHandle, "%s", text);
+    FmtFile(fileHandle, "\n");
+    RT_CloseFile(fileHandle);
+}
+
+void Save2File(void) {
+    char directory[KS_PATH_WIDTH] = "";
+    GetProjectDir(directory);
+    char folder[KS_PATH_WIDTH] = "";
+    std::snprintf(folder, sizeof folder, "%s/%s/", directory, kDataFolder);
+    if (GetFileInfo(folder, &Size) == 0)
+        MakeDir(folder);
+    // The chosen path comes back in a text of its own, so the start folder is never overwritten
+    // while the dialog still reads it.
+    char path[KS_PATH_WIDTH] = "";
+    if (FileSelectPopup(folder, kTextFiles, kTextFiles, kDialogTitle, VAL_SAVE_BUTTON, 0, 1, 1, 1,
+                        path) <= 0)
+        return;
+    Save2LogFile(&NewDataInput);
+    if (RT_CopyFile(logFilePath, path) != 0) {
+        KsShowNotice(PNL_COPY_FAILED);
+        return;
+    }
+    Save2Log = 0;
+    logStarted = 0;
+}
+
+int SaveCB(int, int control, int event, void *, int, int) {
+    if (event != EVENT_COMMIT)
+        return 0;
+    RemovePopup(0);
+    if (control == 2) {
+        if (Save2Log != 0)
+            Save2File();
+    } else if (control != 3) {
+        return 0;
+    }
+    if (commStatus == 0)
+        CloseCom(HostConfig.ComPort);
+    commStatus = -1;
+    QuitUserInterface(0);
+    return 0;
+}

@@ -1,0 +1,24 @@
+// The results log "TCLOG" (one tab-separated line per result under a header of the main panel's
+// labels) and the save command that copies it to a file of the operator's choosing.
+#pragma once
+
+#include "app/ks_record.h"
+
+// Appends one data line for the record to the log, starting a new log (header first) when none
+// has been started in this run. Before the first write of a run truncates an old log, that log
+// is kept as "TCLOG.bak". Failures end the call silently.
+void Save2LogFile(TestRecord *record);
+// Replaces every line feed of text by a blank, in place.
+void Remove_NL(char *text);
+
+// The save command: logs the pending result and copies the log to a chosen file in the "Data"
+// folder; notice 5 when the copy fails.
+void Save2File(void);
+// Buttons of the save-before-quit popup: 2 save and quit, 3 quit, others go back.
+int SaveCB(int panel, int control, int event, void *callbackData, int eventData1, int eventData2);
+
+// Module state, exposed for the save command and for resetting between runs.
+extern int logStarted;
+extern char logFilePath[KS_PATH_WIDTH];
+// Back to the state of a fresh run (no log started, no backup made yet).
+void KsResetLogState(void);

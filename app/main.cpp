@@ -1,0 +1,6 @@
+// ks_read: the program's entry; everything it does lives in the app modules.
+#include "app/ks_read.h"
+
+int main(int, char **argv) {
+    return KsReadMain(argv);
+}
