@@ -11,6 +11,9 @@ enum {
     ToolErr_InvalidUIntNumber = -5022,
     ToolErr_InvalidDoubleNumber = -5023,
     ToolErr_InvalidBooleanValue = -5024,
+    // The INI writer refuses a line that the reader would not read back unchanged (longer
+    // than 255 characters, a line break inside, a name the reader splits or renames).
+    ToolErr_LineWouldNotReadBack = -5025,
 };
 
 // Text for a toolbox code (-5001 .. -5024) or a run-time code (-12, -91 .. -100 ...).

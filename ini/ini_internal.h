@@ -1,0 +1,98 @@
+// Records and shared helpers of the INI object, private to ini/*.cpp.
+#pragma once
+
+#include "ini/ini.h"
+#include "toolbox/list.h"
+
+#include <cstddef>
+
+namespace ini_detail {
+
+constexpr int kOutOfMemory = -12;
+constexpr int kNullPointer = -65;  // run-time code: a required pointer was null
+constexpr int kMaxLineChars = 255; // longest line the reader takes in
+constexpr int kMaxTokenBytes = 7;  // separator and comment marker
+constexpr int kScratchGranule = 1024;
+
+// One block: the record, then the name and the value, each NUL-terminated. A value that
+// changes (joining pieces) gets a fresh block, so a record is always freed with free().
+struct IniItem {
+    char *name;
+    char *value;
+    int line;
+    unsigned char quoted;
+};
+
+struct IniSection {
+    char *name; // stored behind the record, in the same block
+    ListHandle items;       // IniItem*, file or insertion order (or sorted)
+    ListHandle sortedItems; // IniItem* sorted by name, or null
+    int line;
+    unsigned char sorted;
+};
+
+} // namespace ini_detail
+
+struct IniObjectRecord {
+    ListHandle sections;       // ini_detail::IniSection*
+    ListHandle sortedSections; // the same pointers sorted by name, or null
+    ini_detail::IniSection *lastSection;
+    unsigned char sorted;
+    int lineOfLastAccess;
+    char separator[ini_detail::kMaxTokenBytes + 1];
+    int separatorLength;
+    char outputSeparator[ini_detail::kMaxTokenBytes + 3];
+    int outputSeparatorLength;
+    char sectionStart;
+    char sectionEnd;
+    char commentMarker[ini_detail::kMaxTokenBytes + 1];
+    int commentMarkerLength;
+    int duplicateChecking;
+    IniSectionFilter filter;
+    void *filterData;
+    MemHandle scratch;
+};
+
+namespace ini_detail {
+
+// Case-insensitive comparison of names: bytes through toupper (ASCII letters), then compared
+// as unsigned; a null name sorts before any other.
+int StrICmp(const char *a, const char *b);
+// Comparisons for lists of IniSection* and IniItem*.
+int CompareSections(const void *a, const void *b);
+int CompareItems(const void *a, const void *b);
+
+IniItem *NewItem(const char *name, size_t nameLength, const char *value, size_t valueLength,
+                 int line, int quoted);
+IniSection *NewSection(const char *name, int sorted, int line); // null when out of memory
+void FreeSection(IniSection *section);
+
+IniSection *FindSection(IniObject ini, const char *sectionName);
+IniItem *FindItem(IniSection *section, const char *itemName);
+// Section and item lookup; records the line of the item found. Null when not found.
+IniItem *LookupItem(IniObject ini, const char *sectionName, const char *itemName);
+
+// Removes the item at a position of the section's list (and from its sorted copy) and frees it.
+void RemoveItemAt(IniSection *section, int position);
+// Inserts into a sorted copy; on failure the copy is discarded (set to null).
+void InsertIntoSortedCopy(ListHandle *copy, const void *pointerToEntry, CompareFunction compare);
+// Removes a pointer from a list by identity.
+void RemovePointer(ListHandle list, const void *pointer);
+
+// Recognises "<base> Line<digits>"; stores the base length and the piece number.
+bool IsContinuationName(const char *name, size_t *baseLength, long *pieceNumber);
+
+// How a line reads back (the classification of the reader).
+enum class LineKind { Blank, Comment, Section, Item, Unrecognised };
+struct ClassifiedLine {
+    LineKind kind;
+    const char *name;
+    size_t nameLength;
+    const char *value; // items: value without surrounding white space
+    size_t valueLength;
+};
+ClassifiedLine ClassifyLine(IniObject ini, const char *line);
+// Removes enclosing double quotes in place on (value, length); returns the quoted flag.
+int StripQuotes(const char **value, size_t *length);
+
+} // namespace ini_detail
