@@ -16,11 +16,6 @@
 
 // ---- Memory handles ---------------------------------------------------------------------------
 
-struct MemHandleRecord {
-    void *block = nullptr;
-    std::uint32_t size = 0;
-};
-
 namespace {
 
 // Allocation failure injection for tests: after `skip` successful allocations the next `count`
@@ -64,7 +59,7 @@ MemHandle NewHandle(unsigned int size) {
     auto *handle = static_cast<MemHandleRecord *>(std::malloc(sizeof(MemHandleRecord)));
     if (!handle)
         return nullptr;
-    new (handle) MemHandleRecord{};
+    *handle = MemHandleRecord{nullptr, 0};
     if (size != 0) {
         handle->block = allocateZeroed(size);
         if (!handle->block) {
@@ -115,14 +110,7 @@ int SetHandleSize(MemHandle handle, unsigned int newSize) {
 
 namespace {
 
-struct ListHeader {
-    std::int32_t tag;
-    std::int32_t growthPercentage;
-    std::int32_t minimumGrowth;
-    std::int32_t allocated;
-    std::int32_t itemSize;
-    std::int32_t count;
-};
+using ListHeader = ks_list_detail::Header;
 static_assert(sizeof(ListHeader) == 24, "six 32-bit header fields");
 
 constexpr std::int32_t kListTag = 0x4C495354; // "LIST"
@@ -272,21 +260,13 @@ int ListAppend(ListHandle destination, ListHandle source) {
     return 1;
 }
 
-int ListInsertItem(ListHandle list, const void *ptrToItem, int position) {
-    // Appending into a free slot is by far the most frequent case; keep it short.
-    if (list && ptrToItem) {
-        ListHeader *h = header(list);
-        if ((position == LIST_POS_END || position == h->count + 1) && h->count < h->allocated) {
-            copyItem(items(list) + static_cast<std::size_t>(h->count) * h->itemSize, ptrToItem, h->itemSize);
-            ++h->count;
-            return 1;
-        }
-    }
-    return ListInsertItems(list, ptrToItem, position, 1);
-}
-
 int ListInsertItems(ListHandle list, const void *ptrToItems, int position, int numItems) {
     if (!list || numItems <= 0)
+        return 0;
+    const int count = header(list)->count;
+    if (position == count + 1)
+        position = LIST_POS_END;
+    if (position > count || position < LIST_POS_FRONT)
         return 0;
     // Items taken from this very list would move (or vanish) when the block grows or the tail
     // shifts: insert from a private copy instead.
@@ -301,12 +281,7 @@ int ListInsertItems(ListHandle list, const void *ptrToItems, int position, int n
     }
     {
         const ListHeader *h = header(list);
-        if (position == h->count + 1)
-            position = LIST_POS_END;
-        if (position > h->count || position < LIST_POS_FRONT)
-            return 0;
-        std::int64_t needed = static_cast<std::int64_t>(h->count) + numItems;
-        if (needed > h->allocated &&
+        if (static_cast<std::int64_t>(count) + numItems > h->allocated &&
             !resizeSlots(list, h->allocated + static_cast<std::int64_t>(numItems) + policyIncrement(h)))
             return 0;
     }
