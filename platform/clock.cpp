@@ -81,7 +81,7 @@ double SyncWait(double beginTime, double interval) {
 }
 
 const char *DateStr(void) {
-    thread_local char text[16];
+    thread_local char text[48];
     std::tm tm{};
     if (!localCalendar(tm))
         return "00-00-0000";
@@ -91,7 +91,7 @@ const char *DateStr(void) {
 }
 
 const char *TimeStr(void) {
-    thread_local char text[16];
+    thread_local char text[48];
     std::tm tm{};
     if (!localCalendar(tm))
         return "00:00:00";

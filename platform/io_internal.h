@@ -47,3 +47,22 @@ std::string programDir();
 std::string legacyRoot();
 
 } // namespace ks_io
+
+#include <vector>
+
+namespace ks_io {
+
+// The platform's serial devices in port order (port n is element n - 1): USB adapters first
+// (the links of <devRoot>/serial/by-id sorted by name, then ttyACM* and ttyUSB* nodes that no
+// such link reaches, in name and number order), then the built-in ttyS<k> whose
+// <sysRoot>/class/tty/ttyS<k>/type is not 0 (a UART is present), k ascending. The roots are
+// "/dev" and "/sys" except in tests.
+std::vector<std::string> platformSerialDevices(const std::string &devRoot = "/dev",
+                                               const std::string &sysRoot = "/sys");
+
+// The path port n opens: deviceName when it is not empty (a bare name is looked up in /dev),
+// else a test mapping, else <program folder>/COM<n> when such a link or node exists (even when it
+// dangles: the tester may be restarting), else the n-th platform device. "" when there is none.
+std::string portPath(int port, const char *deviceName);
+
+} // namespace ks_io
