@@ -25,9 +25,12 @@ enum {
 
 // ---- Attributes (panels, controls, menu bars) ----------------------------------------------------
 enum {
+    ATTR_DIMMED = 500, // control, menu item: greyed out, takes no input (0 / 1)
     ATTR_CONSTANT_NAME = 501,
     ATTR_CONSTANT_NAME_LENGTH = 502,
+    ATTR_CTRL_MODE = 503, // control: VAL_NORMAL, VAL_INDICATOR, VAL_HOT, VAL_VALIDATE
     ATTR_CALLBACK_DATA = 510,
+    ATTR_VISIBLE = 530,
     ATTR_LEFT = 531,
     ATTR_TOP = 532,
     ATTR_WIDTH = 533,
@@ -52,7 +55,11 @@ enum {
     ATTR_TEXT_FONT = 682,
     ATTR_TEXT_POINT_SIZE = 686,
     ATTR_TEXT_BGCOLOR = 690,
+    ATTR_TEXT_COLOR = 691,
+    ATTR_TEXT_BOLD = 692,
+    ATTR_TEXT_JUSTIFY = 693, // 0 left, 1 centre, 2 right
     ATTR_DATA_TYPE = 710,
+    ATTR_PRECISION = 720, // numerics: decimals shown
     ATTR_MAX_VALUE = 730,
     ATTR_MIN_VALUE = 731,
     ATTR_SHOW_DIGITAL_DISPLAY = 737, // progress bar: show the percentage as text beside the bar
@@ -121,6 +128,7 @@ enum {
     CTRL_TEXT_BOX = 170,
     CTRL_COMMAND_BUTTON = 200,
     CTRL_BINARY_SWITCH = 231,
+    CTRL_TOGGLE_BUTTON = 280,
     CTRL_RING = 300,
     CTRL_LIST_BOX = 340,
     CTRL_DECORATION = 380,
@@ -140,6 +148,9 @@ enum {
     VAL_STRING = 5,
     VAL_UNSIGNED_INTEGER = 6,
 };
+
+// ---- Control modes (ATTR_CTRL_MODE) ---------------------------------------------------------------
+enum { VAL_NORMAL = 1, VAL_INDICATOR = 2, VAL_HOT = 3, VAL_VALIDATE = 4 };
 
 // ---- Keys, positions, dialogs -------------------------------------------------------------------
 enum {

@@ -22,6 +22,8 @@ enum {
     RT_ERR_INVALID_MENU_ITEM = -50,
     RT_ERR_NOT_A_POPUP = -51,
     RT_ERR_NO_ACTIVE_CONTROL = -52,
+    RT_ERR_INPUT_REFUSED = -53,    // input to a panel that a popup blocks (test seam)
+    RT_ERR_READ_ONLY = -54,        // the attribute can be read but not set
     RT_ERR_OUT_OF_MEMORY = -12,
     RT_ERR_ATTRIBUTE_TYPE = -24,
     RT_ERR_NULL_POINTER = -65,

@@ -62,6 +62,12 @@ int SetWaitCursor(int on);
 int SetSystemAttribute(int attribute, int value);
 int GetSystemAttribute(int attribute, int *value);
 void RT_Beep(void);
+// The English name of the operating system's default language ("German", "English" ...),
+// written with its size. 0 or a negative error.
+int RT_GetSystemLanguageName(char *buffer, size_t size);
+template <size_t N> int RT_GetSystemLanguageName(char (&buffer)[N]) {
+    return RT_GetSystemLanguageName(buffer, N);
+}
 // English name of the operating system's language ("German", "French" ...; from the locale on
 // Linux), as language number 0 needs it. Returns 0, or a negative error (name left empty).
 int RT_GetSystemLanguageName(char *name, size_t nameSize);
@@ -163,6 +169,9 @@ int GetValueLengthFromIndex(int panel, int control, int index, int *length);
 int GetValueFromIndex(int panel, int control, int index, int *value);
 int GetValueFromIndex(int panel, int control, int index, double *value);
 int GetValueFromIndex(int panel, int control, int index, char *buffer, size_t bufferSize);
+template <size_t N> int GetValueFromIndex(int panel, int control, int index, char (&buffer)[N]) {
+    return GetValueFromIndex(panel, control, index, buffer, N);
+}
 // index -1 (or the item count) appends.
 int InsertListItem(int panel, int control, int index, const char *label, int value);
 int InsertListItem(int panel, int control, int index, const char *label, double value);
@@ -225,6 +234,9 @@ int SetTableCellVal(int panel, int control, Point cell, int value);
 int SetTableCellVal(int panel, int control, Point cell, double value);
 int GetTableCellValLength(int panel, int control, Point cell, int *length);
 int GetTableCellVal(int panel, int control, Point cell, char *buffer, size_t bufferSize);
+template <size_t N> int GetTableCellVal(int panel, int control, Point cell, char (&buffer)[N]) {
+    return GetTableCellVal(panel, control, cell, buffer, N);
+}
 int GetTableCellVal(int panel, int control, Point cell, int *value);
 int GetTableCellVal(int panel, int control, Point cell, double *value);
 
