@@ -306,6 +306,9 @@ int ComRdTerm(int port, char *buffer, int count, int terminator) {
     const int term = terminator >= 0 && terminator <= 255 ? terminator : -1;
     QSerialPort &serial = *p->serial;
     int stored = 0;
+    // After the deadline the driver is still asked once without waiting, so that a time-out of
+    // 0 returns what has already arrived.
+    bool lastLook = false;
     while (stored < count) {
         const qint64 available = serial.bytesAvailable();
         if (available > 0) {
@@ -320,8 +323,11 @@ int ComRdTerm(int port, char *buffer, int count, int terminator) {
             continue;
         }
         const double remaining = deadline - now();
-        if (remaining <= 0.0)
-            break;
+        if (remaining <= 0.0) {
+            if (lastLook)
+                break;
+            lastLook = true;
+        }
         if (!serial.waitForReadyRead(waitMilliseconds(remaining))) {
             if (serial.bytesAvailable() > 0)
                 continue;

@@ -151,6 +151,14 @@ TEST_F(SerialPort, TimeOutReturnsWhatArrived) {
     EXPECT_EQ(readLine(1, &n), "START  : ");
     EXPECT_GE(wallSeconds() - start, 0.19);
 
+    // A time-out of 0 still returns what the driver already holds, without waiting.
+    ASSERT_EQ(SetComTime(1, 0.0), 0);
+    tester.send(nul("queued"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(readLine(1), "queued");
+    readLine(1, &n);
+    EXPECT_EQ(n, 0);
+
     EXPECT_EQ(SetComTime(1, -1.0), RT_ERR_INVALID_VALUE);
 }
 
