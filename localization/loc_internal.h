@@ -6,6 +6,7 @@
 #include <cstddef>
 
 #include "localization/uiobjects.h"
+#include "platform/rt_errors.h"
 
 namespace loc {
 
@@ -15,8 +16,8 @@ constexpr int kOutOfMemory = -12; // the run-time's out-of-memory code
 void *Malloc(size_t size);
 void *Calloc(size_t count, size_t size);
 char *StrDup(const char *text); // null text copies as ""
-// Result of a run-time call, replaced by an injected failure when the test seam asks for one.
-int Rt(int result);
+// True when the test seam wants the next run-time call to fail (see LOC_RT).
+bool InjectRuntimeFailure();
 
 // "%s_%s" of two names in a heap block of exactly the needed size (null names count as ""); null
 // when the allocation fails. No length limit.
@@ -54,3 +55,7 @@ void SlotDescription(const CTRL *ctrl, int k, char (&desc)[kDescSize]);
 int SlotAtOrder(const CTRL *ctrl, int pos, bool readOrder);
 
 } // namespace loc
+
+// A run-time call, or -47 without making the call when the test seam injects a failure, so an
+// injected failure behaves like a call the run-time refused.
+#define LOC_RT(call) (::loc::InjectRuntimeFailure() ? RT_ERR_INVALID_VALUE : (call))

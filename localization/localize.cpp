@@ -45,11 +45,11 @@ int ApplyAxisItems(const CTRL *ctrl, int axis, int count, int firstSlot, int sel
     const int panel = ctrl->panel->panel, control = ctrl->control;
     for (int i = 0; i < count; ++i) {
         double value = 0;
-        int rc = Rt(GetAxisItem(panel, control, axis, i, nullptr, 0, &value));
+        int rc = LOC_RT(GetAxisItem(panel, control, axis, i, nullptr, 0, &value));
         if (rc < 0)
             return rc;
         if (const char *text = SlotText(ctrl, firstSlot + i, selector, useDefaults))
-            if ((rc = Rt(ReplaceAxisItem(panel, control, axis, i, text, value))) < 0)
+            if ((rc = LOC_RT(ReplaceAxisItem(panel, control, axis, i, text, value))) < 0)
                 return rc;
     }
     return 0;
@@ -59,7 +59,7 @@ int ApplyAxisItems(const CTRL *ctrl, int axis, int count, int firstSlot, int sel
 template <typename LengthFn, typename TextFn>
 int ReadListText(LengthFn getLength, TextFn getText, HeapText *out) {
     int length = 0;
-    int rc = Rt(getLength(&length));
+    int rc = LOC_RT(getLength(&length));
     if (rc < 0)
         return rc;
     if (length < 0)
@@ -69,7 +69,7 @@ int ReadListText(LengthFn getLength, TextFn getText, HeapText *out) {
     if (!text)
         return kOutOfMemory;
     text.get()[0] = '\0';
-    if (length > 0 && (rc = Rt(getText(text.get(), size))) < 0)
+    if (length > 0 && (rc = LOC_RT(getText(text.get(), size))) < 0)
         return rc;
     *out = std::move(text);
     return 0;
@@ -93,21 +93,21 @@ int ApplyListItems(const CTRL *ctrl, int valueType, int selector, int useDefault
                 },
                 &value);
             if (rc == 0)
-                rc = Rt(ReplaceListItem(panel, control, i, label, value.get()));
+                rc = LOC_RT(ReplaceListItem(panel, control, i, label, value.get()));
             break;
         }
         case VAL_FLOAT:
         case VAL_DOUBLE:
         case VAL_UNSIGNED_INTEGER: { // a double holds every unsigned 32-bit value exactly
             double value = 0;
-            if ((rc = Rt(GetValueFromIndex(panel, control, i, &value))) >= 0)
-                rc = Rt(ReplaceListItem(panel, control, i, label, value));
+            if ((rc = LOC_RT(GetValueFromIndex(panel, control, i, &value))) >= 0)
+                rc = LOC_RT(ReplaceListItem(panel, control, i, label, value));
             break;
         }
         default: {
             int value = 0;
-            if ((rc = Rt(GetValueFromIndex(panel, control, i, &value))) >= 0)
-                rc = Rt(ReplaceListItem(panel, control, i, label, value));
+            if ((rc = LOC_RT(GetValueFromIndex(panel, control, i, &value))) >= 0)
+                rc = LOC_RT(ReplaceListItem(panel, control, i, label, value));
             break;
         }
         }
@@ -125,7 +125,7 @@ int ApplyListItems(const CTRL *ctrl, int valueType, int selector, int useDefault
                               return GetLabelFromIndex(panel, control, i, buf, size);
                           },
                           &label);
-        if (rc < 0 || (rc = Rt(ReplaceListItem(panel, control, i, label.get(), value))) < 0)
+        if (rc < 0 || (rc = LOC_RT(ReplaceListItem(panel, control, i, label.get(), value))) < 0)
             return rc;
     }
     return 0;
@@ -140,18 +140,18 @@ int ApplyTableCells(const CTRL *ctrl, int selector, int useDefaults) {
         for (int r = 1; r <= rows; ++r) {
             const Point cell = MakePoint(c, r);
             int cellType = 1;
-            int rc = Rt(GetTableCellAttribute(panel, control, cell, ATTR_CELL_TYPE, &cellType));
+            int rc = LOC_RT(GetTableCellAttribute(panel, control, cell, ATTR_CELL_TYPE, &cellType));
             if (rc < 0)
                 return rc;
             if (cellType != 1 &&
-                (rc = Rt(SetTableCellAttribute(panel, control, cell, ATTR_CELL_TYPE, 1))) < 0)
+                (rc = LOC_RT(SetTableCellAttribute(panel, control, cell, ATTR_CELL_TYPE, 1))) < 0)
                 return rc;
             const int slot = 1 + rows + cols + (c - 1) * rows + (r - 1);
             if (const char *text = SlotText(ctrl, slot, selector, useDefaults))
-                rc = Rt(SetTableCellVal(panel, control, cell, text));
+                rc = LOC_RT(SetTableCellVal(panel, control, cell, text));
             if (cellType != 1) {
                 const int restore =
-                    Rt(SetTableCellAttribute(panel, control, cell, ATTR_CELL_TYPE, cellType));
+                    LOC_RT(SetTableCellAttribute(panel, control, cell, ATTR_CELL_TYPE, cellType));
                 if (rc >= 0)
                     rc = restore;
             }
@@ -180,7 +180,7 @@ int PNLLocalStrsToUIPanel(PNL *pnl, int selector, int useDefaults) {
                     : "";
     if (!title)
         return 0;
-    const int rc = Rt(SetPanelAttribute(pnl->panel, ATTR_TITLE, title));
+    const int rc = LOC_RT(SetPanelAttribute(pnl->panel, ATTR_TITLE, title));
     return rc < 0 ? rc : 0;
 }
 
@@ -193,21 +193,21 @@ int CTRLLocalStrsToUIControl(CTRL *ctrl, int selector, int useDefaults) {
     const Counts n = GetCounts(ctrl);
     auto setText = [&](int slot, int attribute) {
         const char *text = SlotText(ctrl, slot, selector, useDefaults);
-        return text ? Rt(SetCtrlAttribute(panel, control, attribute, text)) : 0;
+        return text ? LOC_RT(SetCtrlAttribute(panel, control, attribute, text)) : 0;
     };
     int rc = 0;
     switch (ctrl->type) {
     case CTRL_CLASS_BASIC: rc = setText(0, ATTR_LABEL_TEXT); break;
     case CTRL_CLASS_STRING: {
         int style = 0;
-        if ((rc = Rt(GetCtrlAttribute(panel, control, ATTR_CTRL_STYLE, &style))) < 0 ||
+        if ((rc = LOC_RT(GetCtrlAttribute(panel, control, ATTR_CTRL_STYLE, &style))) < 0 ||
             (rc = setText(0, ATTR_LABEL_TEXT)) < 0)
             break;
         if (const char *text = SlotText(ctrl, 1, selector, useDefaults)) {
             // A text box keeps its typed text beside the default value; clear it first.
-            if (style == CTRL_TEXT_BOX && (rc = Rt(ResetTextBox(panel, control, ""))) < 0)
+            if (style == CTRL_TEXT_BOX && (rc = LOC_RT(ResetTextBox(panel, control, ""))) < 0)
                 break;
-            rc = Rt(SetCtrlAttribute(panel, control, ATTR_DFLT_VALUE, text));
+            rc = LOC_RT(SetCtrlAttribute(panel, control, ATTR_DFLT_VALUE, text));
         }
         break;
     }
@@ -218,16 +218,16 @@ int CTRLLocalStrsToUIControl(CTRL *ctrl, int selector, int useDefaults) {
         break;
     case CTRL_CLASS_GRAPH: {
         if ((rc = setText(0, ATTR_LABEL_TEXT)) < 0 || (rc = setText(1, ATTR_XNAME)) < 0 ||
-            (rc = Rt(SetCtrlAttribute(panel, control, ATTR_ACTIVE_YAXIS, 1))) < 0 ||
+            (rc = LOC_RT(SetCtrlAttribute(panel, control, ATTR_ACTIVE_YAXIS, 1))) < 0 ||
             (rc = setText(2, ATTR_YNAME)) < 0)
             break;
-        if ((rc = Rt(SetCtrlAttribute(panel, control, ATTR_ACTIVE_YAXIS, 2))) >= 0 &&
+        if ((rc = LOC_RT(SetCtrlAttribute(panel, control, ATTR_ACTIVE_YAXIS, 2))) >= 0 &&
             (rc = setText(3, ATTR_YNAME)) >= 0 &&
             (rc = ApplyAxisItems(ctrl, 0, n.a, 4, selector, useDefaults)) >= 0 &&
             (rc = ApplyAxisItems(ctrl, 1, n.b, 4 + n.a, selector, useDefaults)) >= 0)
             rc = ApplyAxisItems(ctrl, 2, n.c, 4 + n.a + n.b, selector, useDefaults);
         // The left axis is the active one afterwards, also when a step above failed.
-        const int restore = Rt(SetCtrlAttribute(panel, control, ATTR_ACTIVE_YAXIS, 1));
+        const int restore = LOC_RT(SetCtrlAttribute(panel, control, ATTR_ACTIVE_YAXIS, 1));
         if (rc >= 0)
             rc = restore;
         break;
@@ -240,7 +240,7 @@ int CTRLLocalStrsToUIControl(CTRL *ctrl, int selector, int useDefaults) {
         break;
     case CTRL_CLASS_LIST: {
         int valueType = 0;
-        if ((rc = Rt(GetCtrlAttribute(panel, control, ATTR_DATA_TYPE, &valueType))) >= 0 &&
+        if ((rc = LOC_RT(GetCtrlAttribute(panel, control, ATTR_DATA_TYPE, &valueType))) >= 0 &&
             (rc = setText(0, ATTR_LABEL_TEXT)) >= 0)
             rc = ApplyListItems(ctrl, valueType, selector, useDefaults);
         break;
@@ -250,10 +250,10 @@ int CTRLLocalStrsToUIControl(CTRL *ctrl, int selector, int useDefaults) {
             break;
         for (int r = 1; r <= n.a && rc >= 0; ++r)
             if (const char *text = SlotText(ctrl, r, selector, useDefaults))
-                rc = Rt(SetTableRowAttribute(panel, control, r, ATTR_LABEL_TEXT, text));
+                rc = LOC_RT(SetTableRowAttribute(panel, control, r, ATTR_LABEL_TEXT, text));
         for (int c = 1; c <= n.b && rc >= 0; ++c)
             if (const char *text = SlotText(ctrl, n.a + c, selector, useDefaults))
-                rc = Rt(SetTableColumnAttribute(panel, control, c, ATTR_LABEL_TEXT, text));
+                rc = LOC_RT(SetTableColumnAttribute(panel, control, c, ATTR_LABEL_TEXT, text));
         if (rc >= 0)
             rc = ApplyTableCells(ctrl, selector, useDefaults);
         break;
@@ -299,7 +299,7 @@ int MENUITEMLocalStrsToUIMenu(MENUITEM *item, int recurse, int useDefaults) {
                    ? item->pdefaultStrs->name
                    : "";
     if (name) {
-        const int rc = Rt(SetMenuBarAttribute(menuBar, item->id, attribute, name));
+        const int rc = LOC_RT(SetMenuBarAttribute(menuBar, item->id, attribute, name));
         if (rc < 0)
             return rc;
     }

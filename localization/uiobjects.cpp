@@ -82,17 +82,16 @@ char *StrDup(const char *text) {
     return copy;
 }
 
-int Rt(int result) {
-    if (g_rtFail > 0) {
-        if (g_rtSkip > 0) {
-            --g_rtSkip;
-        } else {
-            --g_rtFail;
-            ++g_injected;
-            return RT_ERR_INVALID_VALUE;
-        }
+bool InjectRuntimeFailure() {
+    if (g_rtFail <= 0)
+        return false;
+    if (g_rtSkip > 0) {
+        --g_rtSkip;
+        return false;
     }
-    return result;
+    --g_rtFail;
+    ++g_injected;
+    return true;
 }
 
 char *JoinSection(const char *parent, const char *name) {
@@ -679,7 +678,7 @@ int AllocStrsForCTRL(CTRL *ctrl, int withDefaults) {
 template <typename LengthFn, typename TextFn>
 static int ReadText(LengthFn getLength, TextFn getText, char **out, unsigned char *flag) {
     int length = 0;
-    int rc = Rt(getLength(&length));
+    int rc = LOC_RT(getLength(&length));
     if (rc < 0)
         return rc;
     if (length < 0)
@@ -692,7 +691,7 @@ static int ReadText(LengthFn getLength, TextFn getText, char **out, unsigned cha
         return kOutOfMemory;
     text.get()[0] = '\0';
     if (length > 0) {
-        rc = Rt(getText(text.get(), size));
+        rc = LOC_RT(getText(text.get(), size));
         if (rc < 0)
             return rc;
     }
@@ -727,9 +726,9 @@ static int ReadCounts(int panel, int control, CTRL *ctrl) {
     switch (ctrl->type) {
     case CTRL_CLASS_GRAPH: {
         GRAPHCOUNTS *c = ctrl->counts.pgraph;
-        if ((rc = Rt(GetNumAxisItems(panel, control, 0, &c->numXItems))) < 0 ||
-            (rc = Rt(GetNumAxisItems(panel, control, 1, &c->numLYItems))) < 0 ||
-            (rc = Rt(GetNumAxisItems(panel, control, 2, &c->numRYItems))) < 0)
+        if ((rc = LOC_RT(GetNumAxisItems(panel, control, 0, &c->numXItems))) < 0 ||
+            (rc = LOC_RT(GetNumAxisItems(panel, control, 1, &c->numLYItems))) < 0 ||
+            (rc = LOC_RT(GetNumAxisItems(panel, control, 2, &c->numRYItems))) < 0)
             return rc;
         c->numXItems = clamp(c->numXItems);
         c->numLYItems = clamp(c->numLYItems);
@@ -738,8 +737,8 @@ static int ReadCounts(int panel, int control, CTRL *ctrl) {
     }
     case CTRL_CLASS_STRIP: {
         STRIPCOUNTS *c = ctrl->counts.pstrip;
-        if ((rc = Rt(GetNumAxisItems(panel, control, 0, &c->numXItems))) < 0 ||
-            (rc = Rt(GetNumAxisItems(panel, control, 1, &c->numYItems))) < 0)
+        if ((rc = LOC_RT(GetNumAxisItems(panel, control, 0, &c->numXItems))) < 0 ||
+            (rc = LOC_RT(GetNumAxisItems(panel, control, 1, &c->numYItems))) < 0)
             return rc;
         c->numXItems = clamp(c->numXItems);
         c->numYItems = clamp(c->numYItems);
@@ -748,8 +747,8 @@ static int ReadCounts(int panel, int control, CTRL *ctrl) {
     case CTRL_CLASS_LIST: {
         LISTCOUNTS *c = ctrl->counts.plist;
         int valueType = 0;
-        if ((rc = Rt(GetNumListItems(panel, control, &c->numLabels))) < 0 ||
-            (rc = Rt(GetCtrlAttribute(panel, control, ATTR_DATA_TYPE, &valueType))) < 0)
+        if ((rc = LOC_RT(GetNumListItems(panel, control, &c->numLabels))) < 0 ||
+            (rc = LOC_RT(GetCtrlAttribute(panel, control, ATTR_DATA_TYPE, &valueType))) < 0)
             return rc;
         c->numLabels = clamp(c->numLabels);
         c->numValues = valueType == VAL_STRING ? c->numLabels : 0;
@@ -757,8 +756,8 @@ static int ReadCounts(int panel, int control, CTRL *ctrl) {
     }
     case CTRL_CLASS_TABLE: {
         TABLECOUNTS *c = ctrl->counts.ptable;
-        if ((rc = Rt(GetNumTableRows(panel, control, &c->numRows))) < 0 ||
-            (rc = Rt(GetNumTableColumns(panel, control, &c->numCols))) < 0)
+        if ((rc = LOC_RT(GetNumTableRows(panel, control, &c->numRows))) < 0 ||
+            (rc = LOC_RT(GetNumTableColumns(panel, control, &c->numCols))) < 0)
             return rc;
         c->numRows = clamp(c->numRows);
         c->numCols = clamp(c->numCols);
@@ -790,10 +789,10 @@ static int ReadAxisItems(int panel, int control, int axis, int count, char **ite
 static int ReadCell(int panel, int control, int col, int row, char **out, unsigned char *flag) {
     const Point cell = MakePoint(col, row);
     int cellType = 1;
-    int rc = Rt(GetTableCellAttribute(panel, control, cell, ATTR_CELL_TYPE, &cellType));
+    int rc = LOC_RT(GetTableCellAttribute(panel, control, cell, ATTR_CELL_TYPE, &cellType));
     if (rc < 0)
         return rc;
-    if (cellType != 1 && (rc = Rt(SetTableCellAttribute(panel, control, cell, ATTR_CELL_TYPE, 1))) < 0)
+    if (cellType != 1 && (rc = LOC_RT(SetTableCellAttribute(panel, control, cell, ATTR_CELL_TYPE, 1))) < 0)
         return rc;
     rc = ReadText([&](int *len) { return GetTableCellValLength(panel, control, cell, len); },
                   [&](char *buf, size_t size) {
@@ -801,7 +800,7 @@ static int ReadCell(int panel, int control, int col, int row, char **out, unsign
                   },
                   out, flag);
     if (cellType != 1) {
-        int restore = Rt(SetTableCellAttribute(panel, control, cell, ATTR_CELL_TYPE, cellType));
+        int restore = LOC_RT(SetTableCellAttribute(panel, control, cell, ATTR_CELL_TYPE, cellType));
         if (rc == 0 && restore < 0)
             rc = restore;
     }
@@ -840,11 +839,11 @@ static int ReadDefaults(int panel, int control, CTRL *ctrl) {
         if ((rc = label(&s->label, &s->flags[0])) ||
             (rc = ReadCtrlText(panel, control, ATTR_XNAME, ATTR_XNAME_LENGTH, &s->xName,
                                &s->flags[1])) ||
-            (rc = Rt(SetCtrlAttribute(panel, control, ATTR_ACTIVE_YAXIS, 1))) < 0 ||
+            (rc = LOC_RT(SetCtrlAttribute(panel, control, ATTR_ACTIVE_YAXIS, 1))) < 0 ||
             (rc = ReadCtrlText(panel, control, ATTR_YNAME, ATTR_YNAME_LENGTH, &s->lyName,
                                &s->flags[2])))
             return rc;
-        if ((rc = Rt(SetCtrlAttribute(panel, control, ATTR_ACTIVE_YAXIS, 2))) >= 0) {
+        if ((rc = LOC_RT(SetCtrlAttribute(panel, control, ATTR_ACTIVE_YAXIS, 2))) >= 0) {
             if (!(rc = ReadCtrlText(panel, control, ATTR_YNAME, ATTR_YNAME_LENGTH, &s->ryName,
                                     &s->flags[3])) &&
                 !(rc = ReadAxisItems(panel, control, 0, n.a, s->xItems, s->flags + 4)) &&
@@ -852,7 +851,7 @@ static int ReadDefaults(int panel, int control, CTRL *ctrl) {
                 rc = ReadAxisItems(panel, control, 2, n.c, s->ryItems, s->flags + 4 + n.a + n.b);
         }
         // The left axis is the active one again, whatever happened above.
-        int restore = Rt(SetCtrlAttribute(panel, control, ATTR_ACTIVE_YAXIS, 1));
+        int restore = LOC_RT(SetCtrlAttribute(panel, control, ATTR_ACTIVE_YAXIS, 1));
         if (rc < 0)
             return rc;
         return restore < 0 ? restore : 0;
@@ -948,7 +947,7 @@ int UIControlToCTRL(PNL *pnl, int control, CTRL *ctrl, int captureDefaults) {
     if (rc)
         return rc;
     int style = 0;
-    if ((rc = Rt(GetCtrlAttribute(panel, control, ATTR_CTRL_STYLE, &style))) < 0)
+    if ((rc = LOC_RT(GetCtrlAttribute(panel, control, ATTR_CTRL_STYLE, &style))) < 0)
         return rc;
     ctrl->type = CtrlClassFromStyle(style);
     DoAssert(ctrl->type != 0, __FILE__, __LINE__, "unknown control style");
@@ -981,7 +980,7 @@ static int CapturePanel(int panel, PNL *pnl, int captureDefaults, int clearCallb
             return rc;
     }
     int control = 0;
-    if ((rc = Rt(GetPanelAttribute(panel, ATTR_PANEL_FIRST_CTRL, &control))) < 0)
+    if ((rc = LOC_RT(GetPanelAttribute(panel, ATTR_PANEL_FIRST_CTRL, &control))) < 0)
         return rc;
     if (control <= 0)
         return 0;
@@ -990,7 +989,7 @@ static int CapturePanel(int panel, PNL *pnl, int captureDefaults, int clearCallb
     for (int count = 0; control > 0; ++count) {
         if (count >= kMaxControlsPerPanel)
             return RT_ERR_INVALID_CONTROL;
-        if (clearCallbacks && (rc = Rt(InstallCtrlCallback(panel, control, nullptr, nullptr))) < 0)
+        if (clearCallbacks && (rc = LOC_RT(InstallCtrlCallback(panel, control, nullptr, nullptr))) < 0)
             return rc;
         CTRL ctrl{};
         rc = UIControlToCTRL(pnl, control, &ctrl, captureDefaults);
@@ -1000,7 +999,7 @@ static int CapturePanel(int panel, PNL *pnl, int captureDefaults, int clearCallb
             FreeCtrl(&ctrl); // not in the list, so the list's release would not see it
             return rc;
         }
-        if ((rc = Rt(GetCtrlAttribute(panel, control, ATTR_NEXT_CTRL, &control))) < 0)
+        if ((rc = LOC_RT(GetCtrlAttribute(panel, control, ATTR_NEXT_CTRL, &control))) < 0)
             return rc;
     }
     return 0;
@@ -1042,16 +1041,16 @@ static int CaptureMenuItems(MENUITEM *parent, int menuBar, int menuId, int captu
     if (!parent->children && !(parent->children = ListCreate(static_cast<int>(sizeof(MENUITEM *)))))
         return kOutOfMemory;
     int item = 0;
-    int rc = Rt(GetMenuBarAttribute(menuBar, menuId, ATTR_FIRST_ITEM_ID, &item));
+    int rc = LOC_RT(GetMenuBarAttribute(menuBar, menuId, ATTR_FIRST_ITEM_ID, &item));
     if (rc < 0)
         return rc;
     while (item > 0) {
         if (++*entries > kMaxMenuEntries)
             return RT_ERR_INVALID_MENU_ITEM;
-        if (clearCallbacks && (rc = Rt(InstallMenuCallback(menuBar, item, nullptr, nullptr))) < 0)
+        if (clearCallbacks && (rc = LOC_RT(InstallMenuCallback(menuBar, item, nullptr, nullptr))) < 0)
             return rc;
         int separator = 0;
-        if ((rc = Rt(GetMenuBarAttribute(menuBar, item, ATTR_MENU_ITEM_IS_SEPARATOR, &separator))) < 0)
+        if ((rc = LOC_RT(GetMenuBarAttribute(menuBar, item, ATTR_MENU_ITEM_IS_SEPARATOR, &separator))) < 0)
             return rc;
         if (separator == 0) {
             MENUITEM *rec = nullptr;
@@ -1065,13 +1064,13 @@ static int CaptureMenuItems(MENUITEM *parent, int menuBar, int menuId, int captu
                                    &rec->pdefaultStrs->name, &rec->pdefaultStrs->flag)))
                 return rc;
             int submenu = 0;
-            if ((rc = Rt(GetMenuBarAttribute(menuBar, item, ATTR_SUBMENU_ID, &submenu))) < 0)
+            if ((rc = LOC_RT(GetMenuBarAttribute(menuBar, item, ATTR_SUBMENU_ID, &submenu))) < 0)
                 return rc;
             if (submenu >= 1 && (rc = CaptureMenuItems(rec, menuBar, submenu, captureDefaults,
                                                        clearCallbacks, depth + 1, entries)))
                 return rc;
         }
-        if ((rc = Rt(GetMenuBarAttribute(menuBar, item, ATTR_NEXT_ITEM_ID, &item))) < 0)
+        if ((rc = LOC_RT(GetMenuBarAttribute(menuBar, item, ATTR_NEXT_ITEM_ID, &item))) < 0)
             return rc;
     }
     return 0;
@@ -1092,13 +1091,13 @@ static int CaptureMenuBar(int menuBar, MENUBAR *rec, int captureDefaults, int cl
     if (!(rec->menus = ListCreate(static_cast<int>(sizeof(MENUITEM *)))))
         return kOutOfMemory;
     int menu = 0;
-    if ((rc = Rt(GetMenuBarAttribute(menuBar, 0, ATTR_FIRST_MENU_ID, &menu))) < 0)
+    if ((rc = LOC_RT(GetMenuBarAttribute(menuBar, 0, ATTR_FIRST_MENU_ID, &menu))) < 0)
         return rc;
     int entries = 0;
     while (menu > 0) {
         if (++entries > kMaxMenuEntries)
             return RT_ERR_INVALID_MENU_ITEM;
-        if (clearCallbacks && (rc = Rt(InstallMenuCallback(menuBar, menu, nullptr, nullptr))) < 0)
+        if (clearCallbacks && (rc = LOC_RT(InstallMenuCallback(menuBar, menu, nullptr, nullptr))) < 0)
             return rc;
         MENUITEM *item = nullptr;
         if ((rc = NewMenuItem(rec->menus, rec, menu, &item)) ||
@@ -1111,12 +1110,12 @@ static int CaptureMenuBar(int menuBar, MENUBAR *rec, int captureDefaults, int cl
                                &item->pdefaultStrs->name, &item->pdefaultStrs->flag)))
             return rc;
         int numItems = 0;
-        if ((rc = Rt(GetMenuBarAttribute(menuBar, menu, ATTR_NUM_MENU_ITEMS, &numItems))) < 0)
+        if ((rc = LOC_RT(GetMenuBarAttribute(menuBar, menu, ATTR_NUM_MENU_ITEMS, &numItems))) < 0)
             return rc;
         if (numItems != 0 && (rc = CaptureMenuItems(item, menuBar, menu, captureDefaults,
                                                     clearCallbacks, 0, &entries)))
             return rc;
-        if ((rc = Rt(GetMenuBarAttribute(menuBar, menu, ATTR_NEXT_MENU_ID, &menu))) < 0)
+        if ((rc = LOC_RT(GetMenuBarAttribute(menuBar, menu, ATTR_NEXT_MENU_ID, &menu))) < 0)
             return rc;
     }
     return 0;
