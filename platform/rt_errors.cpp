@@ -23,6 +23,7 @@ const char *RT_GetErrorString(int code) {
     case RT_ERR_NO_ACTIVE_CONTROL: return "No active control";
     case RT_ERR_INPUT_REFUSED: return "Input refused: a popup is active";
     case RT_ERR_READ_ONLY: return "The attribute cannot be set";
+    case RT_ERR_CANCELLED: return "Cancelled by the operator";
     case RT_ERR_OUT_OF_MEMORY: return "Out of memory";
     case RT_ERR_ATTRIBUTE_TYPE: return "The attribute or value has another type";
     case RT_ERR_NULL_POINTER: return "Null pointer passed";

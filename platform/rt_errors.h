@@ -24,6 +24,7 @@ enum {
     RT_ERR_NO_ACTIVE_CONTROL = -52,
     RT_ERR_INPUT_REFUSED = -53,    // input to a panel that a popup blocks (test seam)
     RT_ERR_READ_ONLY = -54,        // the attribute can be read but not set
+    RT_ERR_CANCELLED = -55,        // the operator cancelled the print dialog: nothing was printed
     RT_ERR_OUT_OF_MEMORY = -12,
     RT_ERR_ATTRIBUTE_TYPE = -24,
     RT_ERR_NULL_POINTER = -65,

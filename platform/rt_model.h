@@ -251,6 +251,9 @@ void raiseWindow(QWidget *window); // brings a window to the front where the pla
 QFont controlFont(const Control &c);
 QFont labelFont();
 
+// The panel drawn from its records (what printing puts on paper).
+QImage renderPanelImage(const Panel &p);
+
 // ---- Events (rt_events.cpp) -------------------------------------------------------------------
 
 // Whether input may reach a panel now: with a popup up, only the top popup and its children.

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QKeyEvent>
+#include <QLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -207,6 +208,35 @@ void RT_TestPost(std::function<void()> action, int delayMs) {
 
 void RT_TestAnswerPopup(int resourceId, std::vector<RT_TestPopupStep> steps) {
     test::O().popupAnswers.emplace(resourceId, std::move(steps));
+}
+
+void RT_TestAnswerFileDialog(const char *path) {
+    test::FileAnswer a;
+    a.cancel = path == nullptr;
+    if (path) a.path = path;
+    test::queueFileAnswer(a);
+}
+
+void RT_TestAnswerPrintDialog(int accept, const char *pdfPath, int attribute, int value) {
+    test::PrintAnswer a;
+    a.accept = accept != 0;
+    if (pdfPath) a.pdfPath = pdfPath;
+    a.attribute = attribute;
+    a.value = value;
+    test::queuePrintAnswer(a);
+}
+
+void RT_TestSetPrinterOutput(const char *pdfPath) { test::setPrinterOutput(pdfPath ? pdfPath : ""); }
+
+int RT_TestSavePanelImage(int panel, const char *path) {
+    if (!runtimeReady()) return RT_ERR_NOT_INITIALISED;
+    Panel *p = findPanel(panel);
+    if (!p || !p->window) return RT_ERR_INVALID_PANEL;
+    if (!path) return RT_ERR_NULL_POINTER;
+    QWidget *w = p->window;
+    w->ensurePolished();
+    if (auto *layout = w->layout()) layout->activate();
+    return w->grab().save(QString::fromUtf8(path)) ? 0 : RT_ERR_IO;
 }
 
 void RT_TestClearAnswers(void) {

@@ -261,11 +261,21 @@ int FileSelectPopup(const char *defaultDirectory, const char *defaultFileSpec,
                            restrictDirectory, restrictExtension, allowCancel, allowMakeDirectory,
                            pathName, N);
 }
+// The twelve print attributes (ATTR_PRINT_*): 0, RT_ERR_INVALID_ATTRIBUTE or, for a value
+// outside its range, RT_ERR_INVALID_VALUE.
 int SetPrintAttributeEx(int attribute, int value);
 int GetPrintAttribute(int attribute, int *value);
 // fileName "" prints to the printer (with the print dialog when prompt is non-zero); a file name
-// ending in .pdf prints into that PDF, another extension into an image file.
+// ending in .pdf prints into that PDF, another extension into an image file of that type.
+// scaling 1 fits the panel to the page, 0 prints it at the scale attribute (1307); area is
+// accepted and ignored (the panel's client area is printed). 0 when printed, RT_ERR_CANCELLED
+// when the operator cancelled the dialog, RT_ERR_PRINT when printing failed, or a handle error.
+// The print attributes (docs/printing.md) set up the printer; after the dialog they hold the
+// operator's choice.
 int PrintPanel(int panel, const char *fileName, int scaling, int area, int prompt);
+// Prints a text file (UTF-8, or Latin-1 when it is not valid UTF-8) with the print attributes,
+// without a dialog; outputFile "" prints to the printer, a name prints into that PDF.
+// 0, RT_ERR_FILE_NOT_FOUND, RT_ERR_FILE_ACCESS, RT_ERR_IO (over 64 MiB) or RT_ERR_PRINT.
 int PrintTextFile(const char *textFile, const char *outputFile);
 
 // Shows a modal message box (used by the toolbox's assertion report).

@@ -48,6 +48,14 @@ struct RT_TestPopupStep {
 // The next time a panel of `resourceId` is installed as a popup, the steps run (in the event
 // loop, as the operator would act). Answers are used once, in the order given.
 void RT_TestAnswerPopup(int resourceId, std::vector<RT_TestPopupStep> steps);
+// The next file dialog is answered with `path` without being shown (nullptr: cancelled).
+void RT_TestAnswerFileDialog(const char *path);
+// The next print dialog is answered without being shown: accepted (the page goes into pdfPath,
+// or into the printer output below when pdfPath is null) or cancelled; an accepting operator may
+// change one print attribute in it (attribute 0: none), which GetPrintAttribute then reports.
+void RT_TestAnswerPrintDialog(int accept, const char *pdfPath, int attribute = 0, int value = 0);
+// From now on, printing to the printer goes into this PDF instead (nullptr: the real printer).
+void RT_TestSetPrinterOutput(const char *pdfPath);
 void RT_TestClearAnswers(void);
 
 // ---- Reading state ------------------------------------------------------------------------------
@@ -70,6 +78,9 @@ int RT_TestPopupDepth(void);
 std::string RT_TestWidgetText(int panel, int control);
 // Number of RT_Beep calls since start.
 int RT_TestBeepCount(void);
+// Saves the panel's window as it is on screen (its widgets, grabbed) to an image file.
+// 0, RT_ERR_INVALID_PANEL or RT_ERR_IO.
+int RT_TestSavePanelImage(int panel, const char *path);
 // Deletes widgets of discarded panels now (the run-time defers it while events are delivered).
 void RT_TestFlushDeletes(void);
 
