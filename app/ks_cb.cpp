@@ -108,7 +108,7 @@ void CommPortMCB(int, int, void *, int) {
     GetCtrlVal(popup, kPortValue, &port);
     HostConfig.ComPort = port;
     RemovePopup(0);
-    DiscardPanel(popup);
+    KsRetirePopup(popup);
     if (HostConfig.ComPort != oldPort) {
         KsWriteSettings();
         if (commStatus == 0)
@@ -262,7 +262,7 @@ void Quit(void) {
     InstallPopup(popup);
     const int answer = WaitForEither(popup, kQuitYes, kQuitNo);
     RemovePopup(0);
-    DiscardPanel(popup);
+    KsRetirePopup(popup);
     if (answer != kQuitYes)
         return;
     if (commStatus == 0)

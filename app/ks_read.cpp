@@ -110,7 +110,8 @@ void WaitForControl(int panel, int answer) {
     }
 }
 
-int receptionDepth = 0; // KSMainCB entries in progress; nested events must not poll again
+int receptionDepth = 0;
+int retiredPopup = 0; // the finished popup kept loaded (KsRetirePopup) // KSMainCB entries in progress; nested events must not poll again
 
 void OpenPort() {
     const int port = HostConfig.ComPort;
@@ -236,9 +237,14 @@ int KsShowNotice(int panelId) {
     InstallPopup(notice);
     WaitForControl(notice, NOTICE_OK);
     RemovePopup(0);
-    // A notice is loaded afresh each time it is shown; keeping the old ones would only pile up.
-    DiscardPanel(notice);
+    KsRetirePopup(notice);
     return 0;
+}
+
+void KsRetirePopup(int panel) {
+    if (retiredPopup > 0 && retiredPopup != panel)
+        DiscardPanel(retiredPopup);
+    retiredPopup = panel;
 }
 
 // ---- Start-up ----------------------------------------------------------------------------------
@@ -310,7 +316,7 @@ int KsStartup(char **argv) {
         InstallPopup(notice);
         WaitForControl(notice, NOTICE_OK);
         RemovePopup(0);
-        DiscardPanel(notice);
+        KsRetirePopup(notice);
         panelHandle = LoadPanel(0, kUiFile, PNL_MAIN);
         if (panelHandle < 0)
             return -1;
@@ -352,6 +358,9 @@ void KsResetState(void) {
         DiscardPanel(readmePanelHandle);
     if (panelHandle > 0)
         DiscardPanel(panelHandle);
+    if (retiredPopup > 0)
+        DiscardPanel(retiredPopup);
+    retiredPopup = 0;
     std::memset(&HostConfig, 0, sizeof HostConfig);
     std::memset(&DataInput, 0, sizeof DataInput);
     std::memset(&NewDataInput, 0, sizeof NewDataInput);

@@ -106,6 +106,11 @@ int KsReadSettings(void);
 // (nothing was shown).
 int KsShowNotice(int panelId);
 
+// A popup panel whose work is done stays loaded (MessagePanel keeps naming it) until the next
+// one is done; then the earlier one is discarded. So at most one finished popup is kept, and a
+// popup still waited on further up the call stack is never discarded under its caller.
+void KsRetirePopup(int panel);
+
 // ---- Reception, display, test codes ------------------------------------------------------------
 
 int KSMainCB(int handle, int control, int event, void *callbackData, int eventData1,

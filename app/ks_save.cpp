@@ -136,10 +136,11 @@ void Save2File(void) {
     logStarted = 0;
 }
 
-int SaveCB(int, int control, int event, void *, int, int) {
+int SaveCB(int panel, int control, int event, void *, int, int) {
     if (event != EVENT_COMMIT)
         return 0;
     RemovePopup(0);
+    KsRetirePopup(panel);
     if (control == 2) {
         if (Save2Log != 0)
             Save2File();
