@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
+#include <poll.h>
 #include <cstdlib>
 #include <fcntl.h>
 #include <stdexcept>
@@ -43,6 +45,22 @@ public:
                 throw std::runtime_error("pty write failed");
             done += static_cast<size_t>(n);
         }
+    }
+    // Reads what the other end sent until `last` arrives or `seconds` pass.
+    std::string receiveUntil(const std::string &last, double seconds) {
+        std::string got;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        while (got.find(last) == std::string::npos && std::chrono::steady_clock::now() < end) {
+            pollfd p{master_, POLLIN, 0};
+            if (::poll(&p, 1, 50) <= 0)
+                continue;
+            char buffer[512];
+            const ssize_t n = ::read(master_, buffer, sizeof buffer);
+            if (n <= 0)
+                break;
+            got.append(buffer, static_cast<size_t>(n));
+        }
+        return got;
     }
     // Closing the master is what a receiver sees as the device vanishing.
     void close() {

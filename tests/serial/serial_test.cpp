@@ -244,6 +244,15 @@ TEST_F(SerialPort, ComLinkInTheProgramFolderPicksTheDevice) {
     named.send(nul("via name"));
     EXPECT_EQ(readLine(5), "via name");
 
+    // The tests' own mapping comes before the link.
+    PtyPeer mapped;
+    RT_TestMapPort(5, mapped.slave().c_str());
+    ASSERT_EQ(openPort(5), 0);
+    ASSERT_EQ(SetComTime(5, 1.0), 0);
+    mapped.send(nul("via map"));
+    EXPECT_EQ(readLine(5), "via map");
+    RT_TestMapPort(5, nullptr);
+
     // A link that points nowhere still decides the port: it does not fall back elsewhere.
     fs::remove(folder.file("COM5"));
     fs::create_symlink(folder.file("gone"), folder.file("COM5"));

@@ -303,8 +303,8 @@ private:
                                        &stopRequested);
         if (result == ks_sim::Wire::SendResult::Stopped)
             return false;
-        const std::string entry =
-            ks_sim::logLine(record, faults, result == ks_sim::Wire::SendResult::Sent);
+        const std::string entry = ks_sim::logLine(
+            record, faults, result == ks_sim::Wire::SendResult::Sent, options);
         std::fprintf(log_, "%s\n", entry.c_str());
         std::fflush(log_);
         if (result == ks_sim::Wire::SendResult::Failed) {
