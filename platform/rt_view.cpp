@@ -56,18 +56,29 @@ bool acceptInput(int panel, int control) {
 
 bool commitsOnChange(const Control &c) { return c.mode == MODE_HOT; }
 
-// Tracks focus so that the active control follows the operator.
-class FocusWatch : public QObject {
+// Tracks focus so that the active control follows the operator, and keeps the operator's
+// hands off controls in indicator mode without greying them out.
+class InputWatch : public QObject {
 public:
-    FocusWatch(int panel, int control, QObject *parent) : QObject(parent), panel_(panel), control_(control) {}
+    InputWatch(int panel, int control, QObject *parent) : QObject(parent), panel_(panel), control_(control) {}
     bool eventFilter(QObject *, QEvent *e) override {
-        if (e->type() == QEvent::FocusIn) {
-            if (Panel *p = findPanel(panel_)) {
-                p->activeCtrl = control_;
-                setActivePanel(panel_);
-            }
+        Panel *p = findPanel(panel_);
+        Control *c = p ? findControl(*p, control_) : nullptr;
+        if (!c) return false;
+        switch (e->type()) {
+        case QEvent::FocusIn:
+            p->activeCtrl = control_;
+            setActivePanel(panel_);
+            return false;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+            return c->mode == MODE_INDICATOR && !isTextKind(c->kind) && c->kind != Kind::Picture;
+        default: return false;
         }
-        return false;
     }
 
 private:
@@ -231,7 +242,7 @@ void connectInput(Panel &p, Control &c, QWidget *w) {
         Panel *pp = findPanel(ph);
         return pp ? findControl(*pp, id) : nullptr;
     };
-    w->installEventFilter(new FocusWatch(ph, id, w));
+    w->installEventFilter(new InputWatch(ph, id, w));
     switch (c.kind) {
     case Kind::Numeric: {
         auto *box = static_cast<QDoubleSpinBox *>(w);
@@ -639,7 +650,6 @@ void syncControl(Panel &, Control &c) {
             for (const auto &item : c.items) box->addItem(item.label);
         }
         box->setCurrentIndex(c.index);
-        box->setEnabled(!c.dimmed && c.mode != MODE_INDICATOR);
         break;
     }
     case Kind::ListBox: {
