@@ -143,7 +143,7 @@ TEST_F(SerialPort, TimeOutReturnsWhatArrived) {
     double took = wallSeconds() - start;
     EXPECT_EQ(n, 0);
     EXPECT_GE(took, 0.19);
-    EXPECT_LT(took, 0.6);
+    EXPECT_LT(took, 1.0);
 
     // Bytes without their terminator are returned when the time runs out.
     tester.send("START  : ");
