@@ -1,5 +1,5 @@
 // Serial reception figures on a pseudo-terminal:
-//  - line latency: time from the moment the tester's end has written a line (terminator
+//  - line latency: time from the moment the tester's end starts writing a line (terminator
 //    included) until ComRdTerm returns it, while the reader is blocked waiting; median and 99th
 //    percentile over 1000 lines, against a bare poll()+read() reader on the same kind of pty;
 //  - idle polling: processor time per second of wall time while ComRdTerm polls with its 0.2 s
@@ -84,9 +84,11 @@ private:
                 continue;
             }
             std::this_thread::sleep_for(std::chrono::microseconds(1500));
+            // Stamped before the write, so the reader always sees this line's stamp and the
+            // figure includes the write itself.
+            writtenAt_.store(now(), std::memory_order_release);
             if (::write(fd_, kLine.data(), kLine.size()) != static_cast<ssize_t>(kLine.size()))
                 std::abort();
-            writtenAt_.store(now(), std::memory_order_release);
         }
     }
     int fd_;
