@@ -7,12 +7,14 @@
 #include "ini/multibyte.h"
 #include "toolbox/toolbox.h"
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sys/stat.h>
 
 using namespace ini_detail;
 
@@ -30,6 +32,34 @@ struct UpperTable {
 constexpr UpperTable kUpper;
 
 constexpr size_t kReadStreamBuffer = 65536; // fewer system calls when reading big files
+constexpr size_t kMinReadStreamBuffer = 4096;
+// Items read are cut from chunks that start small (small files stay small) and double up
+// to the largest size.
+constexpr size_t kFirstPoolChunkBytes = 4096;
+constexpr size_t kPoolChunkBytes = 65536;
+
+// Bump allocation from the object's pool, 8-byte aligned. Null when out of memory.
+void *PoolAllocate(IniObject ini, size_t size)
+{
+    size = (size + 7) & ~static_cast<size_t>(7);
+    const size_t header = (sizeof(PoolChunk) + 7) & ~static_cast<size_t>(7);
+    PoolChunk *chunk = ini->pool;
+    if (!chunk || chunk->size - chunk->used < size) {
+        size_t grown = chunk ? std::min(2 * (chunk->size + header), kPoolChunkBytes)
+                             : kFirstPoolChunkBytes;
+        size_t bytes = header + std::max(size, grown - header);
+        chunk = static_cast<PoolChunk *>(malloc(bytes));
+        if (!chunk)
+            return nullptr;
+        chunk->next = ini->pool;
+        chunk->used = 0;
+        chunk->size = bytes - header;
+        ini->pool = chunk;
+    }
+    void *block = reinterpret_cast<char *>(chunk) + header + chunk->used;
+    chunk->used += size;
+    return block;
+}
 
 IniItem **ItemArray(ListHandle list)
 {
@@ -113,7 +143,7 @@ int JoinMultiLineItems(IniObject ini)
         for (int i = 0; i < count;) {
             size_t baseLength = 0;
             long piece = 0;
-            if (!IsContinuationName(items[i]->name, &baseLength, &piece) || piece != 1) {
+            if (!IsContinuationName(ItemName(items[i]), &baseLength, &piece) || piece != 1) {
                 items[write++] = items[i++];
                 continue;
             }
@@ -121,14 +151,14 @@ int JoinMultiLineItems(IniObject ini)
             size_t total = strlen(items[i]->value);
             size_t ignoredBase;
             long next;
-            while (runEnd < count && IsContinuationName(items[runEnd]->name, &ignoredBase, &next) &&
+            while (runEnd < count && IsContinuationName(ItemName(items[runEnd]), &ignoredBase, &next) &&
                    next != 1) {
                 total += strlen(items[runEnd]->value);
                 ++runEnd;
             }
             IniItem *first = items[i];
-            IniItem *item = NewItem(first->name, baseLength, nullptr, total, first->line,
-                                    first->quoted);
+            IniItem *item = NewItem(ini, ItemName(first), baseLength, nullptr, total,
+                                    first->line, first->quoted);
             if (!item) {
                 // Keep the list whole: close the gap left by the compaction so far.
                 memmove(items + write, items + i, (count - i) * sizeof(IniItem *));
@@ -145,7 +175,7 @@ int JoinMultiLineItems(IniObject ini)
                 size_t length = strlen(items[k]->value);
                 memcpy(out, items[k]->value, length);
                 out += length;
-                free(items[k]);
+                FreeItem(items[k]);
             }
             *out = '\0';
             items[write++] = item;
@@ -277,6 +307,7 @@ int GetIntoBuffer(IniObject ini, const char *sectionName, const char *itemName, 
 
 void DiscardSortedCopies(IniObject ini)
 {
+    DropLookupIndex(ini);
     ListDispose(ini->sortedSections);
     ini->sortedSections = nullptr;
     int count = ListNumItems(ini->sections);
@@ -317,28 +348,59 @@ int CompareSections(const void *a, const void *b)
 
 int CompareItems(const void *a, const void *b)
 {
-    return StrICmp((*static_cast<IniItem *const *>(a))->name,
-                   (*static_cast<IniItem *const *>(b))->name);
+    return StrICmp(ItemName(*static_cast<IniItem *const *>(a)),
+                   ItemName(*static_cast<IniItem *const *>(b)));
 }
 
-IniItem *NewItem(const char *name, size_t nameLength, const char *value, size_t valueLength,
-                 int line, int quoted)
+int CompareNameWithItem(const void *key, const void *item)
 {
-    if (nameLength > SIZE_MAX / 2 - sizeof(IniItem) || valueLength > SIZE_MAX / 2)
+    return StrICmp(*static_cast<const char *const *>(key),
+                   ItemName(*static_cast<IniItem *const *>(item)));
+}
+
+IniItem *NewItem(IniObject pool, const char *name, size_t nameLength, const char *value,
+                 size_t valueLength, int line, int quoted)
+{
+    if (nameLength > SIZE_MAX / 4 || valueLength > SIZE_MAX / 4)
         return nullptr;
-    auto *item = static_cast<IniItem *>(malloc(sizeof(IniItem) + nameLength + valueLength + 2));
+    size_t size = sizeof(IniItem) + nameLength + valueLength + 2;
+    IniItem *item = nullptr;
+    if (pool && size <= kPoolChunkBytes / 8) {
+        item = static_cast<IniItem *>(PoolAllocate(pool, size));
+        if (item)
+            item->pooled = 1;
+    } else {
+        item = static_cast<IniItem *>(malloc(size));
+        if (item)
+            item->pooled = 0;
+    }
     if (!item)
         return nullptr;
-    item->name = reinterpret_cast<char *>(item + 1);
-    memcpy(item->name, name, nameLength);
-    item->name[nameLength] = '\0';
-    item->value = item->name + nameLength + 1;
+    char *itemName = ItemName(item);
+    memcpy(itemName, name, nameLength);
+    itemName[nameLength] = '\0';
+    item->value = itemName + nameLength + 1;
     if (value)
         memcpy(item->value, value, valueLength);
     item->value[valueLength] = '\0';
     item->line = line;
     item->quoted = quoted ? 1 : 0;
     return item;
+}
+
+void FreeItem(IniItem *item)
+{
+    if (item && !item->pooled)
+        free(item);
+}
+
+void FreePool(IniObject ini)
+{
+    while (ini->pool) {
+        PoolChunk *next = ini->pool->next;
+        free(ini->pool);
+        ini->pool = next;
+    }
 }
 
 IniSection *NewSection(const char *name, int sorted, int line)
@@ -355,6 +417,8 @@ IniSection *NewSection(const char *name, int sorted, int line)
     section->name = reinterpret_cast<char *>(section + 1);
     memcpy(section->name, name, length + 1);
     section->sortedItems = nullptr;
+    section->itemIndex = nullptr;
+    section->itemIndexMask = 0;
     section->line = line;
     section->sorted = sorted ? 1 : 0;
     return section;
@@ -367,9 +431,10 @@ void FreeSection(IniSection *section)
     int count = ListNumItems(section->items);
     IniItem **items = ItemArray(section->items);
     for (int i = 0; i < count; ++i)
-        free(items[i]);
+        FreeItem(items[i]);
     ListDispose(section->items);
     ListDispose(section->sortedItems);
+    free(section->itemIndex);
     free(section);
 }
 
@@ -385,7 +450,9 @@ IniSection *FindSection(IniObject ini, const char *sectionName)
     IniSection *found = nullptr;
     ListHandle searched = ini->sortedSections ? ini->sortedSections
                                               : (ini->sorted ? ini->sections : nullptr);
-    if (searched) {
+    if (ini->sectionIndex) {
+        found = IndexFindSection(ini, sectionName);
+    } else if (searched) {
         int position = ListBinSearch(searched, &keyPointer, CompareSections);
         if (position > 0)
             found = *static_cast<IniSection **>(ListGetPtrToItem(searched, position));
@@ -407,20 +474,19 @@ IniItem *FindItem(IniSection *section, const char *itemName)
 {
     if (!section || !itemName)
         return nullptr;
+    if (section->itemIndex)
+        return IndexFindItem(section, itemName);
     ListHandle searched = section->sortedItems ? section->sortedItems
                                                : (section->sorted ? section->items : nullptr);
     if (searched) {
-        IniItem key{};
-        key.name = const_cast<char *>(itemName);
-        IniItem *keyPointer = &key;
-        int position = ListBinSearch(searched, &keyPointer, CompareItems);
+        int position = ListBinSearch(searched, &itemName, CompareNameWithItem);
         return position > 0 ? *static_cast<IniItem **>(ListGetPtrToItem(searched, position))
                             : nullptr;
     }
     int count = ListNumItems(section->items);
     IniItem **items = ItemArray(section->items);
     for (int i = 0; i < count; ++i)
-        if (StrICmp(items[i]->name, itemName) == 0)
+        if (StrICmp(ItemName(items[i]), itemName) == 0)
             return items[i];
     return nullptr;
 }
@@ -450,7 +516,7 @@ void RemoveItemAt(IniSection *section, int position)
     ListRemoveItem(section->items, nullptr, position);
     if (section->sortedItems)
         RemovePointer(section->sortedItems, item);
-    free(item);
+    FreeItem(item);
 }
 
 void InsertIntoSortedCopy(ListHandle *copy, const void *pointerToEntry, CompareFunction compare)
@@ -563,6 +629,7 @@ void Ini_Dispose(IniObject ini)
 {
     if (!ini)
         return;
+    DropLookupIndex(ini);
     int count = ListNumItems(ini->sections);
     IniSection **sections = SectionArray(ini->sections);
     for (int i = 0; i < count; ++i)
@@ -570,6 +637,7 @@ void Ini_Dispose(IniObject ini)
     ListDispose(ini->sections);
     ListDispose(ini->sortedSections);
     DisposeHandle(ini->scratch);
+    FreePool(ini);
     free(ini);
 }
 
@@ -622,7 +690,12 @@ int Ini_ReadFromFile(IniObject ini, const char *pathName)
     FILE *file = fopen(pathName, "rb");
     if (!file)
         return ToolErr_CantOpenFileForReading;
-    setvbuf(file, nullptr, _IOFBF, kReadStreamBuffer);
+    struct stat info;
+    size_t bufferSize = kReadStreamBuffer;
+    if (fstat(fileno(file), &info) == 0 && info.st_size >= 0 &&
+        static_cast<unsigned long long>(info.st_size) < kReadStreamBuffer)
+        bufferSize = std::max(kMinReadStreamBuffer, static_cast<size_t>(info.st_size) + 1);
+    setvbuf(file, nullptr, _IOFBF, bufferSize);
     LineFile lineFile = LineFile_New(LineFile_ReadFromFile, file);
     int result = kOutOfMemory;
     if (lineFile)
@@ -637,6 +710,7 @@ int Ini_ReadGeneric(IniObject ini, IniReadLineCallback readLine, void *callbackD
     if (!ini || !readLine)
         return kNullPointer;
     const bool internalSorting = ini->sortedSections != nullptr;
+    DropLookupIndex(ini);
     IniSection *current = nullptr;
     char line[kMaxLineChars + 1];
     int result = 0;
@@ -649,6 +723,8 @@ int Ini_ReadGeneric(IniObject ini, IniReadLineCallback readLine, void *callbackD
         if (result < 0)
             break;
         if (endOfFile) {
+            if (current)
+                ListCompact(current->items);
             result = JoinMultiLineItems(ini);
             if (result == 0 && ini->sorted)
                 Ini_Sort(ini);
@@ -659,6 +735,10 @@ int Ini_ReadGeneric(IniObject ini, IniReadLineCallback readLine, void *callbackD
             // The name is a NUL-terminated text for the filter and the new section.
             char *name = const_cast<char *>(parsed.name);
             name[parsed.nameLength] = '\0';
+            // A finished section gives back its list's growth room at once, while the memory
+            // can still serve the next sections.
+            if (current)
+                ListCompact(current->items);
             if (ini->filter && !ini->filter(ini, ini->filterData, name)) {
                 current = nullptr;
                 continue;
@@ -674,10 +754,10 @@ int Ini_ReadGeneric(IniObject ini, IniReadLineCallback readLine, void *callbackD
             const char *value = parsed.value;
             size_t valueLength = parsed.valueLength;
             int quoted = StripQuotes(&value, &valueLength);
-            IniItem *item = NewItem(parsed.name, parsed.nameLength, value, valueLength,
+            IniItem *item = NewItem(ini, parsed.name, parsed.nameLength, value, valueLength,
                                     lineNumber, quoted);
             if (!item || !ListInsertItem(current->items, &item, LIST_POS_END)) {
-                free(item);
+                FreeItem(item);
                 result = kOutOfMemory;
                 break;
             }
@@ -728,7 +808,7 @@ int Ini_NthItemName(IniObject ini, const char *sectionName, int n, char **itemNa
     if (!section || n < 1 || n > ListNumItems(section->items))
         return 0;
     if (itemNamePtr)
-        *itemNamePtr = ItemArray(section->items)[n - 1]->name;
+        *itemNamePtr = ItemName(ItemArray(section->items)[n - 1]);
     return 1;
 }
 
@@ -829,6 +909,7 @@ int Ini_SortInternally(IniObject ini)
         ListQuickSort(items, CompareItems);
         sections[i]->sortedItems = items;
     }
+    BuildLookupIndex(ini);
     return 0;
 }
 

@@ -5,6 +5,7 @@
 #include "toolbox/list.h"
 
 #include <cstddef>
+#include <cstdint>
 
 namespace ini_detail {
 
@@ -14,13 +15,26 @@ constexpr int kMaxLineChars = 255; // longest line the reader takes in
 constexpr int kMaxTokenBytes = 7;  // separator and comment marker
 constexpr int kScratchGranule = 1024;
 
-// One block: the record, then the name and the value, each NUL-terminated. A value that
-// changes (joining pieces) gets a fresh block, so a record is always freed with free().
+// One block: the record, then the name and the value, each NUL-terminated. Items read from
+// a source come from the object's pool (no allocation overhead per item; the pool is freed
+// with the object), items of puts from malloc, so that replacing values does not pile up.
 struct IniItem {
-    char *name;
     char *value;
     int line;
     unsigned char quoted;
+    unsigned char pooled;
+};
+
+inline char *ItemName(const IniItem *item)
+{
+    return reinterpret_cast<char *>(const_cast<IniItem *>(item) + 1);
+}
+
+// Blocks that pooled items are cut from.
+struct PoolChunk {
+    PoolChunk *next;
+    size_t used;
+    size_t size;
 };
 
 struct IniSection {
@@ -29,6 +43,8 @@ struct IniSection {
     ListHandle sortedItems; // IniItem* sorted by name, or null
     int line;
     unsigned char sorted;
+    uintptr_t *itemIndex; // lookup index of sortedItems (see LookupIndex), or null
+    unsigned itemIndexMask;
 };
 
 } // namespace ini_detail
@@ -51,6 +67,12 @@ struct IniObjectRecord {
     IniSectionFilter filter;
     void *filterData;
     MemHandle scratch;
+    ini_detail::PoolChunk *pool; // newest chunk first
+    // Hash index of the sorted copies, built by Ini_SortInternally and dropped by any change:
+    // it gives exactly what the binary search of the copies would find, in fewer memory reads.
+    uintptr_t *sectionIndex;
+    unsigned sectionIndexMask;
+    unsigned char indexBuilt; // section tables may exist
 };
 
 namespace ini_detail {
@@ -61,9 +83,14 @@ int StrICmp(const char *a, const char *b);
 // Comparisons for lists of IniSection* and IniItem*.
 int CompareSections(const void *a, const void *b);
 int CompareItems(const void *a, const void *b);
+// Search comparison: a pointer to a name against an IniItem* of a list.
+int CompareNameWithItem(const void *key, const void *item);
 
-IniItem *NewItem(const char *name, size_t nameLength, const char *value, size_t valueLength,
-                 int line, int quoted);
+// A new item; from the pool of `pool` when given, else from malloc. Null when out of memory.
+IniItem *NewItem(IniObject pool, const char *name, size_t nameLength, const char *value,
+                 size_t valueLength, int line, int quoted);
+void FreeItem(IniItem *item);
+void FreePool(IniObject ini);
 IniSection *NewSection(const char *name, int sorted, int line); // null when out of memory
 void FreeSection(IniSection *section);
 
@@ -71,6 +98,12 @@ IniSection *FindSection(IniObject ini, const char *sectionName);
 IniItem *FindItem(IniSection *section, const char *itemName);
 // Section and item lookup; records the line of the item found. Null when not found.
 IniItem *LookupItem(IniObject ini, const char *sectionName, const char *itemName);
+
+// The lookup index (see IniObjectRecord::sectionIndex).
+void BuildLookupIndex(IniObject ini);
+void DropLookupIndex(IniObject ini);
+IniSection *IndexFindSection(IniObject ini, const char *sectionName);
+IniItem *IndexFindItem(const IniSection *section, const char *itemName);
 
 // Removes the item at a position of the section's list (and from its sorted copy) and frees it.
 void RemoveItemAt(IniSection *section, int position);

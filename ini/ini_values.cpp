@@ -44,6 +44,7 @@ int PutText(IniObject ini, const char *sectionName, const char *itemName, const 
 {
     if (!ini || !sectionName || !itemName)
         return kNullPointer;
+    DropLookupIndex(ini);
     if (!text)
         text = "";
     while (*itemName && IsSpace(*itemName))
@@ -51,7 +52,7 @@ int PutText(IniObject ini, const char *sectionName, const char *itemName, const 
     size_t nameLength = strlen(itemName);
     while (nameLength > 0 && IsSpace(itemName[nameLength - 1]))
         --nameLength;
-    IniItem *item = NewItem(itemName, nameLength, text, strlen(text), 0, quoted);
+    IniItem *item = NewItem(nullptr, itemName, nameLength, text, strlen(text), 0, quoted);
     if (!item)
         return kOutOfMemory;
 
@@ -61,7 +62,7 @@ int PutText(IniObject ini, const char *sectionName, const char *itemName, const 
         if (ini->duplicateChecking) {
             for (int i = 1; i <= ListNumItems(section->items);) {
                 IniItem *old = *static_cast<IniItem **>(ListGetPtrToItem(section->items, i));
-                if (StrICmp(old->name, item->name) == 0) {
+                if (StrICmp(ItemName(old), ItemName(item)) == 0) {
                     if (position == 0)
                         position = i;
                     RemoveItemAt(section, i);
@@ -75,7 +76,7 @@ int PutText(IniObject ini, const char *sectionName, const char *itemName, const 
                            : ListInsertItem(section->items, &item,
                                             position > 0 ? position : LIST_POS_END);
         if (!inserted) {
-            free(item);
+            FreeItem(item);
             return kOutOfMemory;
         }
         InsertIntoSortedCopy(&section->sortedItems, &item, CompareItems);
@@ -84,11 +85,11 @@ int PutText(IniObject ini, const char *sectionName, const char *itemName, const 
 
     section = NewSection(sectionName, ini->sorted, 0);
     if (!section) {
-        free(item);
+        FreeItem(item);
         return kOutOfMemory;
     }
     if (!ListInsertItem(section->items, &item, LIST_POS_END)) {
-        free(item);
+        FreeItem(item);
         FreeSection(section);
         return kOutOfMemory;
     }
@@ -449,6 +450,7 @@ int Ini_RemoveSection(IniObject ini, const char *sectionName)
     IniSection *section = FindSection(ini, sectionName);
     if (!section)
         return 0;
+    DropLookupIndex(ini);
     RemovePointer(ini->sections, section);
     if (ini->sortedSections)
         RemovePointer(ini->sortedSections, section);
@@ -463,10 +465,11 @@ int Ini_RemoveItem(IniObject ini, const char *sectionName, const char *itemName)
     IniSection *section = FindSection(ini, sectionName);
     if (!section || !itemName)
         return 0;
+    DropLookupIndex(ini);
     int removed = 0;
     for (int i = 1; i <= ListNumItems(section->items);) {
         IniItem *item = *static_cast<IniItem **>(ListGetPtrToItem(section->items, i));
-        if (StrICmp(item->name, itemName) == 0) {
+        if (StrICmp(ItemName(item), itemName) == 0) {
             RemoveItemAt(section, i);
             removed = 1;
         } else {
@@ -493,8 +496,8 @@ int Ini_CopySection(IniObject source, const char *sectionName, IniObject destina
             auto *item = *static_cast<IniItem **>(ListGetPtrToItem(section->items, i));
             // The value a lookup by name finds (the first of equal names); an item that the
             // lookup cannot reach (it is in a later section of the same name) keeps its own.
-            IniItem *found = LookupItem(source, section->name, item->name);
-            int result = Ini_PutRawString(destination, section->name, item->name,
+            IniItem *found = LookupItem(source, section->name, ItemName(item));
+            int result = Ini_PutRawString(destination, section->name, ItemName(item),
                                           found ? found->value : item->value);
             if (result < 0)
                 return result;

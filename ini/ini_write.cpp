@@ -131,18 +131,18 @@ int WriteItem(IniObject ini, IniWriteLineCallback writeLine, void *callbackData,
 {
     const char *value = item->value;
     size_t length = strlen(value);
-    size_t nameLength = strlen(item->name);
+    size_t nameLength = strlen(ItemName(item));
     size_t baseLength;
     long piece;
-    if (HasLineBreak(item->name, nameLength))
+    if (HasLineBreak(ItemName(item), nameLength))
         return ToolErr_LineWouldNotReadBack;
 
     if (length <= kMaxPieceBytes) {
         // A name of the piece form would be renamed or joined when read back.
-        if (IsContinuationName(item->name, &baseLength, &piece))
+        if (IsContinuationName(ItemName(item), &baseLength, &piece))
             return ToolErr_LineWouldNotReadBack;
         bool quoted = item->quoted || !ReadsBackUnquoted(value, length);
-        return WriteItemLine(ini, writeLine, callbackData, item->name, nameLength, value,
+        return WriteItemLine(ini, writeLine, callbackData, ItemName(item), nameLength, value,
                              length, quoted);
     }
 
@@ -161,7 +161,7 @@ int WriteItem(IniObject ini, IniWriteLineCallback writeLine, void *callbackData,
     for (size_t offset = 0; offset < length; ++k) {
         size_t cut = CutWithoutSplitting(value + offset, length - offset, kMaxPieceBytes);
         char pieceName[kMaxLineChars + 16];
-        int pieceNameLength = snprintf(pieceName, sizeof pieceName, "%s Line%04ld", item->name, k);
+        int pieceNameLength = snprintf(pieceName, sizeof pieceName, "%s Line%04ld", ItemName(item), k);
         if (pieceNameLength < 0 || static_cast<size_t>(pieceNameLength) >= sizeof pieceName)
             return ToolErr_LineWouldNotReadBack;
         // The reader joins the pieces only when it finds this very base name and number.

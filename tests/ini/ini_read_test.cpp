@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <random>
 #include <string>
 
 using namespace ini_test;
@@ -346,6 +347,63 @@ TEST(IniRead, NullArgumentsAreRefusedNotFollowed)
     EXPECT_EQ(Ini_PutInt(ini.get(), nullptr, "k", 1), -65);
     EXPECT_EQ(Ini_PutInt(ini.get(), "s", nullptr, 1), -65);
     EXPECT_EQ(Ini_NumberOfSections(ini.get()), 0);
+}
+
+} // namespace
+
+namespace {
+
+int CompareKeyWithSection(const void *key, const void *section)
+{
+    return ini_detail::StrICmp(*static_cast<const char *const *>(key),
+                               (*static_cast<ini_detail::IniSection *const *>(section))->name);
+}
+
+TEST(IniRead, TheLookupIndexFindsWhatTheBinarySearchFinds)
+{
+    // Many sections and items whose names repeat in other letter cases: the index built by
+    // Ini_SortInternally must pick the very record the binary search of the copies picks.
+    std::mt19937 random(99);
+    std::string text;
+    const char *variants[] = {"dup", "DUP", "Dup", "dUp", "duP"};
+    for (int s = 0; s < 400; ++s) {
+        text += "[" + std::string(random() % 3 ? "S" + std::to_string(random() % 150)
+                                               : variants[random() % 5]) + "]\n";
+        for (int i = 0; i < 12; ++i)
+            text += (random() % 2 ? std::string(variants[random() % 5])
+                                  : "k" + std::to_string(random() % 8)) +
+                    " = " + std::to_string(s * 100 + i) + "\n";
+    }
+    auto ini = Parse(text);
+    ASSERT_EQ(Ini_SortInternally(ini.get()), 0);
+    ASSERT_NE(ini->sectionIndex, nullptr);
+    std::vector<std::string> names = {"dup", "DUP", "nothing", "k3", "K7", "s"};
+    for (int i = 0; i < 150; ++i)
+        names.push_back("s" + std::to_string(i));
+    for (const auto &section : names) {
+        const char *key = section.c_str();
+        int position = ListBinSearch(ini->sortedSections, &key, CompareKeyWithSection);
+        auto *expected = position ? *static_cast<ini_detail::IniSection **>(
+                                        ListGetPtrToItem(ini->sortedSections, position))
+                                  : nullptr;
+        ini->lastSection = nullptr; // the cache would answer first
+        ASSERT_EQ(ini_detail::FindSection(ini.get(), key), expected) << section;
+        if (!expected)
+            continue;
+        ASSERT_NE(expected->itemIndex, nullptr);
+        for (const auto &item : names) {
+            const char *itemKey = item.c_str();
+            int at = ListBinSearch(expected->sortedItems, &itemKey, ini_detail::CompareNameWithItem);
+            auto *expectedItem = at ? *static_cast<ini_detail::IniItem **>(
+                                          ListGetPtrToItem(expected->sortedItems, at))
+                                    : nullptr;
+            EXPECT_EQ(ini_detail::FindItem(expected, itemKey), expectedItem) << item;
+        }
+    }
+    // Any change drops the index; lookups stay right.
+    Ini_PutInt(ini.get(), "DUP", "new", 1);
+    EXPECT_EQ(ini->sectionIndex, nullptr);
+    EXPECT_EQ(RawValue(ini.get(), "dup", "NEW"), "1");
 }
 
 } // namespace

@@ -163,7 +163,7 @@ inline std::string Dump(IniObject ini)
         out += std::string("[") + section->name + "]\n";
         for (int i = 1; i <= ListNumItems(section->items); ++i) {
             auto *item = *static_cast<IniItem **>(ListGetPtrToItem(section->items, i));
-            out += std::string(item->name) + "=" + item->value + "\n";
+            out += std::string(ini_detail::ItemName(item)) + "=" + item->value + "\n";
         }
     }
     return out;

@@ -1,0 +1,168 @@
+// The lookup index: open-addressing hash tables over the internally sorted copies, so that a
+// lookup reads a few cache lines instead of walking a binary search through the heap.
+//
+// Exactness: for each class of names that compare equal, the table holds the entry that the
+// binary search of the sorted copy finds for that name (found with that very search when the
+// index is built). The search path depends only on the comparison results, which are equal
+// for all names of a class, so index and binary search always agree. Any change to the
+// object drops the index; lookups then take the binary search again.
+#include "ini/ini_internal.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace ini_detail {
+
+namespace {
+
+constexpr int kTagShift = 48; // slots: pointer in the low 48 bits, hash tag above
+constexpr uintptr_t kPointerMask = (uintptr_t{1} << kTagShift) - 1;
+
+// FNV-1a over the names as StrICmp sees them (ASCII letters upper-cased).
+uint64_t HashName(const char *name)
+{
+    uint64_t hash = 14695981039346656037ull;
+    for (auto p = reinterpret_cast<const unsigned char *>(name); *p; ++p) {
+        unsigned c = *p;
+        if (c >= 'a' && c <= 'z')
+            c -= 'a' - 'A';
+        hash = (hash ^ c) * 1099511628211ull;
+    }
+    return hash ^ (hash >> 29);
+}
+
+uintptr_t Tag(uint64_t hash)
+{
+    return static_cast<uintptr_t>(hash >> kTagShift) << kTagShift;
+}
+
+// Smallest power of two holding count entries at a load of at most 3/4.
+unsigned TableSize(int count)
+{
+    unsigned size = 4;
+    while (size * 3 < static_cast<unsigned>(count) * 4 + 3)
+        size *= 2;
+    return size;
+}
+
+using NameOf = const char *(*)(const void *entry);
+
+const char *SectionNameOf(const void *entry)
+{
+    return static_cast<const IniSection *>(entry)->name;
+}
+
+const char *ItemNameOf(const void *entry)
+{
+    return ItemName(static_cast<const IniItem *>(entry));
+}
+
+// Builds the table of a sorted list of pointers; null when memory is short or a pointer does
+// not fit beside its tag.
+uintptr_t *BuildTable(ListHandle sorted, CompareFunction searchCompare, NameOf nameOf,
+                      unsigned *mask)
+{
+    int count = ListNumItems(sorted);
+    unsigned size = TableSize(count);
+    auto *table = static_cast<uintptr_t *>(calloc(size, sizeof(uintptr_t)));
+    if (!table)
+        return nullptr;
+    auto *entries = static_cast<void **>(ListGetDataPtr(sorted));
+    for (int i = 0; i < count; ++i) {
+        const char *name = nameOf(entries[i]);
+        // One entry per run of equal names: the one the binary search finds.
+        if (i > 0 && StrICmp(nameOf(entries[i - 1]), name) == 0)
+            continue;
+        int position = ListBinSearch(sorted, &name, searchCompare);
+        auto pointer = reinterpret_cast<uintptr_t>(entries[position > 0 ? position - 1 : i]);
+        if (pointer & ~kPointerMask) {
+            free(table);
+            return nullptr;
+        }
+        uint64_t hash = HashName(name);
+        unsigned slot = static_cast<unsigned>(hash) & (size - 1);
+        while (table[slot])
+            slot = (slot + 1) & (size - 1);
+        table[slot] = pointer | Tag(hash);
+    }
+    *mask = size - 1;
+    return table;
+}
+
+const void *FindInTable(const uintptr_t *table, unsigned mask, const char *name, NameOf nameOf)
+{
+    uint64_t hash = HashName(name);
+    uintptr_t tag = Tag(hash);
+    for (unsigned slot = static_cast<unsigned>(hash) & mask;; slot = (slot + 1) & mask) {
+        uintptr_t entry = table[slot];
+        if (!entry)
+            return nullptr;
+        if ((entry & ~kPointerMask) == tag) {
+            auto *pointer = reinterpret_cast<const void *>(entry & kPointerMask);
+            if (StrICmp(nameOf(pointer), name) == 0)
+                return pointer;
+        }
+    }
+}
+
+int CompareNameWithSection(const void *key, const void *section)
+{
+    return StrICmp(*static_cast<const char *const *>(key),
+                   (*static_cast<IniSection *const *>(section))->name);
+}
+
+} // namespace
+
+void DropLookupIndex(IniObject ini)
+{
+    if (!ini->indexBuilt)
+        return;
+    ini->indexBuilt = 0;
+    free(ini->sectionIndex);
+    ini->sectionIndex = nullptr;
+    int count = ListNumItems(ini->sections);
+    auto **sections = static_cast<IniSection **>(ListGetDataPtr(ini->sections));
+    for (int i = 0; i < count; ++i) {
+        free(sections[i]->itemIndex);
+        sections[i]->itemIndex = nullptr;
+    }
+}
+
+void BuildLookupIndex(IniObject ini)
+{
+    DropLookupIndex(ini);
+    if (!ini->sortedSections)
+        return;
+    ini->indexBuilt = 1;
+    int count = ListNumItems(ini->sections);
+    auto **sections = static_cast<IniSection **>(ListGetDataPtr(ini->sections));
+    for (int i = 0; i < count; ++i) {
+        IniSection *section = sections[i];
+        if (!section->sortedItems)
+            continue;
+        section->itemIndex = BuildTable(section->sortedItems, CompareNameWithItem, ItemNameOf,
+                                        &section->itemIndexMask);
+        if (!section->itemIndex) {
+            DropLookupIndex(ini); // without memory for all of it, no index at all
+            return;
+        }
+    }
+    ini->sectionIndex = BuildTable(ini->sortedSections, CompareNameWithSection, SectionNameOf,
+                                   &ini->sectionIndexMask);
+    if (!ini->sectionIndex)
+        DropLookupIndex(ini);
+}
+
+IniSection *IndexFindSection(IniObject ini, const char *sectionName)
+{
+    return static_cast<IniSection *>(const_cast<void *>(
+        FindInTable(ini->sectionIndex, ini->sectionIndexMask, sectionName, SectionNameOf)));
+}
+
+IniItem *IndexFindItem(const IniSection *section, const char *itemName)
+{
+    return static_cast<IniItem *>(const_cast<void *>(
+        FindInTable(section->itemIndex, section->itemIndexMask, itemName, ItemNameOf)));
+}
+
+} // namespace ini_detail
