@@ -2,6 +2,7 @@
 // getter on every item, a write, and a check that what was written reads back the same.
 // The first byte picks the object's options so that every lookup path is exercised.
 #include "ini/ini.h"
+#include "ini/ini_internal.h"
 #include "ini/line_file.h"
 
 #include <cstddef>
@@ -106,6 +107,36 @@ void ExerciseItem(IniObject ini, const char *section, const char *item)
     Ini_LineOfLastAccess(ini);
 }
 
+int CompareKeyWithSection(const void *key, const void *section)
+{
+    return ini_detail::StrICmp(*static_cast<const char *const *>(key),
+                               (*static_cast<ini_detail::IniSection *const *>(section))->name);
+}
+
+// The lookup index must find exactly what the binary search of the sorted copies finds.
+void CheckIndex(IniObject ini)
+{
+    using namespace ini_detail;
+    if (!ini->sectionIndex)
+        return;
+    for (int s = 1; s <= ListNumItems(ini->sections); ++s) {
+        auto *section = *static_cast<IniSection **>(ListGetPtrToItem(ini->sections, s));
+        const char *key = section->name;
+        int position = ListBinSearch(ini->sortedSections, &key, CompareKeyWithSection);
+        ini->lastSection = nullptr;
+        if (!position || FindSection(ini, key) != *static_cast<IniSection **>(
+                                                     ListGetPtrToItem(ini->sortedSections, position)))
+            __builtin_trap();
+        for (int i = 1; i <= ListNumItems(section->items); ++i) {
+            const char *name = ItemName(*static_cast<IniItem **>(ListGetPtrToItem(section->items, i)));
+            int at = ListBinSearch(section->sortedItems, &name, CompareNameWithItem);
+            if (!at || FindItem(section, name) != *static_cast<IniItem **>(
+                                                      ListGetPtrToItem(section->sortedItems, at)))
+                __builtin_trap();
+        }
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -123,6 +154,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     Read(ini, data, size, options & 32 ? 3 : LINE_FILE_BUFFER_SIZE);
     if (options & 64)
         Ini_SortInternally(ini);
+    CheckIndex(ini);
 
     for (int s = 1; s <= Ini_NumberOfSections(ini); ++s) {
         char *section = nullptr;
