@@ -24,8 +24,7 @@ int g_failSkip = 0;
 int g_failCount = 0;
 
 bool allocationAllowed() {
-    if (g_failCount <= 0)
-        return true;
+    if (g_failCount <= 0) return true;
     if (g_failSkip > 0) {
         --g_failSkip;
         return true;
@@ -35,14 +34,12 @@ bool allocationAllowed() {
 }
 
 void *allocateZeroed(std::size_t size) {
-    if (!allocationAllowed())
-        return nullptr;
+    if (!allocationAllowed()) return nullptr;
     return std::calloc(size == 0 ? 1 : size, 1);
 }
 
 void *reallocate(void *block, std::size_t size) {
-    if (!allocationAllowed())
-        return nullptr;
+    if (!allocationAllowed()) return nullptr;
     return std::realloc(block, size);
 }
 
@@ -54,11 +51,9 @@ void ListTestFailAllocations(int skip, int count) {
 }
 
 MemHandle NewHandle(unsigned int size) {
-    if (!allocationAllowed())
-        return nullptr;
+    if (!allocationAllowed()) return nullptr;
     auto *handle = static_cast<MemHandleRecord *>(std::malloc(sizeof(MemHandleRecord)));
-    if (!handle)
-        return nullptr;
+    if (!handle) return nullptr;
     *handle = MemHandleRecord{nullptr, 0};
     if (size != 0) {
         handle->block = allocateZeroed(size);
@@ -72,8 +67,7 @@ MemHandle NewHandle(unsigned int size) {
 }
 
 void DisposeHandle(MemHandle handle) {
-    if (!handle)
-        return;
+    if (!handle) return;
     std::free(handle->block);
     std::free(handle);
 }
@@ -83,12 +77,13 @@ unsigned int GetHandleSize(MemHandle handle) {
     return handle->size;
 }
 
-void *GetHandleBlock(MemHandle handle) { return handle ? handle->block : nullptr; }
+void *GetHandleBlock(MemHandle handle) {
+    return handle ? handle->block : nullptr;
+}
 
 int SetHandleSize(MemHandle handle, unsigned int newSize) {
     DoAssert(handle != nullptr, __FILE__, __LINE__, "Parameter 1 to SetHandleSize was NULL.");
-    if (newSize == handle->size)
-        return 1;
+    if (newSize == handle->size) return 1;
     if (newSize == 0) {
         // realloc to 0 is implementation-defined; release explicitly instead.
         std::free(handle->block);
@@ -97,8 +92,7 @@ int SetHandleSize(MemHandle handle, unsigned int newSize) {
         return 1;
     }
     void *block = reallocate(handle->block, newSize);
-    if (!block)
-        return 0;
+    if (!block) return 0;
     if (newSize > handle->size)
         std::memset(static_cast<char *>(block) + handle->size, 0, newSize - handle->size);
     handle->block = block;
@@ -119,8 +113,12 @@ constexpr std::int32_t kDefaultMinimumGrowth = 4;
 // The handle's size field is 32 bits wide; a list can never need more.
 constexpr std::uint64_t kMaxBlockSize = std::numeric_limits<std::uint32_t>::max();
 
-inline ListHeader *header(ListHandle list) { return static_cast<ListHeader *>(list->block); }
-inline char *items(ListHandle list) { return static_cast<char *>(list->block) + sizeof(ListHeader); }
+inline ListHeader *header(ListHandle list) {
+    return static_cast<ListHeader *>(list->block);
+}
+inline char *items(ListHandle list) {
+    return static_cast<char *>(list->block) + sizeof(ListHeader);
+}
 inline char *itemAt(ListHandle list, int position) { // position 1-based and valid
     return items(list) + static_cast<std::size_t>(position - 1) * header(list)->itemSize;
 }
@@ -129,14 +127,12 @@ inline char *itemAt(ListHandle list, int position) { // position 1-based and val
 // the slot count once the resize has succeeded). False when the size is unrepresentable or the
 // allocation fails; the list is then unchanged.
 bool resizeSlots(ListHandle list, std::int64_t slots) {
-    if (slots < 0 || slots > std::numeric_limits<std::int32_t>::max())
-        return false;
-    std::uint64_t bytes = sizeof(ListHeader) + static_cast<std::uint64_t>(slots) *
-                                                   static_cast<std::uint64_t>(header(list)->itemSize);
-    if (bytes > kMaxBlockSize)
-        return false;
-    if (!SetHandleSize(list, static_cast<unsigned int>(bytes)))
-        return false;
+    if (slots < 0 || slots > std::numeric_limits<std::int32_t>::max()) return false;
+    std::uint64_t bytes =
+        sizeof(ListHeader) +
+        static_cast<std::uint64_t>(slots) * static_cast<std::uint64_t>(header(list)->itemSize);
+    if (bytes > kMaxBlockSize) return false;
+    if (!SetHandleSize(list, static_cast<unsigned int>(bytes))) return false;
     header(list)->allocated = static_cast<std::int32_t>(slots);
     return true;
 }
@@ -144,27 +140,23 @@ bool resizeSlots(ListHandle list, std::int64_t slots) {
 // Slots added by one automatic growth on top of what is needed. Computed in 64 bits so a large
 // list cannot overflow; a caller-set policy that comes out negative adds nothing extra.
 std::int64_t policyIncrement(const ListHeader *h) {
-    std::int64_t byPercentage =
-        static_cast<std::int64_t>(h->allocated) * (100 + static_cast<std::int64_t>(h->growthPercentage)) / 100;
+    std::int64_t byPercentage = static_cast<std::int64_t>(h->allocated) *
+                                (100 + static_cast<std::int64_t>(h->growthPercentage)) / 100;
     return std::max<std::int64_t>({h->minimumGrowth, byPercentage, 0});
 }
 
 // Resolves LIST_POS_FRONT / LIST_POS_END for reading, replacing, removing and searching.
 inline std::int64_t resolvePosition(int position, int count) {
-    if (position == LIST_POS_FRONT)
-        return 1;
-    if (position == LIST_POS_END)
-        return count;
+    if (position == LIST_POS_FRONT) return 1;
+    if (position == LIST_POS_END) return count;
     return position;
 }
 
 // True when `num` items from `position` (constants resolved) lie within 1..count.
 bool rangeValid(const ListHeader *h, int position, int num, std::int64_t *first) {
-    if (num < 1 || h->count == 0)
-        return false;
+    if (num < 1 || h->count == 0) return false;
     std::int64_t p = resolvePosition(position, h->count);
-    if (p < 1 || p + num - 1 > h->count)
-        return false;
+    if (p < 1 || p + num - 1 > h->count) return false;
     *first = p;
     return true;
 }
@@ -190,7 +182,9 @@ bool pointsIntoBlock(ListHandle list, const void *pointer) {
     return address >= start && address < start + list->size;
 }
 
-int compareBytes(const void *a, const void *b, std::size_t size) { return std::memcmp(a, b, size); }
+int compareBytes(const void *a, const void *b, std::size_t size) {
+    return std::memcmp(a, b, size);
+}
 
 inline int compareItems(CompareFunction compare, const void *a, const void *b, int itemSize) {
     return compare ? compare(a, b) : compareBytes(a, b, static_cast<std::size_t>(itemSize));
@@ -202,19 +196,21 @@ ListHandle ListCreate(int itemSize) {
     if (itemSize < 1) // a list of items of no size cannot be addressed
         return nullptr;
     ListHandle list = NewHandle(sizeof(ListHeader));
-    if (!list)
-        return nullptr;
-    *header(list) = ListHeader{kListTag, kDefaultGrowthPercentage, kDefaultMinimumGrowth, 0, itemSize, 0};
+    if (!list) return nullptr;
+    *header(list) =
+        ListHeader{kListTag, kDefaultGrowthPercentage, kDefaultMinimumGrowth, 0, itemSize, 0};
     return list;
 }
 
-void ListDispose(ListHandle list) { DisposeHandle(list); }
+void ListDispose(ListHandle list) {
+    DisposeHandle(list);
+}
 
 void ListDisposePtrList(ListHandle list) {
-    if (!list)
-        return;
+    if (!list) return;
     // Only a list of pointer-sized items can hold pointers; anything else is merely disposed.
-    int count = header(list)->itemSize == static_cast<int>(sizeof(void *)) ? header(list)->count : 0;
+    int count =
+        header(list)->itemSize == static_cast<int>(sizeof(void *)) ? header(list)->count : 0;
     for (int position = 1; position <= count; ++position) {
         void *pointer = nullptr;
         std::memcpy(&pointer, itemAt(list, position), sizeof pointer);
@@ -224,35 +220,28 @@ void ListDisposePtrList(ListHandle list) {
 }
 
 void ListClear(ListHandle list) {
-    if (list)
-        header(list)->count = 0;
+    if (list) header(list)->count = 0;
 }
 
 ListHandle ListCopy(ListHandle list) {
-    if (!list)
-        return nullptr;
+    if (!list) return nullptr;
     const ListHeader *h = header(list);
     std::size_t bytes = sizeof(ListHeader) + static_cast<std::size_t>(h->count) * h->itemSize;
     ListHandle copy = NewHandle(static_cast<unsigned int>(bytes));
-    if (!copy)
-        return nullptr;
+    if (!copy) return nullptr;
     std::memcpy(copy->block, list->block, bytes);
     header(copy)->allocated = h->count;
     return copy;
 }
 
 int ListAppend(ListHandle destination, ListHandle source) {
-    if (!source)
-        return 1;
-    if (!destination || header(destination)->itemSize != header(source)->itemSize)
-        return 0;
+    if (!source) return 1;
+    if (!destination || header(destination)->itemSize != header(source)->itemSize) return 0;
     const int sourceCount = header(source)->count;
-    if (sourceCount == 0)
-        return 1;
+    if (sourceCount == 0) return 1;
     const int destinationCount = header(destination)->count;
     const std::int64_t total = static_cast<std::int64_t>(destinationCount) + sourceCount;
-    if (!resizeSlots(destination, total))
-        return 0;
+    if (!resizeSlots(destination, total)) return 0;
     // Re-read the source block after the resize: when appending a list to itself it has moved.
     std::memmove(itemAt(destination, destinationCount + 1), items(source),
                  static_cast<std::size_t>(sourceCount) * header(source)->itemSize);
@@ -261,33 +250,30 @@ int ListAppend(ListHandle destination, ListHandle source) {
 }
 
 int ListInsertItems(ListHandle list, const void *ptrToItems, int position, int numItems) {
-    if (!list || numItems <= 0)
-        return 0;
+    if (!list || numItems <= 0) return 0;
     const int count = header(list)->count;
-    if (position == count + 1)
-        position = LIST_POS_END;
-    if (position > count || position < LIST_POS_FRONT)
-        return 0;
+    if (position == count + 1) position = LIST_POS_END;
+    if (position > count || position < LIST_POS_FRONT) return 0;
     // Items taken from this very list would move (or vanish) when the block grows or the tail
     // shifts: insert from a private copy instead.
     std::unique_ptr<void, decltype(&std::free)> ownCopy(nullptr, &std::free);
     if (ptrToItems && pointsIntoBlock(list, ptrToItems)) {
-        const std::size_t bytes = static_cast<std::size_t>(numItems) * static_cast<std::size_t>(header(list)->itemSize);
+        const std::size_t bytes =
+            static_cast<std::size_t>(numItems) * static_cast<std::size_t>(header(list)->itemSize);
         ownCopy.reset(std::malloc(bytes));
-        if (!ownCopy)
-            return 0;
+        if (!ownCopy) return 0;
         std::memcpy(ownCopy.get(), ptrToItems, bytes);
         ptrToItems = ownCopy.get();
     }
     {
         const ListHeader *h = header(list);
         if (static_cast<std::int64_t>(count) + numItems > h->allocated &&
-            !resizeSlots(list, h->allocated + static_cast<std::int64_t>(numItems) + policyIncrement(h)))
+            !resizeSlots(list,
+                         h->allocated + static_cast<std::int64_t>(numItems) + policyIncrement(h)))
             return 0;
     }
     ListHeader *h = header(list); // the block may have moved
-    if (position == LIST_POS_FRONT)
-        position = h->count == 0 ? LIST_POS_END : 1;
+    if (position == LIST_POS_FRONT) position = h->count == 0 ? LIST_POS_END : 1;
     const std::size_t itemSize = static_cast<std::size_t>(h->itemSize);
     const std::size_t bytes = static_cast<std::size_t>(numItems) * itemSize;
     char *gap;
@@ -295,7 +281,8 @@ int ListInsertItems(ListHandle list, const void *ptrToItems, int position, int n
         gap = items(list) + static_cast<std::size_t>(h->count) * itemSize;
     } else {
         gap = itemAt(list, position);
-        std::memmove(gap + bytes, gap, static_cast<std::size_t>(h->count - position + 1) * itemSize);
+        std::memmove(gap + bytes, gap,
+                     static_cast<std::size_t>(h->count - position + 1) * itemSize);
     }
     if (ptrToItems)
         std::memcpy(gap, ptrToItems, bytes);
@@ -311,8 +298,7 @@ void ListReplaceItem(ListHandle list, const void *ptrToItem, int position) {
 
 void ListReplaceItems(ListHandle list, const void *ptrToItems, int position, int numItems) {
     std::int64_t first = 0;
-    if (!list || !ptrToItems || !rangeValid(header(list), position, numItems, &first))
-        return;
+    if (!list || !ptrToItems || !rangeValid(header(list), position, numItems, &first)) return;
     std::memmove(itemAt(list, static_cast<int>(first)), ptrToItems,
                  static_cast<std::size_t>(numItems) * header(list)->itemSize);
 }
@@ -323,8 +309,7 @@ void ListRemoveItem(ListHandle list, void *destination, int position) {
 
 void ListRemoveItems(ListHandle list, void *destination, int position, int numItems) {
     std::int64_t first = 0;
-    if (!list || !rangeValid(header(list), position, numItems, &first))
-        return;
+    if (!list || !rangeValid(header(list), position, numItems, &first)) return;
     ListHeader *h = header(list);
     const std::size_t itemSize = static_cast<std::size_t>(h->itemSize);
     char *start = itemAt(list, static_cast<int>(first));
@@ -349,70 +334,66 @@ void ListGetItem(ListHandle list, void *destination, int position) {
 
 void ListGetItems(ListHandle list, void *destination, int position, int numItems) {
     std::int64_t first = 0;
-    if (!list || !destination || !rangeValid(header(list), position, numItems, &first))
-        return;
+    if (!list || !destination || !rangeValid(header(list), position, numItems, &first)) return;
     std::memmove(destination, itemAt(list, static_cast<int>(first)),
                  static_cast<std::size_t>(numItems) * header(list)->itemSize);
 }
 
 void *ListGetPtrToItem(ListHandle list, int position) {
     std::int64_t first = 0;
-    if (!list || !rangeValid(header(list), position, 1, &first))
-        return nullptr;
+    if (!list || !rangeValid(header(list), position, 1, &first)) return nullptr;
     return itemAt(list, static_cast<int>(first));
 }
 
-void *ListGetDataPtr(ListHandle list) { return list ? items(list) : nullptr; }
-
-int ListGetItemSize(ListHandle list) { return list ? header(list)->itemSize : 0; }
-
-int ListNumItems(ListHandle list) { return list ? header(list)->count : 0; }
-
-int ListEqual(ListHandle listA, ListHandle listB) {
-    if (listA == listB)
-        return 1;
-    if (!listA || !listB)
-        return 0;
-    const ListHeader *a = header(listA);
-    const ListHeader *b = header(listB);
-    if (a->itemSize != b->itemSize || a->count != b->count)
-        return 0;
-    return std::memcmp(items(listA), items(listB), static_cast<std::size_t>(a->count) * a->itemSize) == 0;
+void *ListGetDataPtr(ListHandle list) {
+    return list ? items(list) : nullptr;
 }
 
-int ListFindItem(ListHandle list, const void *ptrToItem, int startingPosition, CompareFunction compareFunction) {
-    if (!list || !ptrToItem)
-        return 0;
+int ListGetItemSize(ListHandle list) {
+    return list ? header(list)->itemSize : 0;
+}
+
+int ListNumItems(ListHandle list) {
+    return list ? header(list)->count : 0;
+}
+
+int ListEqual(ListHandle listA, ListHandle listB) {
+    if (listA == listB) return 1;
+    if (!listA || !listB) return 0;
+    const ListHeader *a = header(listA);
+    const ListHeader *b = header(listB);
+    if (a->itemSize != b->itemSize || a->count != b->count) return 0;
+    return std::memcmp(items(listA), items(listB),
+                       static_cast<std::size_t>(a->count) * a->itemSize) == 0;
+}
+
+int ListFindItem(ListHandle list, const void *ptrToItem, int startingPosition,
+                 CompareFunction compareFunction) {
+    if (!list || !ptrToItem) return 0;
     const ListHeader *h = header(list);
     std::int64_t start = resolvePosition(startingPosition, h->count);
-    if (h->count == 0 || start < 1 || start > h->count)
-        return 0;
+    if (h->count == 0 || start < 1 || start > h->count) return 0;
     const int itemSize = h->itemSize;
     const char *item = itemAt(list, static_cast<int>(start));
     for (int position = static_cast<int>(start); position <= h->count; ++position, item += itemSize)
-        if (compareItems(compareFunction, ptrToItem, item, itemSize) == 0)
-            return position;
+        if (compareItems(compareFunction, ptrToItem, item, itemSize) == 0) return position;
     return 0;
 }
 
 int ListBinSearch(ListHandle list, const void *ptrToItem, CompareFunction compareFunction) {
-    if (!list || !ptrToItem)
-        return 0;
+    if (!list || !ptrToItem) return 0;
     const ListHeader *h = header(list);
     int index = BinSearch(items(list), h->count, h->itemSize, ptrToItem, compareFunction);
     return index >= 0 ? index + 1 : 0;
 }
 
 int ListInsertInOrder(ListHandle list, const void *ptrToItem, CompareFunction compareFunction) {
-    if (!list || !ptrToItem)
-        return 0;
+    if (!list || !ptrToItem) return 0;
     const ListHeader *h = header(list);
-    if (h->count == 0)
-        return ListInsertItem(list, ptrToItem, LIST_POS_FRONT);
+    if (h->count == 0) return ListInsertItem(list, ptrToItem, LIST_POS_FRONT);
     int index = BinSearch(items(list), h->count, h->itemSize, ptrToItem, compareFunction);
     int position = index >= 0 ? index + 1 : -(index + 1) + 1;
-    if (position > h->count)
-        position = LIST_POS_END;
+    if (position > h->count) position = LIST_POS_END;
     return ListInsertItem(list, ptrToItem, position);
 }
 
@@ -429,14 +410,12 @@ int ListInsertBeforeItem(ListHandle list, const void *ptrToItem, const void *ptr
 }
 
 int ListIsSorted(ListHandle list, CompareFunction compareFunction) {
-    if (!list)
-        return 0;
+    if (!list) return 0;
     const ListHeader *h = header(list);
     const int itemSize = h->itemSize;
     const char *item = items(list);
     for (int i = 1; i < h->count; ++i, item += itemSize)
-        if (compareItems(compareFunction, item, item + itemSize, itemSize) > 0)
-            return 0;
+        if (compareItems(compareFunction, item, item + itemSize, itemSize) > 0) return 0;
     return 1;
 }
 
@@ -446,8 +425,7 @@ void ListQuickSort(ListHandle list, CompareFunction compareFunction) {
 }
 
 void ListHeapSort(ListHandle list, CompareFunction compareFunction) {
-    if (list)
-        HeapSort(items(list), header(list)->count, header(list)->itemSize, compareFunction);
+    if (list) HeapSort(items(list), header(list)->count, header(list)->itemSize, compareFunction);
 }
 
 void ListInsertionSort(ListHandle list, CompareFunction compareFunction) {
@@ -456,8 +434,7 @@ void ListInsertionSort(ListHandle list, CompareFunction compareFunction) {
 }
 
 void ListRemoveDuplicates(ListHandle list, CompareFunction compareFunction) {
-    if (!list)
-        return;
+    if (!list) return;
     for (int i = 1; i < header(list)->count; ++i) {
         // Removals only touch items behind i and never shrink the block, so the key stays put.
         const void *key = itemAt(list, i);
@@ -469,15 +446,14 @@ void ListRemoveDuplicates(ListHandle list, CompareFunction compareFunction) {
     }
 }
 
-int ListApplyToEach(ListHandle list, int ascending, ListApplicationFunc funcToApply, void *callbackData) {
-    if (!list || !funcToApply)
-        return 0;
+int ListApplyToEach(ListHandle list, int ascending, ListApplicationFunc funcToApply,
+                    void *callbackData) {
+    if (!list || !funcToApply) return 0;
     int result = 0;
     if (ascending) {
         for (int position = 1; position <= header(list)->count; ++position) {
             result = funcToApply(position, itemAt(list, position), callbackData);
-            if (result < 0)
-                break;
+            if (result < 0) break;
         }
     } else {
         for (int position = header(list)->count; position >= 1; --position) {
@@ -487,41 +463,35 @@ int ListApplyToEach(ListHandle list, int ascending, ListApplicationFunc funcToAp
                 continue;
             }
             result = funcToApply(position, itemAt(list, position), callbackData);
-            if (result < 0)
-                break;
+            if (result < 0) break;
         }
     }
     return result;
 }
 
 void ListSetAllocationPolicy(ListHandle list, int minItemsPerAlloc, int percentIncrease) {
-    if (!list)
-        return;
+    if (!list) return;
     header(list)->minimumGrowth = minItemsPerAlloc;
     header(list)->growthPercentage = percentIncrease;
 }
 
 int ListPreAllocate(ListHandle list, int numItems) {
-    if (!list)
-        return 0;
+    if (!list) return 0;
     const ListHeader *h = header(list);
     std::int64_t missing = static_cast<std::int64_t>(numItems) - (h->allocated - h->count);
-    if (missing <= 0)
-        return 1;
+    if (missing <= 0) return 1;
     return resizeSlots(list, h->allocated + missing) ? 1 : 0;
 }
 
 void ListCompact(ListHandle list) {
-    if (list)
-        resizeSlots(list, header(list)->count);
+    if (list) resizeSlots(list, header(list)->count);
 }
 
 // ---- Array routines ----------------------------------------------------------------------------
 
 int BinSearch(const void *array, int numElements, int elementSize, const void *ptrToItem,
               CompareFunction compareFunction) {
-    if (!array || !ptrToItem || numElements <= 0 || elementSize <= 0)
-        return -1;
+    if (!array || !ptrToItem || numElements <= 0 || elementSize <= 0) return -1;
     const char *base = static_cast<const char *>(array);
     const std::size_t size = static_cast<std::size_t>(elementSize);
     int low = 0;
@@ -532,8 +502,7 @@ int BinSearch(const void *array, int numElements, int elementSize, const void *p
         while (low <= high) {
             middle = (low + high) >> 1;
             last = compareFunction(ptrToItem, base + static_cast<std::size_t>(middle) * size);
-            if (last == 0)
-                return middle;
+            if (last == 0) return middle;
             if (last < 0)
                 high = middle - 1;
             else
@@ -543,8 +512,7 @@ int BinSearch(const void *array, int numElements, int elementSize, const void *p
         while (low <= high) {
             middle = (low + high) >> 1;
             last = compareBytes(ptrToItem, base + static_cast<std::size_t>(middle) * size, size);
-            if (last == 0)
-                return middle;
+            if (last == 0) return middle;
             if (last < 0)
                 high = middle - 1;
             else
@@ -555,8 +523,7 @@ int BinSearch(const void *array, int numElements, int elementSize, const void *p
 }
 
 void SwapBlock(void *block1, void *block2, int numBytes) {
-    if (numBytes <= 0 || block1 == block2)
-        return;
+    if (numBytes <= 0 || block1 == block2) return;
     auto *a = static_cast<unsigned char *>(block1);
     auto *b = static_cast<unsigned char *>(block2);
     const bool wordAligned = (reinterpret_cast<std::uintptr_t>(a) % 4 == 0) &&
@@ -617,7 +584,8 @@ template <std::size_t Unit> struct UnitSwap {
     void operator()(char *a, char *b) const { swapUnits<Unit>(a, b, bytes); }
 };
 
-template <class Swap, class Compare> void heapSortImpl(char *base, int n, Swap swap, Compare compare) {
+template <class Swap, class Compare>
+void heapSortImpl(char *base, int n, Swap swap, Compare compare) {
     const std::size_t size = swap.size();
     // 1-based heap positions over a 0-based array.
     // 64-bit indices: 2k must not overflow for the largest arrays.
@@ -631,20 +599,20 @@ template <class Swap, class Compare> void heapSortImpl(char *base, int n, Swap s
         std::int64_t k = 1;
         while (2 * k <= heapSize) {
             std::int64_t child = 2 * k;
-            if (child + 1 <= heapSize && compare(at(child), at(child + 1)) < 0)
-                ++child;
-            if (compare(at(k), at(child)) >= 0)
-                break;
+            if (child + 1 <= heapSize && compare(at(child), at(child + 1)) < 0) ++child;
+            if (compare(at(k), at(child)) >= 0) break;
             swap(at(k), at(child));
             k = child;
         }
     }
 }
 
-template <class Swap, class Compare> void insertionSortImpl(char *base, int n, Swap swap, Compare compare) {
+template <class Swap, class Compare>
+void insertionSortImpl(char *base, int n, Swap swap, Compare compare) {
     const std::size_t size = swap.size();
     for (int i = 1; i < n; ++i)
-        for (char *p = base + static_cast<std::size_t>(i) * size; p > base && compare(p - size, p) > 0; p -= size)
+        for (char *p = base + static_cast<std::size_t>(i) * size;
+             p > base && compare(p - size, p) > 0; p -= size)
             swap(p - size, p);
 }
 
@@ -653,7 +621,8 @@ template <class Swap, class Compare> void insertionSortImpl(char *base, int n, S
 // log2(n) < 32 ranges, so the 50 ranges never run out; the fallback only keeps that provable.
 constexpr int kRangeStackEntries = 100;
 
-template <class Swap, class Compare> void quickSortImpl(char *base, int n, Swap swap, Compare compare) {
+template <class Swap, class Compare>
+void quickSortImpl(char *base, int n, Swap swap, Compare compare) {
     const std::size_t size = swap.size();
     std::array<char *, kRangeStackEntries> stack;
     std::int16_t depth = 0; // bound entries in use
@@ -661,12 +630,9 @@ template <class Swap, class Compare> void quickSortImpl(char *base, int n, Swap 
     char *high = base + static_cast<std::size_t>(n - 1) * size;
 
     auto orderMedianOfThree = [&](char *middle) {
-        if (compare(low, middle) > 0)
-            swap(low, middle);
-        if (compare(low, high) > 0)
-            swap(low, high);
-        if (compare(middle, high) > 0)
-            swap(middle, high);
+        if (compare(low, middle) > 0) swap(low, middle);
+        if (compare(low, high) > 0) swap(low, high);
+        if (compare(middle, high) > 0) swap(middle, high);
     };
     auto push = [&](char *first, char *last) {
         if (first >= last) // fewer than two elements: nothing to do
@@ -675,19 +641,20 @@ template <class Swap, class Compare> void quickSortImpl(char *base, int n, Swap 
             stack[static_cast<std::size_t>(depth++)] = first;
             stack[static_cast<std::size_t>(depth++)] = last;
         } else {
-            heapSortImpl(first, static_cast<int>((last - first) / static_cast<std::ptrdiff_t>(size)) + 1, swap,
-                         compare);
+            heapSortImpl(first,
+                         static_cast<int>((last - first) / static_cast<std::ptrdiff_t>(size)) + 1,
+                         swap, compare);
         }
     };
 
     for (;;) {
-        const std::ptrdiff_t count = low <= high ? (high - low) / static_cast<std::ptrdiff_t>(size) + 1 : 0;
+        const std::ptrdiff_t count =
+            low <= high ? (high - low) / static_cast<std::ptrdiff_t>(size) + 1 : 0;
         if (count >= 4) {
             char *middle = low + size * static_cast<std::size_t>((count - 1) / 2);
             orderMedianOfThree(middle);
             char *pivot = high - size; // the next-to-last place
-            if (middle != pivot)
-                swap(middle, pivot);
+            if (middle != pivot) swap(middle, pivot);
             // low <= pivot <= high after the median of three, so both scans stop in range; the
             // bounds tests make that independent of a comparison that is not a strict order.
             char *i = low;
@@ -699,12 +666,10 @@ template <class Swap, class Compare> void quickSortImpl(char *base, int n, Swap 
                 do
                     j -= size;
                 while (j > low && compare(j, pivot) > 0);
-                if (i >= j)
-                    break;
+                if (i >= j) break;
                 swap(i, j);
             }
-            if (i != pivot)
-                swap(i, pivot);
+            if (i != pivot) swap(i, pivot);
             // i is the pivot's final place; it belongs to neither part.
             if (i - low > high - i) {
                 push(low, i - size);
@@ -716,13 +681,11 @@ template <class Swap, class Compare> void quickSortImpl(char *base, int n, Swap 
             continue;
         }
         if (count == 2) {
-            if (compare(low, high) > 0)
-                swap(low, high);
+            if (compare(low, high) > 0) swap(low, high);
         } else if (count == 3) {
             orderMedianOfThree(low + size);
         }
-        if (depth == 0)
-            break;
+        if (depth == 0) break;
         high = stack[static_cast<std::size_t>(--depth)];
         low = stack[static_cast<std::size_t>(--depth)];
     }
@@ -730,7 +693,8 @@ template <class Swap, class Compare> void quickSortImpl(char *base, int n, Swap 
 
 enum class Sort { Quick, Heap, Insertion };
 
-template <class Compare> void sortWith(Sort which, char *base, int n, int elementSize, Compare compare) {
+template <class Compare>
+void sortWith(Sort which, char *base, int n, int elementSize, Compare compare) {
     auto run = [&](auto swap) {
         switch (which) {
         case Sort::Quick:
@@ -766,14 +730,15 @@ template <class Compare> void sortWith(Sort which, char *base, int n, int elemen
         run(UnitSwap<1>{size});
 }
 
-void sortArray(Sort which, void *array, int numElements, int elementSize, CompareFunction compareFunction) {
-    if (!array || numElements < 2 || elementSize < 1)
-        return;
+void sortArray(Sort which, void *array, int numElements, int elementSize,
+               CompareFunction compareFunction) {
+    if (!array || numElements < 2 || elementSize < 1) return;
     char *base = static_cast<char *>(array);
     if (compareFunction)
         sortWith(which, base, numElements, elementSize, FunctionCompare{compareFunction});
     else
-        sortWith(which, base, numElements, elementSize, ByteCompare{static_cast<std::size_t>(elementSize)});
+        sortWith(which, base, numElements, elementSize,
+                 ByteCompare{static_cast<std::size_t>(elementSize)});
 }
 
 } // namespace
@@ -786,7 +751,8 @@ void InsertionSort(void *array, int numElements, int elementSize, CompareFunctio
     sortArray(Sort::Insertion, array, numElements, elementSize, compareFunction);
 }
 
-void QuickSortArray(void *array, int numElements, int elementSize, CompareFunction compareFunction) {
+void QuickSortArray(void *array, int numElements, int elementSize,
+                    CompareFunction compareFunction) {
     sortArray(Sort::Quick, array, numElements, elementSize, compareFunction);
 }
 
@@ -803,16 +769,23 @@ template <class T> int compareReals(const void *a, const void *b) {
     T x, y;
     std::memcpy(&x, a, sizeof x);
     std::memcpy(&y, b, sizeof y);
-    if (std::isnan(x) || std::isnan(y))
-        return 1;
+    if (std::isnan(x) || std::isnan(y)) return 1;
     return (x > y) - (x < y);
 }
 } // namespace
 
-int ShortCompare(const void *a, const void *b) { return loadAndCompare<std::int16_t>(a, b); }
-int IntCompare(const void *a, const void *b) { return loadAndCompare<std::int32_t>(a, b); }
-int FloatCompare(const void *a, const void *b) { return compareReals<float>(a, b); }
-int DoubleCompare(const void *a, const void *b) { return compareReals<double>(a, b); }
+int ShortCompare(const void *a, const void *b) {
+    return loadAndCompare<std::int16_t>(a, b);
+}
+int IntCompare(const void *a, const void *b) {
+    return loadAndCompare<std::int32_t>(a, b);
+}
+int FloatCompare(const void *a, const void *b) {
+    return compareReals<float>(a, b);
+}
+int DoubleCompare(const void *a, const void *b) {
+    return compareReals<double>(a, b);
+}
 
 int CStringCompare(const void *a, const void *b) {
     const char *x = nullptr;

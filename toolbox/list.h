@@ -138,10 +138,8 @@ int BinSearch(const void *array, int numElements, int elementSize, const void *p
 // non-recursive median-of-three quicksort (not stable) that swaps in the widest unit dividing
 // the element size.
 void HeapSort(void *array, int numElements, int elementSize, CompareFunction compareFunction);
-void InsertionSort(void *array, int numElements, int elementSize,
-                   CompareFunction compareFunction);
-void QuickSortArray(void *array, int numElements, int elementSize,
-                    CompareFunction compareFunction);
+void InsertionSort(void *array, int numElements, int elementSize, CompareFunction compareFunction);
+void QuickSortArray(void *array, int numElements, int elementSize, CompareFunction compareFunction);
 // Swaps two blocks of numBytes bytes (in 32-bit words when addresses and size allow).
 void SwapBlock(void *block1, void *block2, int numBytes);
 
@@ -156,20 +154,22 @@ int DoubleCompare(const void *a, const void *b);
 // Items are pointers to NUL-terminated strings: strcmp of the pointed-to strings.
 int CStringCompare(const void *a, const void *b);
 
-// ---- Test seam -----------------------------------------------------------------------------------
+// ---- Test seam
+// -----------------------------------------------------------------------------------
 
 // Makes the next `count` allocations of this module (handle records and blocks) after `skip`
 // successful ones fail (0, 0: none fail), so tests can show that an allocation failure leaves a
 // list exactly as it was.
 void ListTestFailAllocations(int skip, int count);
 
-// ---- Inline append -------------------------------------------------------------------------------
+// ---- Inline append
+// -------------------------------------------------------------------------------
 
 // Appending is the hot path of every collection built on the list, so the common case (a 4- or
 // 8-byte item into a free slot) is inlined into the caller; a call would cost more than the
 // append. The block layout below is private to the list module: use the functions above.
 struct MemHandleRecord {
-    void *block;       // may be null while size is 0
+    void *block;        // may be null while size is 0
     std::uint32_t size; // bytes
 };
 
@@ -198,7 +198,8 @@ inline int ListInsertItem(ListHandle list, const void *ptrToItem, int position) 
         const int itemSize = h->itemSize;
         if ((position == LIST_POS_END || position == count + 1) && count < h->allocated &&
             (itemSize == 4 || itemSize == 8)) {
-            char *slot = reinterpret_cast<char *>(h + 1) + static_cast<std::size_t>(count) * static_cast<std::size_t>(itemSize);
+            char *slot = reinterpret_cast<char *>(h + 1) +
+                         static_cast<std::size_t>(count) * static_cast<std::size_t>(itemSize);
             if (itemSize == 4)
                 std::memcpy(slot, ptrToItem, 4);
             else

@@ -15,7 +15,7 @@ constexpr int kPanelWidth = 328;
 constexpr int kInitialPanelHeight = 10;
 constexpr int kBarWidth = 300;
 constexpr int kBarHeight = 14;
-constexpr int kMargin = 14;          // bar and label left, label top
+constexpr int kMargin = 14; // bar and label left, label top
 constexpr int kLabelToBarGap = 4;
 constexpr int kBoxMarginBelowBar = 28; // 14 above and 14 below the bar and its label
 constexpr int kGapAboveButton = 14;
@@ -39,8 +39,7 @@ int g_lastPanel = 0;
 
 // A (t) step's status, or the injected failure of that step.
 int checked(int step, int status) {
-    if (step == g_failStep && status >= 0)
-        return g_failStatus;
+    if (step == g_failStep && status >= 0) return g_failStatus;
     return status;
 }
 
@@ -69,11 +68,9 @@ int findRecord(int panel, ProgressDialogData **record) {
     *record = nullptr;
     void *data = nullptr;
     int status = GetPanelAttribute(panel, ATTR_CALLBACK_DATA, &data);
-    if (status < 0)
-        return status;
+    if (status < 0) return status;
     auto *candidate = static_cast<ProgressDialogData *>(data);
-    if (!candidate || !liveRecords().count(candidate))
-        return 0;
+    if (!candidate || !liveRecords().count(candidate)) return 0;
     *record = candidate;
     return 1;
 }
@@ -88,28 +85,28 @@ int buildDialog(ProgressDialogData *data, const char *indicatorLabel, int marker
                 const char *cancelButtonLabel, bool *recordAttached) {
     const int panel = data->panel;
     int status = checked(PD_STEP_CLOSE_BOX, SetPanelAttribute(panel, ATTR_CLOSE_BOX_HIDDEN, 1));
-    if (status < 0)
-        return status;
+    if (status < 0) return status;
     if ((status = checked(PD_STEP_SIZABLE, SetPanelAttribute(panel, ATTR_SIZABLE, 0))) < 0)
         return status;
-    if ((status = checked(PD_STEP_CALLBACK_DATA,
-                          SetPanelAttribute(panel, ATTR_CALLBACK_DATA, static_cast<void *>(data)))) < 0)
+    if ((status = checked(PD_STEP_CALLBACK_DATA, SetPanelAttribute(panel, ATTR_CALLBACK_DATA,
+                                                                   static_cast<void *>(data)))) < 0)
         return status;
     *recordAttached = true;
 
-    int indicator = checked(PD_STEP_NEW_BAR, NewCtrl(panel, CTRL_PROGRESS_BAR, indicatorLabel, 0, kMargin));
-    if (indicator < 0)
-        return indicator;
+    int indicator =
+        checked(PD_STEP_NEW_BAR, NewCtrl(panel, CTRL_PROGRESS_BAR, indicatorLabel, 0, kMargin));
+    if (indicator < 0) return indicator;
     data->indicator = indicator;
 
     if (cancelButtonLabel) {
-        int button = checked(PD_STEP_NEW_BUTTON,
-                             NewCtrl(panel, CTRL_COMMAND_BUTTON, cancelButtonLabel, kOffScreen, kOffScreen));
-        if (button < 0)
-            return button;
+        int button =
+            checked(PD_STEP_NEW_BUTTON,
+                    NewCtrl(panel, CTRL_COMMAND_BUTTON, cancelButtonLabel, kOffScreen, kOffScreen));
+        if (button < 0) return button;
         data->cancelButton = button;
         if ((status = checked(PD_STEP_BUTTON_CALLBACK,
-                              InstallCtrlCallback(panel, button, ProgressDialogCancelCB, data))) < 0)
+                              InstallCtrlCallback(panel, button, ProgressDialogCancelCB, data))) <
+            0)
             return status;
         SetCtrlAttribute(panel, button, ATTR_SHORTCUT_KEY, static_cast<int>(VAL_ESC_VKEY));
     }
@@ -136,7 +133,8 @@ int buildDialog(ProgressDialogData *data, const char *indicatorLabel, int marker
     int top = 0, left = 0, height = 0, width = 0;
     GetCtrlBoundingRect(panel, indicator, &top, &left, &height, &width);
     const int boxHeight = height + kBoxMarginBelowBar;
-    if ((status = checked(PD_STEP_CENTER, CenterCtrl(panel, indicator, 0, 0, boxHeight, kPanelWidth))) < 0)
+    if ((status = checked(PD_STEP_CENTER,
+                          CenterCtrl(panel, indicator, 0, 0, boxHeight, kPanelWidth))) < 0)
         return status;
 
     int panelHeight = boxHeight;
@@ -158,25 +156,23 @@ int CreateProgressDialog(const char *title, const char *indicatorLabel, int moda
                          const char *cancelButtonLabel) {
     LibraryErrorsOff guard;
     auto *data = new (std::nothrow) ProgressDialogData{};
-    if (!data)
-        return UIEOutOfMemory;
+    if (!data) return UIEOutOfMemory;
     liveRecords().insert(data);
 
     g_lastPanel = 0;
     int panel = NewPanel(0, title ? title : "", 0, 0, kInitialPanelHeight, kPanelWidth);
-    if (panel > 0)
-        g_lastPanel = panel;
+    if (panel > 0) g_lastPanel = panel;
     int status = checked(PD_STEP_NEW_PANEL, panel);
     if (status < 0) {
-        if (panel > 0)
-            DiscardPanel(panel);
+        if (panel > 0) DiscardPanel(panel);
         releaseRecord(data);
         return status;
     }
     data->panel = panel;
 
     bool recordAttached = false;
-    status = buildDialog(data, indicatorLabel ? indicatorLabel : "", markerStyle, cancelButtonLabel, &recordAttached);
+    status = buildDialog(data, indicatorLabel ? indicatorLabel : "", markerStyle, cancelButtonLabel,
+                         &recordAttached);
     if (status < 0) {
         // Until the record hangs on the panel, discarding the dialog could not find it.
         if (recordAttached) {
@@ -200,21 +196,19 @@ int CreateProgressDialog(const char *title, const char *indicatorLabel, int moda
 
 int UpdateProgressDialog(int panel, int percentComplete, int processEvents) {
     LibraryErrorsOff guard;
-    if (panel <= 0)
-        return 0;
+    if (panel <= 0) return 0;
     ProgressDialogData *record = nullptr;
     int found = findRecord(panel, &record);
-    if (found <= 0)
-        return found;
-    int percent = percentComplete < kPercentMin ? kPercentMin : percentComplete > kPercentMax ? kPercentMax : percentComplete;
+    if (found <= 0) return found;
+    int percent = percentComplete < kPercentMin   ? kPercentMin
+                  : percentComplete > kPercentMax ? kPercentMax
+                                                  : percentComplete;
     int status = SetCtrlVal(record->panel, record->indicator, percent);
-    if (status < 0)
-        return status;
+    if (status < 0) return status;
     if (processEvents) {
         ProcessSystemEvents();
         // A callback run by those events may have discarded the dialog.
-        if (findRecord(panel, &record) <= 0)
-            return 0;
+        if (findRecord(panel, &record) <= 0) return 0;
     }
     int result = record->cancelRequested;
     record->cancelRequested = 0;
@@ -223,24 +217,20 @@ int UpdateProgressDialog(int panel, int percentComplete, int processEvents) {
 
 void DiscardProgressDialog(int panel) {
     LibraryErrorsOff guard;
-    if (panel <= 0)
-        return;
+    if (panel <= 0) return;
     void *data = nullptr;
     if (GetPanelAttribute(panel, ATTR_CALLBACK_DATA, &data) < 0)
         return; // already discarded or never valid
     auto *record = static_cast<ProgressDialogData *>(data);
-    if (record && !liveRecords().count(record))
-        return; // the callback data of someone else's panel
-    if (record)
-        releaseRecord(record);
+    if (record && !liveRecords().count(record)) return; // the callback data of someone else's panel
+    if (record) releaseRecord(record);
     DiscardPanel(panel);
 }
 
-int ProgressDialogCancelCB(int /*panel*/, int /*control*/, int event, void *callbackData, int /*eventData1*/,
-                           int /*eventData2*/) {
+int ProgressDialogCancelCB(int /*panel*/, int /*control*/, int event, void *callbackData,
+                           int /*eventData1*/, int /*eventData2*/) {
     auto *record = static_cast<ProgressDialogData *>(callbackData);
-    if (event == EVENT_COMMIT && record && liveRecords().count(record))
-        record->cancelRequested = 1;
+    if (event == EVENT_COMMIT && record && liveRecords().count(record)) record->cancelRequested = 1;
     return 0;
 }
 
@@ -249,6 +239,10 @@ void ProgressDialogTestFailStep(int step, int status) {
     g_failStatus = status;
 }
 
-int ProgressDialogTestLastPanel(void) { return g_lastPanel; }
+int ProgressDialogTestLastPanel(void) {
+    return g_lastPanel;
+}
 
-int ProgressDialogTestLiveRecords(void) { return static_cast<int>(liveRecords().size()); }
+int ProgressDialogTestLiveRecords(void) {
+    return static_cast<int>(liveRecords().size());
+}

@@ -20,8 +20,8 @@ struct ProgressDialogData {
 // text: a visible button under the bar.
 // Returns the dialog's panel handle (positive), -12 when the record cannot be allocated, or the
 // run-time's negative status of the first failing step; a failed creation leaves nothing behind.
-int CreateProgressDialog(const char *title, const char *indicatorLabel, int modal,
-                         int markerStyle, const char *cancelButtonLabel);
+int CreateProgressDialog(const char *title, const char *indicatorLabel, int modal, int markerStyle,
+                         const char *cancelButtonLabel);
 // Shows percentComplete clamped to 0..100; processEvents non-zero lets the user interface handle
 // pending events (this is when a cancel press arrives). Returns 1 when cancel was pressed since
 // the previous update, else 0; 0 for a panel of 0 or less or one without a progress record; the
@@ -34,7 +34,8 @@ void DiscardProgressDialog(int panel);
 int ProgressDialogCancelCB(int panel, int control, int event, void *callbackData, int eventData1,
                            int eventData2);
 
-// ---- Test seam -----------------------------------------------------------------------------------
+// ---- Test seam
+// -----------------------------------------------------------------------------------
 
 // Steps of CreateProgressDialog whose failure ends the creation, in the order they run.
 enum ProgressDialogStep {

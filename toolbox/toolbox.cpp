@@ -45,27 +45,25 @@ constexpr ErrorText kErrorTexts[] = {
 } // namespace
 
 const char *GetToolboxErrorString(int errorCode) {
-    if (errorCode >= 0)
-        return "No error";
+    if (errorCode >= 0) return "No error";
     for (const ErrorText &entry : kErrorTexts)
-        if (entry.code == errorCode)
-            return entry.text;
+        if (entry.code == errorCode) return entry.text;
     return "Unknown error";
 }
 
-void SetAssertReporter(AssertReporter reporter) { g_reporter = reporter ? reporter : reportToStandardError; }
+void SetAssertReporter(AssertReporter reporter) {
+    g_reporter = reporter ? reporter : reportToStandardError;
+}
 
 void DoAssert(int value, const char *sourceFile, int line, const char *message) {
-    if (value)
-        return;
+    if (value) return;
     static const char kFormat[] =
         "Assert!\n\n%s\n\nThe error was detected on line %d of file '%s'.\n\nProgram aborting.";
     const char *text = message ? message : "Programming error detected.";
     const char *file = sourceFile ? sourceFile : "";
     int length = std::snprintf(nullptr, 0, kFormat, text, line, file);
     std::string report(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
-    if (length > 0)
-        std::snprintf(report.data(), report.size() + 1, kFormat, text, line, file);
+    if (length > 0) std::snprintf(report.data(), report.size() + 1, kFormat, text, line, file);
     g_reporter("Assert", report.c_str());
     std::abort();
 }

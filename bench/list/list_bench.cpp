@@ -69,8 +69,12 @@ template <> CompareFunction comparisonFor<Record>() {
 }
 
 template <class T> const std::vector<T> &dataFor();
-template <> const std::vector<std::int32_t> &dataFor<std::int32_t>() { return randomInts(); }
-template <> const std::vector<Record> &dataFor<Record>() { return randomRecords(); }
+template <> const std::vector<std::int32_t> &dataFor<std::int32_t>() {
+    return randomInts();
+}
+template <> const std::vector<Record> &dataFor<Record>() {
+    return randomRecords();
+}
 
 // Each iteration sorts a fresh copy; the copy is not timed.
 template <class T, class SortFn> void runSort(benchmark::State &state, SortFn sort) {
@@ -90,7 +94,9 @@ template <class T, class SortFn> void runSort(benchmark::State &state, SortFn so
 }
 
 template <class T> void BM_QuickSortArray(benchmark::State &state) {
-    runSort<T>(state, [](T *data, int n, CompareFunction compare) { QuickSortArray(data, n, sizeof(T), compare); });
+    runSort<T>(state, [](T *data, int n, CompareFunction compare) {
+        QuickSortArray(data, n, sizeof(T), compare);
+    });
 }
 template <class T> void BM_Qsort(benchmark::State &state) {
     runSort<T>(state, [](T *data, int n, CompareFunction compare) {
@@ -99,7 +105,8 @@ template <class T> void BM_Qsort(benchmark::State &state) {
 }
 template <class T> void BM_StdSort(benchmark::State &state) {
     runSort<T>(state, [](T *data, int n, CompareFunction compare) {
-        std::sort(data, data + n, [compare](const T &a, const T &b) { return compare(&a, &b) < 0; });
+        std::sort(data, data + n,
+                  [compare](const T &a, const T &b) { return compare(&a, &b) < 0; });
     });
 }
 template <class T> void BM_ListQuickSort(benchmark::State &state) {
@@ -114,8 +121,7 @@ template <class T> void BM_ListQuickSort(benchmark::State &state) {
         ListQuickSort(list, compare);
         benchmark::ClobberMemory();
     }
-    if (!ListIsSorted(list, compare))
-        state.SkipWithError("not sorted");
+    if (!ListIsSorted(list, compare)) state.SkipWithError("not sorted");
     ListDispose(list);
 }
 
@@ -188,12 +194,20 @@ void BM_VectorPushBack(benchmark::State &state) {
     }
 }
 
-BENCHMARK(BM_QuickSortArray<std::int32_t>)->Name("sort/int32/QuickSortArray")->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ListQuickSort<std::int32_t>)->Name("sort/int32/ListQuickSort")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QuickSortArray<std::int32_t>)
+    ->Name("sort/int32/QuickSortArray")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ListQuickSort<std::int32_t>)
+    ->Name("sort/int32/ListQuickSort")
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Qsort<std::int32_t>)->Name("sort/int32/qsort")->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StdSort<std::int32_t>)->Name("sort/int32/std::sort")->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_QuickSortArray<Record>)->Name("sort/record24/QuickSortArray")->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ListQuickSort<Record>)->Name("sort/record24/ListQuickSort")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QuickSortArray<Record>)
+    ->Name("sort/record24/QuickSortArray")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ListQuickSort<Record>)
+    ->Name("sort/record24/ListQuickSort")
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Qsort<Record>)->Name("sort/record24/qsort")->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StdSort<Record>)->Name("sort/record24/std::sort")->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ListBinSearch)->Name("search/ListBinSearch")->Unit(benchmark::kMicrosecond);
@@ -209,21 +223,18 @@ class CollectingReporter : public benchmark::ConsoleReporter {
     void ReportRuns(const std::vector<Run> &runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run &run : runs) {
-            if (run.error_occurred)
-                continue;
+            if (run.error_occurred) continue;
             std::string name = run.run_name.function_name;
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median")
-                continue;
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
             seconds[name] = run.GetAdjustedRealTime();
         }
     }
 };
 
-void printRatio(const std::map<std::string, double> &s, const std::string &ours, const std::string &peer,
-                const char *target) {
+void printRatio(const std::map<std::string, double> &s, const std::string &ours,
+                const std::string &peer, const char *target) {
     auto a = s.find(ours), b = s.find(peer);
-    if (a == s.end() || b == s.end() || b->second <= 0)
-        return;
+    if (a == s.end() || b == s.end() || b->second <= 0) return;
     double ratio = a->second / b->second;
     std::printf("  %-30s / %-26s %6.3f   %s\n", ours.c_str(), peer.c_str(), ratio, target);
 }
@@ -232,8 +243,7 @@ void printRatio(const std::map<std::string, double> &s, const std::string &ours,
 
 int main(int argc, char **argv) {
     benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     CollectingReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     const auto &s = reporter.seconds;

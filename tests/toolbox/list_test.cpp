@@ -27,8 +27,7 @@ int allocatedSlots(ListHandle list) {
 
 std::vector<int> contents(ListHandle list) {
     std::vector<int> out(static_cast<size_t>(ListNumItems(list)));
-    if (!out.empty())
-        ListGetItems(list, out.data(), 1, ListNumItems(list));
+    if (!out.empty()) ListGetItems(list, out.data(), 1, ListNumItems(list));
     return out;
 }
 
@@ -261,7 +260,9 @@ TEST_F(ListTest, NullListIsRefusedEverywhere) {
     EXPECT_EQ(ListIsSorted(nullptr, IntCompare), 0);
     EXPECT_EQ(ListCopy(nullptr), nullptr);
     EXPECT_EQ(ListPreAllocate(nullptr, 3), 0);
-    EXPECT_EQ(ListApplyToEach(nullptr, 1, [](int, void *, void *) { return 1; }, nullptr), 0);
+    EXPECT_EQ(ListApplyToEach(
+                  nullptr, 1, [](int, void *, void *) { return 1; }, nullptr),
+              0);
     ListGetItem(nullptr, &v, 1);
     ListRemoveItem(nullptr, &v, 1);
     ListReplaceItem(nullptr, &v, 1);
@@ -424,7 +425,8 @@ TEST_F(ListTest, BinSearchEncodesTheInsertionPoint) {
             values[static_cast<size_t>(i)] = 2 * i;
         std::vector<unsigned char> bytes(values.begin(), values.end());
         for (int k = -1; k <= 2 * n; ++k) {
-            int idx = static_cast<int>(std::lower_bound(values.begin(), values.end(), k) - values.begin());
+            int idx = static_cast<int>(std::lower_bound(values.begin(), values.end(), k) -
+                                       values.begin());
             bool hit = idx < n && values[static_cast<size_t>(idx)] == k;
             int expected = hit ? idx : -(idx + 1);
             ASSERT_EQ(BinSearch(values.data(), n, 4, &k, IntCompare), expected) << n << " " << k;
@@ -500,8 +502,7 @@ TEST_F(ListTest, RemoveDuplicatesKeepsFirstOccurrencesInOrder) {
     ListRemoveDuplicates(list, IntCompare);
     std::vector<int> expected;
     for (int v : values)
-        if (std::find(expected.begin(), expected.end(), v) == expected.end())
-            expected.push_back(v);
+        if (std::find(expected.begin(), expected.end(), v) == expected.end()) expected.push_back(v);
     EXPECT_EQ(contents(list), expected);
 
     ListGuard runs(intList({5, 5, 5, 5, 1, 5, 1}));
@@ -523,10 +524,8 @@ int recordVisit(int position, void *item, void *data) {
     auto *visit = static_cast<Visit *>(data);
     int value = *static_cast<int *>(item);
     visit->calls.emplace_back(position, value);
-    if (value == visit->removeValue)
-        ListRemoveItem(visit->list, nullptr, position);
-    if (static_cast<int>(visit->calls.size()) == visit->stopAt)
-        return -1;
+    if (value == visit->removeValue) ListRemoveItem(visit->list, nullptr, position);
+    if (static_cast<int>(visit->calls.size()) == visit->stopAt) return -1;
     return value;
 }
 } // namespace
@@ -580,12 +579,14 @@ struct NamedSort {
     const char *name;
     SortFn sort;
 };
-const NamedSort kSorts[] = {{"QuickSortArray", QuickSortArray}, {"HeapSort", HeapSort}, {"InsertionSort", InsertionSort}};
+const NamedSort kSorts[] = {
+    {"QuickSortArray", QuickSortArray}, {"HeapSort", HeapSort}, {"InsertionSort", InsertionSort}};
 
 // Records of `size` bytes: the first byte is the key, the rest a payload that tells equal keys
 // apart, so a sort that drops or duplicates a record is caught.
 int firstByteCompare(const void *a, const void *b) {
-    return static_cast<int>(*static_cast<const unsigned char *>(a)) - *static_cast<const unsigned char *>(b);
+    return static_cast<int>(*static_cast<const unsigned char *>(a)) -
+           *static_cast<const unsigned char *>(b);
 }
 
 std::vector<unsigned char> randomRecords(int count, int size, int keyRange, std::mt19937 &rng) {
@@ -602,7 +603,8 @@ std::vector<unsigned char> randomRecords(int count, int size, int keyRange, std:
 std::vector<std::string> asRecords(const unsigned char *data, int count, int size) {
     std::vector<std::string> out;
     for (int i = 0; i < count; ++i)
-        out.emplace_back(reinterpret_cast<const char *>(data) + static_cast<size_t>(i) * size, static_cast<size_t>(size));
+        out.emplace_back(reinterpret_cast<const char *>(data) + static_cast<size_t>(i) * size,
+                         static_cast<size_t>(size));
     return out;
 }
 
@@ -621,22 +623,28 @@ TEST_F(ListTest, SortsMatchStdSortForAllElementSizes) {
                 std::vector<unsigned char> bytes = data;
                 s.sort(bytes.data(), count, size, nullptr);
                 std::vector<std::string> expected = before;
-                std::sort(expected.begin(), expected.end(), [](const std::string &a, const std::string &b) {
-                    return std::memcmp(a.data(), b.data(), a.size()) < 0;
-                });
-                ASSERT_EQ(asRecords(bytes.data(), count, size), expected) << s.name << " size " << size;
+                std::sort(expected.begin(), expected.end(),
+                          [](const std::string &a, const std::string &b) {
+                              return std::memcmp(a.data(), b.data(), a.size()) < 0;
+                          });
+                ASSERT_EQ(asRecords(bytes.data(), count, size), expected)
+                    << s.name << " size " << size;
 
                 // Key-only order: sorted by key and a permutation of the input; the insertion
                 // sort is also stable.
                 s.sort(data.data(), count, size, firstByteCompare);
                 std::vector<std::string> after = asRecords(data.data(), count, size);
-                ASSERT_TRUE(std::is_sorted(after.begin(), after.end(), [](const std::string &a, const std::string &b) {
-                    return static_cast<unsigned char>(a[0]) < static_cast<unsigned char>(b[0]);
-                })) << s.name << " size " << size;
+                ASSERT_TRUE(std::is_sorted(after.begin(), after.end(),
+                                           [](const std::string &a, const std::string &b) {
+                                               return static_cast<unsigned char>(a[0]) <
+                                                      static_cast<unsigned char>(b[0]);
+                                           }))
+                    << s.name << " size " << size;
                 std::vector<std::string> stable = before;
-                std::stable_sort(stable.begin(), stable.end(), [](const std::string &a, const std::string &b) {
-                    return static_cast<unsigned char>(a[0]) < static_cast<unsigned char>(b[0]);
-                });
+                std::stable_sort(
+                    stable.begin(), stable.end(), [](const std::string &a, const std::string &b) {
+                        return static_cast<unsigned char>(a[0]) < static_cast<unsigned char>(b[0]);
+                    });
                 if (s.sort == InsertionSort) {
                     ASSERT_EQ(after, stable) << "size " << size;
                 } else {
@@ -737,10 +745,11 @@ TEST_F(ListTest, SwapBlockSwapsAlignedAndUnalignedBlocks) {
     alignas(4) unsigned char buffer[40];
     for (int i = 0; i < 40; ++i)
         buffer[i] = static_cast<unsigned char>(i);
-    SwapBlock(buffer, buffer + 20, 12); // words
+    SwapBlock(buffer, buffer + 20, 12);     // words
     SwapBlock(buffer + 13, buffer + 33, 5); // bytes
-    const unsigned char expected[40] = {20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 12, 33, 34, 35, 36, 37, 18, 19,
-                                        0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 32, 13, 14, 15, 16, 17, 38, 39};
+    const unsigned char expected[40] = {20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 12, 33,
+                                        34, 35, 36, 37, 18, 19, 0,  1,  2,  3,  4,  5,  6,  7,
+                                        8,  9,  10, 11, 32, 13, 14, 15, 16, 17, 38, 39};
     EXPECT_EQ(std::memcmp(buffer, expected, 40), 0);
     SwapBlock(buffer, buffer, 8);
     SwapBlock(buffer, buffer + 8, 0);
@@ -804,12 +813,13 @@ TEST(ToolboxDeathTest, DoAssertReportsAndAborts) {
             });
             DoAssert(0, "f.c", 1, "m");
         },
-        "custom reporter <Assert> <Assert!\n\nm\n\nThe error was detected on line 1 of file .f\\.c.\\.\n\nProgram aborting\\.>");
+        "custom reporter <Assert> <Assert!\n\nm\n\nThe error was detected on line 1 of file "
+        ".f\\.c.\\.\n\nProgram aborting\\.>");
 }
 
 TEST(ToolboxErrors, EveryLibraryCodeHasItsOwnText) {
-    const int codes[] = {-12, -91, -92, -93, -94, -95, -96, -97, -98, -99, -100,
-                         -5001, -5002, -5003, -5004, -5021, -5022, -5023, -5024};
+    const int codes[] = {-12,  -91,   -92,   -93,   -94,   -95,   -96,   -97,   -98,  -99,
+                         -100, -5001, -5002, -5003, -5004, -5021, -5022, -5023, -5024};
     std::vector<std::string> texts;
     const std::string unknown = GetToolboxErrorString(-4242);
     for (int code : codes) {
@@ -819,7 +829,9 @@ TEST(ToolboxErrors, EveryLibraryCodeHasItsOwnText) {
         texts.push_back(text);
     }
     std::sort(texts.begin(), texts.end());
-    EXPECT_EQ(std::adjacent_find(texts.begin(), texts.end()), texts.end()) << "two codes share a text";
+    EXPECT_EQ(std::adjacent_find(texts.begin(), texts.end()), texts.end())
+        << "two codes share a text";
     EXPECT_STREQ(GetToolboxErrorString(ToolErr_InvalidBooleanValue), "Invalid Boolean Value");
-    EXPECT_STREQ(GetToolboxErrorString(ToolErr_CantOpenFileForReading), "Could Not Open File For Reading");
+    EXPECT_STREQ(GetToolboxErrorString(ToolErr_CantOpenFileForReading),
+                 "Could Not Open File For Reading");
 }

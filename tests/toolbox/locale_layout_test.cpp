@@ -50,12 +50,14 @@ class LayoutTest : public ::testing::Test {
     void expectLabelOnLeft(int control, int gap) {
         const int left = ctrlAttr(panel_, control, ATTR_LEFT);
         const int width = ctrlAttr(panel_, control, ATTR_LABEL_WIDTH);
-        EXPECT_EQ(ctrlAttr(panel_, control, ATTR_LABEL_LEFT), left - width - gap) << "control " << control;
+        EXPECT_EQ(ctrlAttr(panel_, control, ATTR_LABEL_LEFT), left - width - gap)
+            << "control " << control;
         const int top = ctrlAttr(panel_, control, ATTR_TOP);
         const int height = ctrlAttr(panel_, control, ATTR_HEIGHT);
         const int labelTop = ctrlAttr(panel_, control, ATTR_LABEL_TOP);
         const int labelHeight = ctrlAttr(panel_, control, ATTR_LABEL_HEIGHT);
-        EXPECT_LE(std::abs((2 * labelTop + labelHeight) - (2 * top + height)), 1) << "control " << control;
+        EXPECT_LE(std::abs((2 * labelTop + labelHeight) - (2 * top + height)), 1)
+            << "control " << control;
     }
     int panel_ = 0;
 };
@@ -80,19 +82,20 @@ TEST_F(LayoutTest, PutLabelOnLeftEndsTheLabelAtTheGap) {
 
 TEST_F(LayoutTest, PutLabelsOnLeftTakesTheCountOrRunsToTheTerminator) {
     std::vector<int> ids;
-    const char *labels[] = {"Entry", "Test code", "Vehicle", "Set point", "Measured", "Voltage", "Rating", "Result",
-                            "Notes", "Untouched"};
+    const char *labels[] = {"Entry",   "Test code", "Vehicle", "Set point", "Measured",
+                            "Voltage", "Rating",    "Result",  "Notes",     "Untouched"};
     for (int i = 0; i < 10; ++i)
         ids.push_back(addNumeric(labels[i], 10 + 30 * i, 250));
     const int untouched = ids[9];
     const int untouchedLabelLeft = ctrlAttr(panel_, untouched, ATTR_LABEL_LEFT);
 
-    ASSERT_EQ(PutLabelsOnLeft(panel_, 0, 9, ids[0], ids[1], ids[2], ids[3], ids[4], ids[5], ids[6], ids[7], ids[8],
-                              untouched),
+    ASSERT_EQ(PutLabelsOnLeft(panel_, 0, 9, ids[0], ids[1], ids[2], ids[3], ids[4], ids[5], ids[6],
+                              ids[7], ids[8], untouched),
               0);
     for (int i = 0; i < 9; ++i)
         expectLabelOnLeft(ids[static_cast<size_t>(i)], 0);
-    EXPECT_EQ(ctrlAttr(panel_, untouched, ATTR_LABEL_LEFT), untouchedLabelLeft) << "a count of 9 takes nine ids";
+    EXPECT_EQ(ctrlAttr(panel_, untouched, ATTR_LABEL_LEFT), untouchedLabelLeft)
+        << "a count of 9 takes nine ids";
 
     // Count 0: the ids run up to a terminating id of 1 or less.
     ASSERT_EQ(PutLabelsOnLeft(panel_, 5, 0, ids[0], ids[1], 1, untouched), 0);
@@ -124,8 +127,7 @@ int buildList(int count, ListHandle *list, ...) {
 }
 std::vector<int> items(ListHandle list) {
     std::vector<int> out(static_cast<size_t>(ListNumItems(list)));
-    if (!out.empty())
-        ListGetItems(list, out.data(), 1, ListNumItems(list));
+    if (!out.empty()) ListGetItems(list, out.data(), 1, ListNumItems(list));
     return out;
 }
 } // namespace
@@ -160,7 +162,8 @@ TEST(IntListFromParmInfo, StopsAtTheCountOrTheFirstSmallIdAndReportsMemoryFailur
 
 TEST_F(LayoutTest, CenterCtrlCentresControlAndLabelTogether) {
     // A label above its control (the default placement), wider than the control.
-    const int control = NewCtrl(panel_, CTRL_NUMERIC, "A label much wider than its control", 300, 400);
+    const int control =
+        NewCtrl(panel_, CTRL_NUMERIC, "A label much wider than its control", 300, 400);
     ASSERT_GT(control, 0);
     ASSERT_GE(SetCtrlAttribute(panel_, control, ATTR_WIDTH, 40), 0);
     const Rect before = boundsOf(panel_, control);
@@ -223,8 +226,7 @@ namespace {
 class ScopedEnv {
   public:
     ScopedEnv(const char *name, const char *value) : name_(name) {
-        if (const char *old = std::getenv(name))
-            old_ = old, hadOld_ = true;
+        if (const char *old = std::getenv(name)) old_ = old, hadOld_ = true;
         if (value)
             setenv(name, value, 1);
         else
@@ -305,6 +307,5 @@ TEST_F(DateTest, DateFollowsAGermanLocaleWhenOneCanBeBuilt) {
         EXPECT_STREQ(std::setlocale(LC_TIME, nullptr), "C");
     }
     std::filesystem::remove_all(folder);
-    if (!built)
-        GTEST_SKIP() << "localedef or the de_DE locale source is not available";
+    if (!built) GTEST_SKIP() << "localedef or the de_DE locale source is not available";
 }

@@ -44,7 +44,8 @@ class ProgressDialogTest : public ::testing::Test {
         ProgressDialogTestFailStep(PD_STEP_NONE, 0);
         RemovePopup(1);
         RT_TestFlushDeletes();
-        EXPECT_EQ(ProgressDialogTestLiveRecords(), liveBefore_) << "a progress record was not released";
+        EXPECT_EQ(ProgressDialogTestLiveRecords(), liveBefore_)
+            << "a progress record was not released";
     }
     int liveBefore_ = 0;
 };
@@ -80,7 +81,8 @@ TEST_F(ProgressDialogTest, EmptyCancelLabelMakesAButtonOutsideTheCentredLayout) 
     EXPECT_EQ(ctrlAttr(panel, button, ATTR_SHORTCUT_KEY), VAL_ESC_VKEY);
     const int top = ctrlAttr(panel, button, ATTR_TOP);
     const int left = ctrlAttr(panel, button, ATTR_LEFT);
-    EXPECT_TRUE(top + ctrlAttr(panel, button, ATTR_HEIGHT) <= 0 || left + ctrlAttr(panel, button, ATTR_WIDTH) <= 0)
+    EXPECT_TRUE(top + ctrlAttr(panel, button, ATTR_HEIGHT) <= 0 ||
+                left + ctrlAttr(panel, button, ATTR_WIDTH) <= 0)
         << "button at " << top << "," << left;
 
     RT_TestPanelState state = RT_TestGetPanelState(panel);
@@ -106,7 +108,8 @@ TEST_F(ProgressDialogTest, NullCancelLabelMakesNoButtonAndTextPlacesOneUnderTheB
     EXPECT_EQ(panelAttr(none, ATTR_HEIGHT), labelled.height + 28);
     EXPECT_EQ(labelled.top, 14);
     // The label sits above the bar with a 4-pixel gap.
-    EXPECT_EQ(ctrlAttr(none, record->indicator, ATTR_TOP), ctrlAttr(none, record->indicator, ATTR_LABEL_HEIGHT) + 18);
+    EXPECT_EQ(ctrlAttr(none, record->indicator, ATTR_TOP),
+              ctrlAttr(none, record->indicator, ATTR_LABEL_HEIGHT) + 18);
     EXPECT_EQ(ctrlAttr(none, record->indicator, ATTR_LABEL_TOP), 14);
     RT_TestPanelState state = RT_TestGetPanelState(none);
     EXPECT_TRUE(state.displayed);
@@ -224,12 +227,14 @@ TEST_F(ProgressDialogTest, DiscardTwiceAndForeignOrStalePanels) {
 }
 
 TEST_F(ProgressDialogTest, CreationFailurePartWayLeavesNothingBehind) {
-    const int steps[] = {PD_STEP_NEW_PANEL,     PD_STEP_CLOSE_BOX, PD_STEP_SIZABLE,         PD_STEP_CALLBACK_DATA,
-                         PD_STEP_NEW_BAR,       PD_STEP_NEW_BUTTON, PD_STEP_BUTTON_CALLBACK, PD_STEP_CENTER};
+    const int steps[] = {PD_STEP_NEW_PANEL,       PD_STEP_CLOSE_BOX, PD_STEP_SIZABLE,
+                         PD_STEP_CALLBACK_DATA,   PD_STEP_NEW_BAR,   PD_STEP_NEW_BUTTON,
+                         PD_STEP_BUTTON_CALLBACK, PD_STEP_CENTER};
     const int depthBefore = RT_TestPopupDepth();
     for (int step : steps) {
         ProgressDialogTestFailStep(step, RT_ERR_INVALID_VALUE);
-        EXPECT_EQ(CreateProgressDialog("t", "l", 1, 2, "Cancel"), RT_ERR_INVALID_VALUE) << "step " << step;
+        EXPECT_EQ(CreateProgressDialog("t", "l", 1, 2, "Cancel"), RT_ERR_INVALID_VALUE)
+            << "step " << step;
         const int built = ProgressDialogTestLastPanel();
         ASSERT_GT(built, 0) << "step " << step;
         RT_TestFlushDeletes();

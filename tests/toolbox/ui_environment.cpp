@@ -10,6 +10,7 @@ class RuntimeEnvironment : public ::testing::Environment {
     void SetUp() override { ASSERT_EQ(InitRuntime(0, nullptr, 0), 1); }
 };
 
-const ::testing::Environment *const kRuntime = ::testing::AddGlobalTestEnvironment(new RuntimeEnvironment);
+const ::testing::Environment *const kRuntime =
+    ::testing::AddGlobalTestEnvironment(new RuntimeEnvironment);
 
 } // namespace
