@@ -52,6 +52,7 @@ constexpr int kDefaultPanelBack = 0xF0F0F0;
 constexpr int kThemeColor = -1;    // "use the theme's colour"
 constexpr int kFillTheme = 0x1000000; // progress-bar fill value meaning the theme's colour
 constexpr int kLabelGap = 2;          // pixels between an auto-placed label and its control
+constexpr int kMaxTableCells = 10000; // tables of this product are small; bounds memory and time
 
 // A value of a typed slot: numbers are kept as double (exact for every 32-bit integer).
 struct Value {

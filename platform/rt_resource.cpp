@@ -24,7 +24,6 @@ namespace {
 
 constexpr qint64 kMaxResourceBytes = 32 * 1024 * 1024; // far above any real resource
 constexpr int kMaxCoordinate = 100000;                  // geometry beyond this is a typo
-constexpr int kMaxTableCells = 1000000;
 
 struct LoadError {
     int code;
@@ -299,7 +298,7 @@ std::unique_ptr<Control> controlOf(const QJsonObject &o) {
     c->rowLabels = stringsOf(o, "rowLabels");
     c->columnLabels = stringsOf(o, "columnLabels");
     const qsizetype rows = c->rowLabels.size(), cols = c->columnLabels.size();
-    if (rows * cols > kMaxTableCells) fail(RT_ERR_RESOURCE_FILE);
+    if (rows > kMaxTableCells || cols > kMaxTableCells || rows * cols > kMaxTableCells) fail(RT_ERR_RESOURCE_FILE);
     if ((rows || cols) && c->kind != Kind::Table) fail(RT_ERR_RESOURCE_FILE);
     c->cells.assign(static_cast<size_t>(rows * cols), Cell{});
     const QJsonArray cellRows = arrayOf(o, "cells");
@@ -482,6 +481,11 @@ PanelSpec panelOf(int parent, const char *file, int id) {
 void showImage(Control &c) {
     if (c.imagePath.isEmpty()) return;
     const QString path = resolveProgramPath(c.imagePath.toUtf8().constData());
+    // Only regular files: a device named here must not block or feed the load forever.
+    if (!QFileInfo(path).isFile()) {
+        c.imagePath.clear();
+        return;
+    }
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);
     c.image = reader.read();

@@ -592,7 +592,10 @@ int InsertTableRows(int panel, int control, int index, int count, int cellType) 
     const int rows = static_cast<int>(c->rowLabels.size());
     const int cols = static_cast<int>(c->columnLabels.size());
     if (index == -1) index = rows + 1;
-    if (index < 1 || index > rows + 1 || count < 0 || count > 100000) return RT_ERR_INDEX_OUT_OF_RANGE;
+    if (index < 1 || index > rows + 1 || count < 0) return RT_ERR_INDEX_OUT_OF_RANGE;
+    if (rows + static_cast<long long>(count) > kMaxTableCells ||
+        static_cast<long long>(rows + count) * cols > kMaxTableCells)
+        return RT_ERR_INVALID_VALUE;
     if (cellType < CELL_STRING || cellType > CELL_BUTTON) return RT_ERR_INVALID_VALUE;
     std::vector<Cell> cells;
     cells.reserve(static_cast<size_t>((rows + count) * cols));
@@ -619,7 +622,10 @@ int InsertTableColumns(int panel, int control, int index, int count, int cellTyp
     const int rows = static_cast<int>(c->rowLabels.size());
     const int cols = static_cast<int>(c->columnLabels.size());
     if (index == -1) index = cols + 1;
-    if (index < 1 || index > cols + 1 || count < 0 || count > 100000) return RT_ERR_INDEX_OUT_OF_RANGE;
+    if (index < 1 || index > cols + 1 || count < 0) return RT_ERR_INDEX_OUT_OF_RANGE;
+    if (cols + static_cast<long long>(count) > kMaxTableCells ||
+        static_cast<long long>(cols + count) * rows > kMaxTableCells)
+        return RT_ERR_INVALID_VALUE;
     if (cellType < CELL_STRING || cellType > CELL_BUTTON) return RT_ERR_INVALID_VALUE;
     auto at = c->cells.begin() + static_cast<ptrdiff_t>((index - 1) * rows);
     c->cells.insert(at, static_cast<size_t>(count * rows), makeCell(cellType));
