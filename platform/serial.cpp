@@ -33,6 +33,8 @@ namespace {
 constexpr int kMaxPort = 1000;
 // Read time-out until SetComTime sets one.
 constexpr double kDefaultTimeout = 10.0;
+// Longest time-out kept: a day stands for "wait forever" and keeps every deadline finite.
+constexpr double kMaxTimeout = 86400.0;
 // Shortest pause between two attempts to reopen a lost device.
 constexpr double kReopenInterval = 0.5;
 
@@ -206,6 +208,18 @@ bool tryReopen(ComPort &p, int port) {
     return true;
 }
 
+// Waits, until the deadline at most, for a lost port to come back, trying to reopen it whenever
+// its reopen interval has passed. True when the port is open.
+bool waitForDevice(ComPort &p, int port, double deadline) {
+    while (!tryReopen(p, port)) {
+        const double remaining = deadline - now();
+        if (remaining <= 0.0)
+            return false;
+        sleepUntil(now() + std::min(remaining, std::max(p.nextReopen - now(), 0.001)));
+    }
+    return true;
+}
+
 // True when a failed wait means the device is gone rather than a quiet line.
 bool deviceFailed(QSerialPort &serial) {
     return !serial.isOpen() || serial.error() != QSerialPort::TimeoutError || hungUp(serial);
@@ -263,7 +277,7 @@ int SetComTime(int port, double timeoutSeconds) {
         return error;
     if (!(timeoutSeconds >= 0.0))
         return RT_ERR_INVALID_VALUE;
-    p->timeout = timeoutSeconds;
+    p->timeout = std::min(timeoutSeconds, kMaxTimeout);
     return 0;
 }
 
@@ -299,17 +313,15 @@ int ComRdTerm(int port, char *buffer, int count, int terminator) {
     if (count < 0)
         return RT_ERR_INVALID_VALUE;
     const double deadline = now() + p->timeout;
-    if (!tryReopen(*p, port)) {
-        sleepUntil(deadline);
+    if (!waitForDevice(*p, port, deadline))
         return RT_COM_ERR_READ;
-    }
     const int term = terminator >= 0 && terminator <= 255 ? terminator : -1;
-    QSerialPort &serial = *p->serial;
     int stored = 0;
     // After the deadline the driver is still asked once without waiting, so that a time-out of
     // 0 returns what has already arrived.
     bool lastLook = false;
     while (stored < count) {
+        QSerialPort &serial = *p->serial;
         const qint64 available = serial.bytesAvailable();
         if (available > 0) {
             const QByteArray chunk = serial.peek(std::min<qint64>(available, count - stored));
@@ -333,10 +345,12 @@ int ComRdTerm(int port, char *buffer, int count, int terminator) {
                 continue;
             if (deviceFailed(serial)) {
                 markLost(*p, port, serial.errorString());
+                // Bytes of a line cut off by the failure are handed over as they are.
                 if (stored > 0)
                     return stored;
-                sleepUntil(deadline);
-                return RT_COM_ERR_READ;
+                if (!waitForDevice(*p, port, deadline))
+                    return RT_COM_ERR_READ;
+                continue;
             }
             serial.clearError();
         }

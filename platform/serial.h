@@ -11,9 +11,10 @@
 //
 // A device that fails (a USB adapter unplugged, a pseudo-terminal's master closed) is closed and
 // reported once on Qt's warning channel. Reads then return RT_COM_ERR_READ after waiting out their
-// time-out, so a polling caller never spins; every read tries (at most twice a second) to reopen
-// the same link or device path with the same settings and modem lines, and once it succeeds
-// reception resumes with no call from the application.
+// time-out, so a polling caller never spins; while a read waits it tries (at most twice a second)
+// to reopen the same link or device path with the same settings and modem lines, and once that
+// succeeds reception resumes, within the same read if time is left, with no call from the
+// application.
 //
 // Every function returns 0 (or the count stated) on success, else a negative code: one of the
 // RT_COM_ERR_ codes below, or RT_ERR_NULL_POINTER / RT_ERR_INVALID_VALUE (rt_errors.h) for a null
@@ -44,8 +45,8 @@ int OpenComConfig(int port, const char *deviceName, long baudRate, int parity, i
                   int stopBits, int inputQueueSize, int outputQueueSize);
 // 0, or RT_COM_ERR_PORT_NUMBER / RT_COM_ERR_NOT_OPEN.
 int CloseCom(int port);
-// Time-out of later reads and writes in seconds (0 or more). RT_ERR_INVALID_VALUE for a negative
-// or NaN value.
+// Time-out of later reads and writes in seconds (0 or more; longer than a day counts as a day).
+// RT_ERR_INVALID_VALUE for a negative or NaN value.
 int SetComTime(int port, double timeoutSeconds);
 // 3 raise RTS, 4 lower RTS, 5 raise DTR, 6 lower DTR; other codes give RT_ERR_INVALID_VALUE.
 // RT_COM_ERR_ESCAPE when the device refuses (a pseudo-terminal has no modem lines); the port

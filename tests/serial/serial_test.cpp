@@ -316,16 +316,19 @@ TEST_F(SerialPort, AVanishedDeviceFailsQuietlyAndResumesWhenItsLinkReturns) {
     EXPECT_EQ(lossReports.load(), 1) << "the loss is reported once";
     EXPECT_EQ(FlushInQ(3), RT_COM_ERR_READ);
 
-    // The tester comes back on a new pseudo-terminal behind the same link: reads resume
-    // without another OpenComConfig.
-    tester = std::make_unique<PtyPeer>();
-    fs::remove(folder.file("COM3"));
-    fs::create_symlink(tester->slave(), folder.file("COM3"));
-    tester->send(nul("after"));
-    std::string line;
-    for (int attempt = 0; attempt < 20 && line.empty(); ++attempt)
-        line = readLine(3);
-    EXPECT_EQ(line, "after");
+    // The tester comes back on a new pseudo-terminal behind the same link while a read with a
+    // long time-out waits: that same read picks the line up, without another OpenComConfig.
+    ASSERT_EQ(SetComTime(3, 5.0), 0);
+    std::thread comeBack([&tester, &folder] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        tester = std::make_unique<PtyPeer>();
+        fs::remove(folder.file("COM3"));
+        fs::create_symlink(tester->slave(), folder.file("COM3"));
+        tester->send(nul("after"));
+    });
+    int n = 0;
+    EXPECT_EQ(readLine(3, &n), "after") << n;
+    comeBack.join();
     EXPECT_EQ(reopenReports.load(), 1);
     tester->send(nul("and more"));
     EXPECT_EQ(readLine(3), "and more");
