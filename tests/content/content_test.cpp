@@ -1,0 +1,469 @@
+// The product content against the program: every panel of ks_read.ui.json loads in every language
+// with the application's own callback table, the values the program sets by index or value are
+// where it expects them, translated texts fit their controls and the main panel's layout, the
+// user guides name the menus and fields of their own language, and the language files match the
+// resource (ks_langtool export and check).
+//
+// The content is copied from the source tree into a private temporary program folder, so the test
+// checks what is committed and writes nowhere else.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFont>
+#include <QFontMetrics>
+#include <QString>
+#include <QStringList>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/ks_read.h"
+#include "localization/localize.h"
+#include "platform/runtime.h"
+#include "platform/testing.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char *const kResource = "ks_read.ui.json";
+// The language files of languages 1 to 9; number 0 of the language list (the system's language)
+// maps to one of them.
+const std::vector<std::string> kLanguages = {"English", "French",  "Spanish", "Portuguese", "Italian",
+                                             "German",  "Swedish", "Finnish", "Dutch"};
+const int kFirstPanel = 1;
+const int kLastPanel = 14;
+const int kMainPanel = 9;
+const int kLanguagePanel = 7;
+
+// Main-panel controls (ids the program addresses).
+enum {
+    INFO = 2, TEMPCOMP = 3, LOCATION = 4, RATING = 5, STANDARD = 6, DATE = 7, ENTRY = 8,
+    TESTCODE = 9, VOLTAGE = 10, SOC = 11, RESULT = 12, NOTES = 13, TITLE = 14, SUBTITLE = 15,
+    LOGO1 = 16, LOGO2 = 17, LOGO3 = 18,
+};
+const std::vector<int> kLeftColumn = {ENTRY, TEMPCOMP, LOCATION, RATING, STANDARD};
+const std::vector<int> kRightColumn = {TESTCODE, VOLTAGE, SOC, RESULT};
+
+// Room a widget needs beside its text: a ring's arrow and frame, a button's bevel, a list's frame.
+const int kRingChrome = 28;
+const int kButtonChrome = 16;
+const int kListChrome = 8;
+// Least gap between a right-column label and the left column's controls.
+const int kColumnGap = 6;
+
+fs::path gProgramDir;
+
+std::string langFile(const std::string &language) { return (gProgramDir / (language + ".lng")).string(); }
+
+std::string readFile(const fs::path &path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+int intAttr(int panel, int control, int attribute) {
+    int v = -99999;
+    EXPECT_GE(GetCtrlAttribute(panel, control, attribute, &v), 0) << "attribute " << attribute << " of " << control;
+    return v;
+}
+
+std::string textAttr(int panel, int control, int attribute) {
+    char buffer[1024] = "";
+    EXPECT_GE(GetCtrlAttribute(panel, control, attribute, buffer), 0) << "attribute " << attribute;
+    return buffer;
+}
+
+int panelAttr(int panel, int attribute) {
+    int v = -99999;
+    EXPECT_GE(GetPanelAttribute(panel, attribute, &v), 0);
+    return v;
+}
+
+std::vector<int> controlsOf(int panel) {
+    std::vector<int> ids;
+    int id = 0;
+    GetPanelAttribute(panel, ATTR_PANEL_FIRST_CTRL, &id);
+    while (id > 0 && ids.size() < 1000) {
+        ids.push_back(id);
+        if (GetCtrlAttribute(panel, id, ATTR_NEXT_CTRL, &id) < 0) break;
+    }
+    return ids;
+}
+
+std::vector<std::string> itemLabels(int panel, int control) {
+    int count = 0;
+    EXPECT_GE(GetNumListItems(panel, control, &count), 0);
+    std::vector<std::string> labels;
+    for (int i = 0; i < count; ++i) {
+        char buffer[512] = "";
+        EXPECT_GE(GetLabelFromIndex(panel, control, i, buffer), 0);
+        labels.emplace_back(buffer);
+    }
+    return labels;
+}
+
+int itemValue(int panel, int control, int index) {
+    int v = -99999;
+    EXPECT_GE(GetValueFromIndex(panel, control, index, &v), 0);
+    return v;
+}
+
+// The font the run-time draws a control's text in: the application font with the control's
+// family, size and weight.
+QFontMetrics metricsOf(int panel, int control) {
+    QFont f = QApplication::font();
+    const std::string family = textAttr(panel, control, ATTR_TEXT_FONT);
+    if (!family.empty()) f.setFamily(QString::fromStdString(family));
+    const int points = intAttr(panel, control, ATTR_TEXT_POINT_SIZE);
+    if (points > 0) f.setPointSize(points);
+    if (intAttr(panel, control, ATTR_TEXT_BOLD)) f.setBold(true);
+    return QFontMetrics(f);
+}
+
+int widest(const QFontMetrics &fm, const std::string &text) {
+    int w = 0;
+    for (const QString &line : QString::fromStdString(text).split('\n')) w = std::max(w, fm.horizontalAdvance(line));
+    return w;
+}
+
+struct Loaded {
+    int handle = 0;
+    Loaded(int panelId, const std::string &language) {
+        const int r = LoadLocalizedPanel(0, kResource, panelId, langFile(language).c_str(), &handle);
+        EXPECT_GE(r, 0) << "panel " << panelId << " in " << language;
+        EXPECT_GT(handle, 0);
+    }
+    ~Loaded() {
+        if (handle > 0) DiscardPanel(handle);
+    }
+    Loaded(const Loaded &) = delete;
+    Loaded &operator=(const Loaded &) = delete;
+};
+
+class ContentEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        char pattern[] = "/tmp/ks_content_test_XXXXXX";
+        const char *dir = mkdtemp(pattern);
+        ASSERT_NE(dir, nullptr);
+        gProgramDir = dir;
+        const fs::path source = fs::path(KS_SOURCE_DIR) / "resources";
+        for (const auto &entry : fs::directory_iterator(source)) {
+            const std::string ext = entry.path().extension().string();
+            if (ext == ".json" || ext == ".lng" || ext == ".txt" || ext == ".BMP")
+                if (entry.path().filename() != "CMakeLists.txt")
+                    fs::copy_file(entry.path(), gProgramDir / entry.path().filename());
+        }
+        char cwd[4096] = "";
+        ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+        oldCwd_ = cwd;
+        // Anything the run-time writes beside the current folder lands in the temporary one.
+        ASSERT_EQ(chdir(gProgramDir.c_str()), 0);
+        RT_TestSetProgramDir(gProgramDir.c_str());
+        KsRegisterCallbacks();
+        static char arg0[] = "content_test";
+        static char *argv[] = {arg0, nullptr};
+        ASSERT_EQ(InitRuntime(0, argv, 0), 1);
+    }
+    void TearDown() override {
+        if (!oldCwd_.empty()) (void)chdir(oldCwd_.c_str());
+        std::error_code ec;
+        if (!gProgramDir.empty()) fs::remove_all(gProgramDir, ec);
+    }
+
+private:
+    std::string oldCwd_;
+};
+
+[[maybe_unused]] const auto *const gEnvironment = ::testing::AddGlobalTestEnvironment(new ContentEnvironment);
+
+// ---- Loading ---------------------------------------------------------------------------------
+
+TEST(Content, EveryPanelLoadsPlainAndInEveryLanguageWithTheProgramsCallbacks) {
+    for (int id = kFirstPanel; id <= kLastPanel; ++id) {
+        const int plain = LoadPanel(0, kResource, id);
+        EXPECT_GT(plain, 0) << "plain panel " << id;
+        if (plain > 0) DiscardPanel(plain);
+    }
+    for (const std::string &language : kLanguages) {
+        ASSERT_TRUE(fs::exists(langFile(language))) << language;
+        for (int id = kFirstPanel; id <= kLastPanel; ++id) {
+            Loaded p(id, language);
+            if (p.handle <= 0) continue;
+            char title[512] = "";
+            GetPanelAttribute(p.handle, ATTR_TITLE, title);
+            EXPECT_STRNE(title, "") << "panel " << id << " in " << language;
+        }
+    }
+}
+
+TEST(Content, NoticesAreAnsweredByControlTwo) {
+    // Notices, the port popup and the language popup end on control 2; so do the quit questions.
+    for (int id = kFirstPanel; id <= kLastPanel; ++id) {
+        if (id == kMainPanel) continue;
+        Loaded p(id, "English");
+        if (p.handle <= 0) continue;
+        int style = 0;
+        ASSERT_GE(GetCtrlAttribute(p.handle, 2, ATTR_CTRL_STYLE, &style), 0) << "panel " << id;
+        EXPECT_EQ(style, CTRL_COMMAND_BUTTON) << "panel " << id;
+    }
+    Loaded quit(4, "English");
+    EXPECT_EQ(intAttr(quit.handle, 3, ATTR_CTRL_STYLE), CTRL_COMMAND_BUTTON);
+    Loaded save(13, "English");
+    for (int control : {3, 4}) EXPECT_EQ(intAttr(save.handle, control, ATTR_CTRL_STYLE), CTRL_COMMAND_BUTTON);
+    // The port popup yields an integer port number in control 3.
+    Loaded port(3, "English");
+    EXPECT_EQ(intAttr(port.handle, 3, ATTR_DATA_TYPE), VAL_INTEGER);
+}
+
+// ---- Values the program sets by index or by value ------------------------------------------------
+
+TEST(Content, MainPanelRingsCarryTheValuesTheProgramSets) {
+    for (const std::string &language : kLanguages) {
+        SCOPED_TRACE(language);
+        Loaded main(kMainPanel, language);
+        const int p = main.handle;
+        ASSERT_GT(p, 0);
+
+        // Result: set by value 0..7; ClearData selects the last item, which must be none of them.
+        const auto results = itemLabels(p, RESULT);
+        ASSERT_EQ(results.size(), 9u);
+        for (int v = 0; v <= 7; ++v) EXPECT_EQ(itemValue(p, RESULT, v), v);
+        const int neutral = itemValue(p, RESULT, 8);
+        EXPECT_TRUE(neutral < 0 || neutral > 7);
+
+        // Rating standard: set by index (4 or 5 from a test code); the last item is neutral.
+        const auto standards = itemLabels(p, STANDARD);
+        ASSERT_EQ(standards.size(), 7u);
+        EXPECT_NE(standards[4], standards[5]);
+        EXPECT_NE(standards[6], standards[4]);
+        EXPECT_NE(standards[6], standards[5]);
+
+        // State of charge: classes 0..5 by index, and one item of value -1.
+        const auto classes = itemLabels(p, SOC);
+        ASSERT_EQ(classes.size(), 7u);
+        for (int v = 0; v <= 5; ++v) EXPECT_EQ(itemValue(p, SOC, v), v);
+        int noClass = -1;
+        EXPECT_GE(GetIndexFromValue(p, SOC, &noClass, -1), 0);
+        EXPECT_EQ(noClass, 6);
+
+        // Temperature compensation and test location: two items each, set by index 0 and 1.
+        EXPECT_EQ(itemLabels(p, TEMPCOMP).size(), 2u);
+        EXPECT_EQ(itemLabels(p, LOCATION).size(), 2u);
+
+        // Every ring item reads differently, or the log could not tell them apart.
+        for (int ring : {RESULT, STANDARD, SOC, TEMPCOMP, LOCATION}) {
+            const auto labels = itemLabels(p, ring);
+            EXPECT_EQ(std::set<std::string>(labels.begin(), labels.end()).size(), labels.size()) << "ring " << ring;
+        }
+
+        // Texts the log and the test-code decoder read through fixed-size buffers.
+        EXPECT_EQ(intAttr(p, TESTCODE, ATTR_MAX_ENTRY_LENGTH), 11);
+        EXPECT_EQ(intAttr(p, ENTRY, ATTR_MAX_ENTRY_LENGTH), 254);
+        EXPECT_EQ(intAttr(p, RATING, ATTR_DATA_TYPE), VAL_INTEGER);
+        EXPECT_EQ(intAttr(p, VOLTAGE, ATTR_DATA_TYPE), VAL_DOUBLE);
+        EXPECT_EQ(intAttr(p, INFO, ATTR_CTRL_STYLE), CTRL_TEXT_BOX);
+        EXPECT_EQ(intAttr(p, NOTES, ATTR_CTRL_STYLE), CTRL_TEXT_BOX);
+        for (int picture : {LOGO1, LOGO2, LOGO3}) EXPECT_EQ(intAttr(p, picture, ATTR_CTRL_STYLE), CTRL_PICTURE);
+        // Log column titles: the labels of these controls hold no more than the log's scratch text.
+        for (int c : {ENTRY, TESTCODE, LOCATION, TEMPCOMP, RATING, VOLTAGE, STANDARD, RESULT, SOC, NOTES}) {
+            const std::string label = textAttr(p, c, ATTR_LABEL_TEXT);
+            EXPECT_FALSE(label.empty()) << "control " << c;
+            EXPECT_LT(label.size(), 256u) << "control " << c;
+        }
+    }
+}
+
+TEST(Content, LanguageListOffersTenLanguagesByNumber) {
+    Loaded list(kLanguagePanel, "English");
+    const auto names = itemLabels(list.handle, 3);
+    ASSERT_EQ(names.size(), 10u);
+    for (int v = 0; v <= 9; ++v) EXPECT_EQ(itemValue(list.handle, 3, v), v);
+    EXPECT_EQ(std::set<std::string>(names.begin(), names.end()).size(), names.size());
+    EXPECT_EQ(intAttr(list.handle, 3, ATTR_CTRL_MODE), VAL_HOT); // a click on a language chooses it
+}
+
+// ---- Geometry ----------------------------------------------------------------------------------
+
+TEST(Content, MainPanelHeightFollowsTheLogoRuleAndLogoThreeFillsTheLowerBand) {
+    Loaded main(kMainPanel, "English");
+    const int p = main.handle;
+    const int width = panelAttr(p, ATTR_WIDTH);
+    const int height = panelAttr(p, ATTR_HEIGHT);
+    EXPECT_EQ(height, width * 480 / 445);
+    const int tallHeight = width * 571 / 445;
+    for (int c : controlsOf(p)) {
+        const int left = intAttr(p, c, ATTR_LEFT), top = intAttr(p, c, ATTR_TOP);
+        const int right = left + intAttr(p, c, ATTR_WIDTH), bottom = top + intAttr(p, c, ATTR_HEIGHT);
+        EXPECT_GE(left, 0) << "control " << c;
+        EXPECT_LE(right, width) << "control " << c;
+        if (c == LOGO3) {
+            EXPECT_GE(top, height) << "logo 3 shows only in the band the taller panel adds";
+            EXPECT_LE(bottom, tallHeight);
+        } else {
+            EXPECT_GE(top, 0) << "control " << c;
+            EXPECT_LE(bottom, height) << "control " << c << " would be cut off";
+        }
+    }
+}
+
+TEST(Content, TranslatedMainPanelLabelsFitAfterTheStartupLayout) {
+    for (const std::string &language : kLanguages) {
+        SCOPED_TRACE(language);
+        Loaded main(kMainPanel, language);
+        ASSERT_GT(main.handle, 0);
+        panelHandle = main.handle;
+        KsLayoutMainPanel();
+        const int p = main.handle;
+        const int width = panelAttr(p, ATTR_WIDTH);
+
+        int leftColumnRight = 0;
+        for (int c : kLeftColumn) {
+            const int left = intAttr(p, c, ATTR_LEFT);
+            leftColumnRight = std::max(leftColumnRight, left + intAttr(p, c, ATTR_WIDTH));
+            const int labelLeft = intAttr(p, c, ATTR_LABEL_LEFT);
+            EXPECT_GE(labelLeft, 0) << "label of " << c << " runs off the panel";
+            EXPECT_LE(labelLeft + intAttr(p, c, ATTR_LABEL_WIDTH), left) << "label of " << c;
+        }
+        for (int c : kRightColumn) {
+            const int labelLeft = intAttr(p, c, ATTR_LABEL_LEFT);
+            EXPECT_GE(labelLeft, leftColumnRight + kColumnGap) << "label of " << c << " covers the left column";
+            EXPECT_LE(labelLeft + intAttr(p, c, ATTR_LABEL_WIDTH), intAttr(p, c, ATTR_LEFT)) << "label of " << c;
+        }
+        // The date's label keeps its place from the resource.
+        const int dateLabel = intAttr(p, DATE, ATTR_LABEL_LEFT);
+        EXPECT_GE(dateLabel, leftColumnRight + kColumnGap);
+        EXPECT_LE(dateLabel + intAttr(p, DATE, ATTR_LABEL_WIDTH), intAttr(p, DATE, ATTR_LEFT));
+        // Labels above the two text boxes stay within their box's width.
+        for (int c : {INFO, NOTES})
+            EXPECT_LE(intAttr(p, c, ATTR_LABEL_LEFT) + intAttr(p, c, ATTR_LABEL_WIDTH),
+                      intAttr(p, c, ATTR_LEFT) + intAttr(p, c, ATTR_WIDTH))
+                << "label of " << c;
+        // The title lines are centred and wide enough for their text.
+        for (int c : {TITLE, SUBTITLE}) {
+            const int left = intAttr(p, c, ATTR_LEFT), w = intAttr(p, c, ATTR_WIDTH);
+            EXPECT_LE(std::abs(left - (width - w) / 2), 0) << "control " << c;
+            EXPECT_LE(widest(metricsOf(p, c), textAttr(p, c, ATTR_DFLT_VALUE)), w) << "control " << c;
+        }
+    }
+    panelHandle = 0;
+}
+
+TEST(Content, TranslatedTextsFitTheirControlsOnEveryPanel) {
+    for (const std::string &language : kLanguages) {
+        for (int id = kFirstPanel; id <= kLastPanel; ++id) {
+            SCOPED_TRACE(language + ", panel " + std::to_string(id));
+            Loaded panel(id, language);
+            const int p = panel.handle;
+            if (p <= 0) continue;
+            for (int c : controlsOf(p)) {
+                const int style = intAttr(p, c, ATTR_CTRL_STYLE);
+                if (style != CTRL_TEXT_MSG && style != CTRL_COMMAND_BUTTON && style != CTRL_RING &&
+                    style != CTRL_LIST_BOX)
+                    continue; // pictures and frames show no text
+                const int w = intAttr(p, c, ATTR_WIDTH), h = intAttr(p, c, ATTR_HEIGHT);
+                const QFontMetrics fm = metricsOf(p, c);
+                if (style == CTRL_TEXT_MSG) {
+                    char text[4096] = "";
+                    ASSERT_GE(GetCtrlVal(p, c, text), 0);
+                    EXPECT_LE(widest(fm, text), w) << "text of control " << c << " is cut on the right";
+                    const auto lines = QString::fromUtf8(text).split('\n').size();
+                    EXPECT_LE(lines * fm.lineSpacing(), h) << "text of control " << c << " is cut at the bottom";
+                } else if (style == CTRL_COMMAND_BUTTON) {
+                    EXPECT_LE(widest(fm, textAttr(p, c, ATTR_LABEL_TEXT)) + kButtonChrome, w) << "button " << c;
+                } else if (style == CTRL_RING) {
+                    for (const std::string &item : itemLabels(p, c))
+                        EXPECT_LE(widest(fm, item) + kRingChrome, w) << "ring " << c << " item " << item;
+                } else if (style == CTRL_LIST_BOX) {
+                    const auto items = itemLabels(p, c);
+                    for (const std::string &item : items)
+                        EXPECT_LE(widest(fm, item) + kListChrome, w) << "list " << c << " item " << item;
+                    EXPECT_LE(static_cast<int>(items.size()) * fm.lineSpacing() + kListChrome, h) << "list " << c;
+                }
+            }
+        }
+    }
+}
+
+// ---- User guides -------------------------------------------------------------------------------
+
+// Runs of white space (line breaks of the guide) count as one blank.
+QString normalized(const QString &text) { return text.simplified(); }
+
+QString menuText(int menuBar, int id, int attribute) {
+    char buffer[512] = "";
+    EXPECT_GE(GetMenuBarAttribute(menuBar, id, attribute, buffer), 0) << "menu id " << id;
+    return QString::fromUtf8(buffer).remove('&');
+}
+
+TEST(Content, EachGuideNamesTheMenusFieldsAndResultsOfItsLanguage) {
+    // Main menu: (menu, item) pairs the guides send the operator to.
+    const std::vector<std::pair<int, int>> paths = {{2, 3}, {2, 4}, {2, 5}, {6, 7}, {6, 8}, {16, 17}};
+    for (const std::string &language : kLanguages) {
+        SCOPED_TRACE(language);
+        const std::string raw = readFile(gProgramDir / (language + ".txt"));
+        ASSERT_GT(raw.size(), 2000u) << "the guide is missing or a stub";
+        const QString guide = normalized(QString::fromUtf8(raw.data(), static_cast<qsizetype>(raw.size())));
+        EXPECT_FALSE(guide.contains(QChar::ReplacementCharacter)) << "the guide is not valid UTF-8";
+
+        Loaded main(kMainPanel, language);
+        const int p = main.handle;
+        ASSERT_GT(p, 0);
+        const int menuBar = GetPanelMenuBar(p);
+        ASSERT_GT(menuBar, 0);
+        for (const auto &[menu, item] : paths) {
+            const QString path = menuText(menuBar, menu, ATTR_MENU_NAME) + " > " + menuText(menuBar, item, ATTR_ITEM_NAME);
+            EXPECT_TRUE(guide.contains(path)) << "the guide does not name " << path.toStdString();
+        }
+        for (int c : {TEMPCOMP, LOCATION, RATING, STANDARD, DATE, ENTRY, TESTCODE, VOLTAGE, SOC, RESULT, NOTES}) {
+            const QString label = QString::fromStdString(textAttr(p, c, ATTR_LABEL_TEXT));
+            EXPECT_TRUE(guide.contains(label, Qt::CaseInsensitive)) << "field " << label.toStdString();
+        }
+        // Every result and every state-of-charge class is explained; the result's neutral last
+        // item (an empty panel) needs no words.
+        auto results = itemLabels(p, RESULT);
+        if (!results.empty()) results.pop_back();
+        std::vector<std::string> explained = itemLabels(p, SOC);
+        explained.insert(explained.end(), results.begin(), results.end());
+        for (const std::string &item : explained)
+            EXPECT_TRUE(guide.contains(QString::fromStdString(item), Qt::CaseInsensitive)) << "item " << item;
+    }
+}
+
+// ---- Language files against the resource ---------------------------------------------------------
+
+#ifdef KS_LANGTOOL
+int runTool(const std::string &arguments) {
+    const std::string command = std::string("\"") + KS_LANGTOOL + "\" " + arguments + " > /dev/null 2>&1";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(Content, EnglishLanguageFileIsTheExportOfTheResource) {
+    const fs::path exported = gProgramDir / "exported.lng";
+    ASSERT_EQ(runTool("export \"" + (gProgramDir / kResource).string() + "\" \"" + exported.string() + "\""), 0);
+    const std::string fresh = readFile(exported);
+    ASSERT_FALSE(fresh.empty());
+    EXPECT_EQ(fresh, readFile(gProgramDir / "English.lng"))
+        << "English.lng is stale: export the resource again and carry the change into the translations";
+    fs::remove(exported);
+}
+
+TEST(Content, EveryLanguageFilePassesTheCheck) {
+    for (const std::string &language : kLanguages)
+        EXPECT_EQ(runTool("check \"" + (gProgramDir / kResource).string() + "\" \"" + langFile(language) + "\""), 0)
+            << language;
+}
+#endif
+
+} // namespace
