@@ -252,7 +252,7 @@ int ListAppend(ListHandle destination, ListHandle source) {
 int ListInsertItems(ListHandle list, const void *ptrToItems, int position, int numItems) {
     if (!list || numItems <= 0) return 0;
     const int count = header(list)->count;
-    if (position == count + 1) position = LIST_POS_END;
+    if (count < std::numeric_limits<int>::max() && position == count + 1) position = LIST_POS_END;
     if (position > count || position < LIST_POS_FRONT) return 0;
     // Items taken from this very list would move (or vanish) when the block grows or the tail
     // shifts: insert from a private copy instead.
@@ -792,5 +792,6 @@ int CStringCompare(const void *a, const void *b) {
     const char *y = nullptr;
     std::memcpy(&x, a, sizeof x);
     std::memcpy(&y, b, sizeof y);
+    if (!x || !y) return (x != nullptr) - (y != nullptr); // a null string sorts first
     return std::strcmp(x, y);
 }

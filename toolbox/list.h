@@ -196,7 +196,7 @@ inline int ListInsertItem(ListHandle list, const void *ptrToItem, int position) 
         auto *h = static_cast<ks_list_detail::Header *>(list->block);
         const int count = h->count;
         const int itemSize = h->itemSize;
-        if ((position == LIST_POS_END || position == count + 1) && count < h->allocated &&
+        if (count < h->allocated && (position == LIST_POS_END || position == count + 1) &&
             (itemSize == 4 || itemSize == 8)) {
             char *slot = reinterpret_cast<char *>(h + 1) +
                          static_cast<std::size_t>(count) * static_cast<std::size_t>(itemSize);

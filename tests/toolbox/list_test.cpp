@@ -719,6 +719,23 @@ TEST_F(ListTest, QuickSortHandlesAdversarialShapesAndTypedComparisons) {
         s.sort(work.data() + 1, static_cast<int>(doubles.size()), 8, DoubleCompare);
         EXPECT_EQ(std::memcmp(work.data() + 1, doubles.data(), doubles.size() * 8), 0) << s.name;
     }
+
+    // Not-a-number compares greater in either order, so there is no consistent order: the sorts
+    // must still stay inside the array and keep every element.
+    std::vector<double> withNan(2001);
+    for (size_t i = 0; i < withNan.size(); ++i)
+        withNan[i] = i % 3 ? static_cast<double>(rng() % 100) : std::nan("");
+    auto bitsOf = [](const std::vector<double> &v) {
+        std::vector<std::uint64_t> bits(v.size());
+        std::memcpy(bits.data(), v.data(), v.size() * 8);
+        std::sort(bits.begin(), bits.end());
+        return bits;
+    };
+    for (const NamedSort &s : kSorts) {
+        std::vector<double> work = withNan;
+        s.sort(work.data(), static_cast<int>(work.size()), 8, DoubleCompare);
+        EXPECT_EQ(bitsOf(work), bitsOf(withNan)) << s.name;
+    }
 }
 
 TEST_F(ListTest, ListSortsLeaveListsSorted) {
@@ -780,10 +797,13 @@ TEST_F(ListTest, ComparisonsGiveSignsWithoutOverflowAndNanSortsLast) {
     EXPECT_EQ(DoubleCompare(&small, &big), -1);
     EXPECT_EQ(DoubleCompare(&big, &small), 1);
 
-    const char *x = "apple", *y = "apricot", *z = "apple";
+    const char *x = "apple", *y = "apricot", *z = "apple", *none = nullptr;
     EXPECT_LT(CStringCompare(&x, &y), 0);
     EXPECT_GT(CStringCompare(&y, &x), 0);
     EXPECT_EQ(CStringCompare(&x, &z), 0);
+    EXPECT_LT(CStringCompare(&none, &x), 0);
+    EXPECT_GT(CStringCompare(&x, &none), 0);
+    EXPECT_EQ(CStringCompare(&none, &none), 0);
 
     // Strings sorted through a pointer list.
     ListGuard names(ListCreate(sizeof(const char *)));
