@@ -24,8 +24,7 @@ double monotonicSeconds() {
 
 void sleepSeconds(double seconds) {
     // NaN, zero and negative pauses return at once.
-    if (!(seconds > 0.0))
-        return;
+    if (!(seconds > 0.0)) return;
     // Sleep to an absolute deadline so that signals cannot stretch the pause.
     timespec deadline{};
     ::clock_gettime(CLOCK_MONOTONIC, &deadline);
@@ -48,9 +47,13 @@ bool localCalendar(std::tm &out) {
 
 } // namespace
 
-void RT_TestSetClock(const RT_TestClock &clock) { testClock() = clock; }
+void RT_TestSetClock(const RT_TestClock &clock) {
+    testClock() = clock;
+}
 
-void RT_TestResetClock(void) { testClock() = RT_TestClock{}; }
+void RT_TestResetClock(void) {
+    testClock() = RT_TestClock{};
+}
 
 double Timer(void) {
     const auto &clock = testClock();
@@ -65,8 +68,7 @@ long long RT_CurrentTime(void) {
 void Delay(double seconds) {
     const auto &clock = testClock();
     if (clock.delay) {
-        if (seconds > 0.0)
-            clock.delay(seconds);
+        if (seconds > 0.0) clock.delay(seconds);
         return;
     }
     sleepSeconds(seconds);
@@ -75,16 +77,14 @@ void Delay(double seconds) {
 double SyncWait(double beginTime, double interval) {
     // One pause for the remaining time, so a replaced clock sees exactly one delay request.
     const double remaining = beginTime + interval - Timer();
-    if (remaining > 0.0)
-        Delay(remaining);
+    if (remaining > 0.0) Delay(remaining);
     return Timer();
 }
 
 const char *DateStr(void) {
     thread_local char text[48];
     std::tm tm{};
-    if (!localCalendar(tm))
-        return "00-00-0000";
+    if (!localCalendar(tm)) return "00-00-0000";
     std::snprintf(text, sizeof text, "%02d-%02d-%04d", tm.tm_mon + 1, tm.tm_mday,
                   tm.tm_year + 1900);
     return text;
@@ -93,8 +93,7 @@ const char *DateStr(void) {
 const char *TimeStr(void) {
     thread_local char text[48];
     std::tm tm{};
-    if (!localCalendar(tm))
-        return "00:00:00";
+    if (!localCalendar(tm)) return "00:00:00";
     std::snprintf(text, sizeof text, "%02d:%02d:%02d", tm.tm_hour, tm.tm_min, tm.tm_sec);
     return text;
 }

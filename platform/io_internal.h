@@ -9,15 +9,14 @@ namespace ks_io {
 
 // Owns a POSIX file descriptor and closes it when it goes out of scope.
 class Fd {
-public:
+  public:
     explicit Fd(int fd = -1) : fd_(fd) {}
     ~Fd() { reset(); }
     Fd(const Fd &) = delete;
     Fd &operator=(const Fd &) = delete;
     Fd(Fd &&other) noexcept : fd_(other.release()) {}
     Fd &operator=(Fd &&other) noexcept {
-        if (this != &other)
-            reset(other.release());
+        if (this != &other) reset(other.release());
         return *this;
     }
     int get() const { return fd_; }
@@ -28,12 +27,11 @@ public:
         return fd;
     }
     void reset(int fd = -1) {
-        if (fd_ >= 0)
-            ::close(fd_);
+        if (fd_ >= 0) ::close(fd_);
         fd_ = fd;
     }
 
-private:
+  private:
     int fd_;
 };
 

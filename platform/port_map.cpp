@@ -24,12 +24,10 @@ std::map<int, std::string> &testPortMap() {
 std::vector<std::string> listFolder(const std::string &folder) {
     std::vector<std::string> names;
     DIR *dir = ::opendir(folder.c_str());
-    if (dir == nullptr)
-        return names;
+    if (dir == nullptr) return names;
     while (const dirent *entry = ::readdir(dir)) {
         const std::string name = entry->d_name;
-        if (name != "." && name != "..")
-            names.push_back(name);
+        if (name != "." && name != "..") names.push_back(name);
     }
     ::closedir(dir);
     return names;
@@ -45,8 +43,7 @@ std::pair<std::string, long> splitNumber(const std::string &name) {
     size_t digits = name.size();
     while (digits > 0 && std::isdigit(static_cast<unsigned char>(name[digits - 1])))
         --digits;
-    if (digits == name.size() || name.size() - digits > 6)
-        return {name, -1};
+    if (digits == name.size() || name.size() - digits > 6) return {name, -1};
     return {name.substr(0, digits), std::strtol(name.c_str() + digits, nullptr, 10)};
 }
 
@@ -92,8 +89,7 @@ std::vector<std::string> platformSerialDevices(const std::string &devRoot,
     std::vector<std::string> usb, builtin;
     for (const std::string &name : listFolder(devRoot)) {
         if (hasPrefix(name, "ttyACM") || hasPrefix(name, "ttyUSB")) {
-            if (splitNumber(name).second >= 0)
-                usb.push_back(name);
+            if (splitNumber(name).second >= 0) usb.push_back(name);
         } else if (hasPrefix(name, "ttyS") && splitNumber(name).first == "ttyS" &&
                    splitNumber(name).second >= 0) {
             builtin.push_back(name);
@@ -103,12 +99,10 @@ std::vector<std::string> platformSerialDevices(const std::string &devRoot,
     std::sort(builtin.begin(), builtin.end(), naturalLess);
     for (const std::string &name : usb) {
         const std::string path = devRoot + "/" + name;
-        if (reached.count(canonical(path)) == 0)
-            devices.push_back(path);
+        if (reached.count(canonical(path)) == 0) devices.push_back(path);
     }
     for (const std::string &name : builtin)
-        if (uartPresent(sysRoot, name))
-            devices.push_back(devRoot + "/" + name);
+        if (uartPresent(sysRoot, name)) devices.push_back(devRoot + "/" + name);
     return devices;
 }
 
@@ -117,15 +111,13 @@ std::string portPath(int port, const char *deviceName) {
         return deviceName[0] == '/' ? std::string(deviceName) : "/dev/" + std::string(deviceName);
 
     const auto mapped = testPortMap().find(port);
-    if (mapped != testPortMap().end())
-        return mapped->second;
+    if (mapped != testPortMap().end()) return mapped->second;
 
     const std::string dir = programDir();
     if (!dir.empty()) {
         const std::string link = dir + "/COM" + std::to_string(port);
         struct stat st {};
-        if (::lstat(link.c_str(), &st) == 0)
-            return link;
+        if (::lstat(link.c_str(), &st) == 0) return link;
     }
 
     const std::vector<std::string> devices = platformSerialDevices();

@@ -82,7 +82,9 @@ int waitMilliseconds(double seconds) {
     return ms >= static_cast<double>(INT_MAX) ? INT_MAX : static_cast<int>(std::max(ms, 0.0));
 }
 
-bool validPort(int port) { return port >= 1 && port <= kMaxPort; }
+bool validPort(int port) {
+    return port >= 1 && port <= kMaxPort;
+}
 
 // Finds an opened port; sets *error when there is none.
 ComPort *findPort(int port, int *error) {
@@ -101,15 +103,13 @@ ComPort *findPort(int port, int *error) {
 // True when the device behind an open port has hung up or gone.
 bool hungUp(QSerialPort &serial) {
     const int fd = static_cast<int>(serial.handle());
-    if (fd < 0)
-        return true;
+    if (fd < 0) return true;
     pollfd p{fd, POLLIN, 0};
     return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
 void markLost(ComPort &p, int port, const QString &reason) {
-    if (p.serial && p.serial->isOpen())
-        p.serial->close();
+    if (p.serial && p.serial->isOpen()) p.serial->close();
     p.lost = true;
     p.nextReopen = now() + kReopenInterval;
     if (!p.lossReported) {
@@ -120,8 +120,7 @@ void markLost(ComPort &p, int port, const QString &reason) {
 }
 
 void applyLine(QSerialPort &serial, bool rts, Line state) {
-    if (state == Line::Unset)
-        return;
+    if (state == Line::Unset) return;
     const bool raised = state == Line::Raised;
     if (!(rts ? serial.setRequestToSend(raised) : serial.setDataTerminalReady(raised)))
         serial.clearError();
@@ -131,18 +130,17 @@ void applyLine(QSerialPort &serial, bool rts, Line state) {
 // event loop runs): closing there stops a hung-up device from waking the loop again and again.
 void checkReportedFailure(int port, QSerialPort *serial) {
     const auto it = ports().find(port);
-    if (it == ports().end() || it->second->serial.get() != serial || !serial->isOpen())
-        return;
-    if (hungUp(*serial))
-        markLost(*it->second, port, serial->errorString());
+    if (it == ports().end() || it->second->serial.get() != serial || !serial->isOpen()) return;
+    if (hungUp(*serial)) markLost(*it->second, port, serial->errorString());
 }
 
-void closeAllPorts() { ports().clear(); }
+void closeAllPorts() {
+    ports().clear();
+}
 
 // Opens p.path with p.settings into p.serial. Returns 0 or a serial error code.
 int openDevice(ComPort &p, int port) {
-    if (p.path.empty())
-        return RT_COM_ERR_NO_DEVICE;
+    if (p.path.empty()) return RT_COM_ERR_NO_DEVICE;
     // Open the device itself, not the link: Qt names its lock file after the device, so two
     // folders' COM1 links never share a lock, and a re-pointed link is followed.
     char real[PATH_MAX];
@@ -152,14 +150,13 @@ int openDevice(ComPort &p, int port) {
     if (!p.serial) {
         p.serial = std::make_unique<QSerialPort>();
         QSerialPort *raw = p.serial.get();
-        QObject::connect(raw, &QSerialPort::errorOccurred, raw,
-                         [port, raw](QSerialPort::SerialPortError error) {
-                             if (error == QSerialPort::ReadError ||
-                                 error == QSerialPort::ResourceError)
-                                 QMetaObject::invokeMethod(
-                                     raw, [port, raw] { checkReportedFailure(port, raw); },
-                                     Qt::QueuedConnection);
-                         });
+        QObject::connect(
+            raw, &QSerialPort::errorOccurred, raw, [port, raw](QSerialPort::SerialPortError error) {
+                if (error == QSerialPort::ReadError || error == QSerialPort::ResourceError)
+                    QMetaObject::invokeMethod(
+                        raw, [port, raw] { checkReportedFailure(port, raw); },
+                        Qt::QueuedConnection);
+            });
         static bool cleanupRegistered = false;
         if (!cleanupRegistered && QCoreApplication::instance() != nullptr) {
             // Ports must close while Qt is still up; static destruction comes too late.
@@ -168,8 +165,7 @@ int openDevice(ComPort &p, int port) {
         }
     }
     QSerialPort &serial = *p.serial;
-    if (serial.isOpen())
-        serial.close();
+    if (serial.isOpen()) serial.close();
     serial.clearError();
     serial.setPortName(QString::fromLocal8Bit(real));
     if (!serial.open(QIODevice::ReadWrite)) {
@@ -193,13 +189,10 @@ int openDevice(ComPort &p, int port) {
 
 // Tries to reopen a lost port when its reopen interval has passed. True when it is open again.
 bool tryReopen(ComPort &p, int port) {
-    if (!p.lost)
-        return true;
-    if (now() < p.nextReopen)
-        return false;
+    if (!p.lost) return true;
+    if (now() < p.nextReopen) return false;
     p.nextReopen = now() + kReopenInterval;
-    if (openDevice(p, port) != 0)
-        return false;
+    if (openDevice(p, port) != 0) return false;
     p.lost = false;
     if (p.lossReported) {
         qWarning("serial port %d (%s) reopened", port, p.path.c_str());
@@ -213,8 +206,7 @@ bool tryReopen(ComPort &p, int port) {
 bool waitForDevice(ComPort &p, int port, double deadline) {
     while (!tryReopen(p, port)) {
         const double remaining = deadline - now();
-        if (remaining <= 0.0)
-            return false;
+        if (remaining <= 0.0) return false;
         sleepUntil(now() + std::min(remaining, std::max(p.nextReopen - now(), 0.001)));
     }
     return true;
@@ -229,8 +221,7 @@ bool toParity(int parity, QSerialPort::Parity *out) {
     static const QSerialPort::Parity table[] = {QSerialPort::NoParity, QSerialPort::OddParity,
                                                 QSerialPort::EvenParity, QSerialPort::MarkParity,
                                                 QSerialPort::SpaceParity};
-    if (parity < 0 || parity > 4)
-        return false;
+    if (parity < 0 || parity > 4) return false;
     *out = table[parity];
     return true;
 }
@@ -240,8 +231,7 @@ bool toParity(int parity, QSerialPort::Parity *out) {
 int OpenComConfig(int port, const char *deviceName, long baudRate, int parity, int dataBits,
                   int stopBits, int inputQueueSize, int outputQueueSize) {
     (void)outputQueueSize; // writes block until sent, so no output queue is kept
-    if (!validPort(port))
-        return RT_COM_ERR_PORT_NUMBER;
+    if (!validPort(port)) return RT_COM_ERR_PORT_NUMBER;
     LineSettings settings;
     if (baudRate <= 0 || baudRate > INT_MAX || !toParity(parity, &settings.parity) ||
         dataBits < 5 || dataBits > 8 || (stopBits != 1 && stopBits != 2))
@@ -256,16 +246,14 @@ int OpenComConfig(int port, const char *deviceName, long baudRate, int parity, i
     p->path = ks_io::portPath(port, deviceName);
     p->settings = settings;
     const int result = openDevice(*p, port);
-    if (result != 0)
-        return result;
+    if (result != 0) return result;
     ports()[port] = std::move(p);
     return 0;
 }
 
 int CloseCom(int port) {
     int error = 0;
-    if (findPort(port, &error) == nullptr)
-        return error;
+    if (findPort(port, &error) == nullptr) return error;
     ports().erase(port);
     return 0;
 }
@@ -273,10 +261,8 @@ int CloseCom(int port) {
 int SetComTime(int port, double timeoutSeconds) {
     int error = 0;
     ComPort *p = findPort(port, &error);
-    if (p == nullptr)
-        return error;
-    if (!(timeoutSeconds >= 0.0))
-        return RT_ERR_INVALID_VALUE;
+    if (p == nullptr) return error;
+    if (!(timeoutSeconds >= 0.0)) return RT_ERR_INVALID_VALUE;
     p->timeout = std::min(timeoutSeconds, kMaxTimeout);
     return 0;
 }
@@ -284,15 +270,12 @@ int SetComTime(int port, double timeoutSeconds) {
 int ComSetEscape(int port, int escapeCode) {
     int error = 0;
     ComPort *p = findPort(port, &error);
-    if (p == nullptr)
-        return error;
+    if (p == nullptr) return error;
     const bool rts = escapeCode == 3 || escapeCode == 4;
     const bool raise = escapeCode == 3 || escapeCode == 5;
-    if (escapeCode < 3 || escapeCode > 6)
-        return RT_ERR_INVALID_VALUE;
+    if (escapeCode < 3 || escapeCode > 6) return RT_ERR_INVALID_VALUE;
     (rts ? p->rts : p->dtr) = raise ? Line::Raised : Line::Lowered;
-    if (!tryReopen(*p, port))
-        return RT_COM_ERR_ESCAPE;
+    if (!tryReopen(*p, port)) return RT_COM_ERR_ESCAPE;
     QSerialPort &serial = *p->serial;
     const bool done = rts ? serial.setRequestToSend(raise) : serial.setDataTerminalReady(raise);
     if (!done) {
@@ -306,15 +289,11 @@ int ComSetEscape(int port, int escapeCode) {
 int ComRdTerm(int port, char *buffer, int count, int terminator) {
     int error = 0;
     ComPort *p = findPort(port, &error);
-    if (p == nullptr)
-        return error;
-    if (buffer == nullptr)
-        return RT_ERR_NULL_POINTER;
-    if (count < 0)
-        return RT_ERR_INVALID_VALUE;
+    if (p == nullptr) return error;
+    if (buffer == nullptr) return RT_ERR_NULL_POINTER;
+    if (count < 0) return RT_ERR_INVALID_VALUE;
     const double deadline = now() + p->timeout;
-    if (!waitForDevice(*p, port, deadline))
-        return RT_COM_ERR_READ;
+    if (!waitForDevice(*p, port, deadline)) return RT_COM_ERR_READ;
     const int term = terminator >= 0 && terminator <= 255 ? terminator : -1;
     int stored = 0;
     // After the deadline the driver is still asked once without waiting, so that a time-out of
@@ -330,26 +309,21 @@ int ComRdTerm(int port, char *buffer, int count, int terminator) {
             std::memcpy(buffer + stored, chunk.constData(), static_cast<size_t>(take));
             stored += static_cast<int>(take);
             serial.skip(cut >= 0 ? take + 1 : take);
-            if (cut >= 0)
-                return stored;
+            if (cut >= 0) return stored;
             continue;
         }
         const double remaining = deadline - now();
         if (remaining <= 0.0) {
-            if (lastLook)
-                break;
+            if (lastLook) break;
             lastLook = true;
         }
         if (!serial.waitForReadyRead(waitMilliseconds(remaining))) {
-            if (serial.bytesAvailable() > 0)
-                continue;
+            if (serial.bytesAvailable() > 0) continue;
             if (deviceFailed(serial)) {
                 markLost(*p, port, serial.errorString());
                 // Bytes of a line cut off by the failure are handed over as they are.
-                if (stored > 0)
-                    return stored;
-                if (!waitForDevice(*p, port, deadline))
-                    return RT_COM_ERR_READ;
+                if (stored > 0) return stored;
+                if (!waitForDevice(*p, port, deadline)) return RT_COM_ERR_READ;
                 continue;
             }
             serial.clearError();
@@ -361,14 +335,10 @@ int ComRdTerm(int port, char *buffer, int count, int terminator) {
 int ComWrt(int port, const char *buffer, int count) {
     int error = 0;
     ComPort *p = findPort(port, &error);
-    if (p == nullptr)
-        return error;
-    if (buffer == nullptr)
-        return RT_ERR_NULL_POINTER;
-    if (count < 0)
-        return RT_ERR_INVALID_VALUE;
-    if (!tryReopen(*p, port))
-        return RT_COM_ERR_WRITE;
+    if (p == nullptr) return error;
+    if (buffer == nullptr) return RT_ERR_NULL_POINTER;
+    if (count < 0) return RT_ERR_INVALID_VALUE;
+    if (!tryReopen(*p, port)) return RT_COM_ERR_WRITE;
     QSerialPort &serial = *p->serial;
     if (serial.write(buffer, count) != count) {
         serial.clearError();
@@ -378,8 +348,7 @@ int ComWrt(int port, const char *buffer, int count) {
     while (serial.bytesToWrite() > 0) {
         const double remaining = deadline - now();
         if (remaining <= 0.0 || !serial.waitForBytesWritten(waitMilliseconds(remaining))) {
-            if (deviceFailed(serial))
-                markLost(*p, port, serial.errorString());
+            if (deviceFailed(serial)) markLost(*p, port, serial.errorString());
             serial.clear(QSerialPort::Output);
             serial.clearError();
             return RT_COM_ERR_WRITE;
@@ -391,10 +360,8 @@ int ComWrt(int port, const char *buffer, int count) {
 int FlushInQ(int port) {
     int error = 0;
     ComPort *p = findPort(port, &error);
-    if (p == nullptr)
-        return error;
-    if (p->lost)
-        return RT_COM_ERR_READ;
+    if (p == nullptr) return error;
+    if (p->lost) return RT_COM_ERR_READ;
     if (!p->serial->clear(QSerialPort::Input)) {
         p->serial->clearError();
         return RT_COM_ERR_READ;
@@ -405,13 +372,10 @@ int FlushInQ(int port) {
 int GetInQLen(int port) {
     int error = 0;
     ComPort *p = findPort(port, &error);
-    if (p == nullptr)
-        return error;
-    if (p->lost)
-        return RT_COM_ERR_READ;
+    if (p == nullptr) return error;
+    if (p->lost) return RT_COM_ERR_READ;
     int queued = 0;
-    if (::ioctl(static_cast<int>(p->serial->handle()), FIONREAD, &queued) != 0)
-        queued = 0;
+    if (::ioctl(static_cast<int>(p->serial->handle()), FIONREAD, &queued) != 0) queued = 0;
     const qint64 total = p->serial->bytesAvailable() + queued;
     return total > INT_MAX ? INT_MAX : static_cast<int>(total);
 }

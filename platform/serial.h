@@ -22,14 +22,14 @@
 #pragma once
 
 enum {
-    RT_COM_ERR_PORT_NUMBER = -2,  // port number outside 1 .. 1000
-    RT_COM_ERR_NO_DEVICE = -3,    // no device for that port number
-    RT_COM_ERR_OPEN = -4,         // the device exists but cannot be opened (busy, permission)
-    RT_COM_ERR_CONFIG = -5,       // line settings refused
-    RT_COM_ERR_NOT_OPEN = -6,     // the port is not open
-    RT_COM_ERR_READ = -7,         // the device failed or disappeared during a read
+    RT_COM_ERR_PORT_NUMBER = -2, // port number outside 1 .. 1000
+    RT_COM_ERR_NO_DEVICE = -3,   // no device for that port number
+    RT_COM_ERR_OPEN = -4,        // the device exists but cannot be opened (busy, permission)
+    RT_COM_ERR_CONFIG = -5,      // line settings refused
+    RT_COM_ERR_NOT_OPEN = -6,    // the port is not open
+    RT_COM_ERR_READ = -7,        // the device failed or disappeared during a read
     RT_COM_ERR_WRITE = -8,
-    RT_COM_ERR_ESCAPE = -9,       // the device refused an RTS/DTR change (the port stays usable)
+    RT_COM_ERR_ESCAPE = -9, // the device refused an RTS/DTR change (the port stays usable)
 };
 // The serial codes lie in -2 .. -9 so that a port failure shown to the operator stays distinct
 // from the UI run-time's codes.

@@ -58,8 +58,7 @@ struct Pty {
     }
     ~Pty() { closeMaster(); }
     void closeMaster() {
-        if (master >= 0)
-            ::close(master);
+        if (master >= 0) ::close(master);
         master = -1;
     }
 };
@@ -67,7 +66,7 @@ struct Pty {
 // The writer thread waits until the reader is about to block, lets it settle into its wait,
 // writes one line and notes when the write returned.
 class Writer {
-public:
+  public:
     explicit Writer(int fd) : fd_(fd), thread_([this] { run(); }) {}
     ~Writer() {
         stop_ = true;
@@ -76,7 +75,7 @@ public:
     void arm() { armed_.store(true, std::memory_order_release); }
     double writtenAt() const { return writtenAt_.load(std::memory_order_acquire); }
 
-private:
+  private:
     void run() {
         while (!stop_) {
             if (!armed_.exchange(false, std::memory_order_acq_rel)) {
@@ -99,8 +98,7 @@ private:
 
 void reportLatencies(benchmark::State &state, std::vector<double> &latencies) {
     std::sort(latencies.begin(), latencies.end());
-    if (latencies.empty())
-        return;
+    if (latencies.empty()) return;
     state.counters["median_ms"] = latencies[latencies.size() / 2] * 1e3;
     state.counters["p99_ms"] = latencies[latencies.size() * 99 / 100] * 1e3;
     state.counters["max_ms"] = latencies.back() * 1e3;
@@ -154,8 +152,7 @@ void BM_RawPtyLineLatency(benchmark::State &state) {
                 ::poll(&p, 1, 1000);
                 char buffer[64];
                 const ssize_t n = ::read(fd, buffer, sizeof buffer);
-                if (n > 0)
-                    got.append(buffer, static_cast<size_t>(n));
+                if (n > 0) got.append(buffer, static_cast<size_t>(n));
             }
             latencies.push_back(now() - writer.writtenAt());
         }
@@ -173,8 +170,7 @@ void idlePolling(benchmark::State &state, bool vanished) {
         return;
     }
     SetComTime(1, 0.2);
-    if (vanished)
-        pty.closeMaster();
+    if (vanished) pty.closeMaster();
     char line[257];
     const double wall0 = now(), cpu0 = cpuSeconds();
     for (auto _ : state)
@@ -183,8 +179,12 @@ void idlePolling(benchmark::State &state, bool vanished) {
     CloseCom(1);
     state.counters["cpu_percent_of_one_core"] = 100.0 * cpu / wall;
 }
-void BM_IdlePolling(benchmark::State &state) { idlePolling(state, false); }
-void BM_IdlePollingVanishedDevice(benchmark::State &state) { idlePolling(state, true); }
+void BM_IdlePolling(benchmark::State &state) {
+    idlePolling(state, false);
+}
+void BM_IdlePollingVanishedDevice(benchmark::State &state) {
+    idlePolling(state, true);
+}
 BENCHMARK(BM_IdlePolling)->Iterations(10)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_IdlePollingVanishedDevice)->Iterations(10)->Unit(benchmark::kMillisecond);
 
@@ -193,8 +193,7 @@ BENCHMARK(BM_IdlePollingVanishedDevice)->Iterations(10)->Unit(benchmark::kMillis
 int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

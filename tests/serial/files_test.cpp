@@ -100,7 +100,9 @@ TEST(FileServices, MissingExistingAndFolderPaths) {
     EXPECT_EQ(RT_GetFileSize(temp.file("missing").c_str(), &size), RT_ERR_FILE_NOT_FOUND);
     EXPECT_EQ(RT_DeleteFile(temp.file("missing").c_str()), RT_ERR_FILE_NOT_FOUND);
 
-    writeText(temp.file("seven"), std::string("1234\0" "67", 7));
+    writeText(temp.file("seven"), std::string("1234\0"
+                                              "67",
+                                              7));
     EXPECT_EQ(GetFileInfo(temp.file("seven").c_str(), &size), 1);
     EXPECT_EQ(size, 7);
     EXPECT_EQ(RT_GetFileSize(temp.file("seven").c_str(), &size), 0);
@@ -122,8 +124,8 @@ TEST(FileServices, MissingExistingAndFolderPaths) {
 
 TEST(FileServices, ReadOnlyPathsAreRefusedAndLeftAlone) {
     TempDir temp;
-    fs::permissions(temp.path(), fs::perms::owner_all | fs::perms::others_read |
-                                     fs::perms::others_exec);
+    fs::permissions(temp.path(),
+                    fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
     writeText(temp.file("locked"), "old contents");
     writeText(temp.file("source"), "new contents");
     fs::create_directory(temp.file("shut"));
@@ -132,9 +134,9 @@ TEST(FileServices, ReadOnlyPathsAreRefusedAndLeftAlone) {
     ::chmod(temp.file("shut").c_str(), 0555);
     {
         Unprivileged guard;
-        EXPECT_EQ(RT_OpenFile(temp.file("locked").c_str(), RT_FILE_WRITE, RT_FILE_APPEND,
-                              RT_FILE_ASCII),
-                  RT_ERR_FILE_ACCESS);
+        EXPECT_EQ(
+            RT_OpenFile(temp.file("locked").c_str(), RT_FILE_WRITE, RT_FILE_APPEND, RT_FILE_ASCII),
+            RT_ERR_FILE_ACCESS);
         EXPECT_EQ(RT_CopyFile(temp.file("source").c_str(), temp.file("locked").c_str()),
                   RT_ERR_FILE_ACCESS);
         EXPECT_EQ(RT_CopyFile(temp.file("source").c_str(), temp.file("shut/copy").c_str()),
@@ -175,7 +177,8 @@ TEST(FileServices, OpenWriteAppendAndKeepModes) {
     ASSERT_GT(h, 0);
     EXPECT_EQ(RT_WriteFile(h, "A", 1), 1);
     EXPECT_EQ(RT_CloseFile(h), 0);
-    EXPECT_EQ(readText(log), "A\tb\nx\t42\t12.60\nend\n") << "open mode neither truncates nor appends";
+    EXPECT_EQ(readText(log), "A\tb\nx\t42\t12.60\nend\n")
+        << "open mode neither truncates nor appends";
 
     h = RT_OpenFile(log.c_str(), RT_FILE_WRITE, RT_FILE_TRUNCATE, RT_FILE_BINARY);
     EXPECT_EQ(RT_CloseFile(h), 0);
@@ -197,8 +200,7 @@ TEST(FileServices, OpenHandlesAreDistinctAndLimited) {
     for (int i = 0; i < 300; ++i) {
         last = RT_OpenFile(temp.file("f" + std::to_string(i)).c_str(), RT_FILE_WRITE,
                            RT_FILE_TRUNCATE, RT_FILE_BINARY);
-        if (last < 0)
-            break;
+        if (last < 0) break;
         for (int h : handles)
             ASSERT_NE(h, last);
         handles.push_back(last);
@@ -277,11 +279,12 @@ TEST(FindPattern, SearchesEitherWayWithOrWithoutCase) {
     EXPECT_EQ(FindPattern(line, 0, -1, "", 1, 0), -1);
     EXPECT_EQ(FindPattern(line, -1, -1, "x", 1, 0), -1);
     EXPECT_EQ(FindPattern(line, 0, -2, "x", 1, 0), -1);
-    EXPECT_EQ(FindPattern("\xC4\xE4", 0, -1, "\xE4", 0, 0), 1) << "bytes above 127 compare as they are";
+    EXPECT_EQ(FindPattern("\xC4\xE4", 0, -1, "\xE4", 0, 0), 1)
+        << "bytes above 127 compare as they are";
 }
 
 class FixedClock : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const char *tz = std::getenv("TZ");
         savedTz_ = tz ? tz : "";
@@ -298,7 +301,7 @@ protected:
         ::tzset();
     }
 
-private:
+  private:
     std::string savedTz_;
     bool hadTz_ = false;
 };
@@ -318,7 +321,8 @@ TEST_F(FixedClock, DateAndTimeTextsFollowTheReplacedCalendar) {
     EXPECT_STREQ(DateStr(), "01-01-2027");
     EXPECT_STREQ(TimeStr(), "00:00:00");
     RT_TestResetClock();
-    EXPECT_NEAR(static_cast<double>(RT_CurrentTime()), static_cast<double>(std::time(nullptr)), 2.0);
+    EXPECT_NEAR(static_cast<double>(RT_CurrentTime()), static_cast<double>(std::time(nullptr)),
+                2.0);
 }
 
 TEST_F(FixedClock, SyncWaitAsksTheDelayForTheRemainingTimeOnce) {

@@ -16,7 +16,7 @@
 #include <unistd.h>
 
 class PtyPeer {
-public:
+  public:
     PtyPeer() {
         master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
         char name[128];
@@ -39,10 +39,8 @@ public:
         size_t done = 0;
         while (done < bytes.size()) {
             const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                throw std::runtime_error("pty write failed");
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) throw std::runtime_error("pty write failed");
             done += static_cast<size_t>(n);
         }
     }
@@ -52,30 +50,27 @@ public:
         const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
         while (got.find(last) == std::string::npos && std::chrono::steady_clock::now() < end) {
             pollfd p{master_, POLLIN, 0};
-            if (::poll(&p, 1, 50) <= 0)
-                continue;
+            if (::poll(&p, 1, 50) <= 0) continue;
             char buffer[512];
             const ssize_t n = ::read(master_, buffer, sizeof buffer);
-            if (n <= 0)
-                break;
+            if (n <= 0) break;
             got.append(buffer, static_cast<size_t>(n));
         }
         return got;
     }
     // Closing the master is what a receiver sees as the device vanishing.
     void close() {
-        if (master_ >= 0)
-            ::close(master_);
+        if (master_ >= 0) ::close(master_);
         master_ = -1;
     }
 
-private:
+  private:
     int master_ = -1;
     std::string slave_;
 };
 
 class QtCoreEnvironment : public ::testing::Environment {
-public:
+  public:
     void SetUp() override {
         static int argc = 1;
         static char name[] = "serial_test";
@@ -84,6 +79,6 @@ public:
     }
     void TearDown() override { delete app_; }
 
-private:
+  private:
     QCoreApplication *app_ = nullptr;
 };

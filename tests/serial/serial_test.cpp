@@ -46,24 +46,23 @@ int openPort(int port, const std::string &device = "") {
 std::string readLine(int port, int *count = nullptr) {
     char buffer[257] = {};
     const int n = ComRdTerm(port, buffer, 256, 0);
-    if (count != nullptr)
-        *count = n;
+    if (count != nullptr) *count = n;
     return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
 }
 
-std::string nul(const std::string &text) { return text + std::string(1, '\0'); }
+std::string nul(const std::string &text) {
+    return text + std::string(1, '\0');
+}
 
 // Counts the run-time's reports about lost and reopened ports.
 std::atomic<int> lossReports{0}, reopenReports{0};
 void countReports(QtMsgType, const QMessageLogContext &, const QString &message) {
-    if (message.contains(QStringLiteral(" lost: ")))
-        ++lossReports;
-    if (message.contains(QStringLiteral(" reopened")))
-        ++reopenReports;
+    if (message.contains(QStringLiteral(" lost: "))) ++lossReports;
+    if (message.contains(QStringLiteral(" reopened"))) ++reopenReports;
 }
 
 class SerialPort : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override {
         for (int port = 1; port <= 9; ++port)
             CloseCom(port);

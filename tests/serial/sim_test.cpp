@@ -57,8 +57,7 @@ struct Received {
     double volts() const {
         const std::string v = text("B VOLT : ");
         double volts = std::atof(v.c_str());
-        if (v.size() > 2 && v[2] == ',')
-            volts += std::atof(v.c_str() + 3) / 100.0;
+        if (v.size() > 2 && v[2] == ',') volts += std::atof(v.c_str() + 3) / 100.0;
         return volts;
     }
 };
@@ -99,8 +98,7 @@ Received receiveRecord(const std::string &bytes) {
     Received record;
     bool inRecord = false;
     for (const std::string &line : wireLines(bytes))
-        if (takeLine(record, inRecord, line))
-            break;
+        if (takeLine(record, inRecord, line)) break;
     return record;
 }
 
@@ -150,7 +148,7 @@ void expectConsistent(const Received &r) {
 // ---- running the simulator --------------------------------------------------------------------
 
 class SimProcess {
-public:
+  public:
     explicit SimProcess(std::vector<std::string> args) {
         const std::string program = std::string(KS_PROGRAM_DIR) + "/ks_tester_sim";
         args.insert(args.begin(), program);
@@ -183,15 +181,14 @@ public:
         return -1;
     }
 
-private:
+  private:
     pid_t pid_ = -1;
 };
 
 bool waitForPath(const std::string &path, double seconds) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     while (std::chrono::steady_clock::now() < end) {
-        if (fs::is_symlink(path))
-            return true;
+        if (fs::is_symlink(path)) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return false;
@@ -206,8 +203,7 @@ std::vector<Received> receiveRecords(int port, size_t records, double seconds) {
     while (out.size() < records && std::chrono::steady_clock::now() < end) {
         char line[257] = {};
         const int n = ComRdTerm(port, line, 256, 0);
-        if (n < 0)
-            continue;
+        if (n < 0) continue;
         if (takeLine(current, inRecord, std::string(line, static_cast<size_t>(n)))) {
             out.push_back(current);
             current = Received{};
@@ -221,8 +217,7 @@ std::vector<std::vector<std::string>> logRecords(const std::string &path) {
     std::stringstream in(readText(path));
     std::string line;
     while (std::getline(in, line))
-        if (!line.empty() && line[0] != '#')
-            rows.push_back(splitTabs(line));
+        if (!line.empty() && line[0] != '#') rows.push_back(splitTabs(line));
     return rows;
 }
 
@@ -236,10 +231,8 @@ TEST(TestCode, EncoderInvertsTheWorkedExamples) {
         int brslt, system, tcomp, inVehicle, soc;
     };
     const Example examples[] = {
-        {"3E225891", 500, 450, 12.60, 1, 5, 0, 1, 3},
-        {"3e22 5891", 500, 450, 12.60, 1, 5, 0, 1, 3},
-        {"36425C81", 500, 700, 12.00, 1, 5, 0, 1, 1},
-        {"3E225890", 500, 450, 12.60, 0, 5, 0, 1, 0},
+        {"3E225891", 500, 450, 12.60, 1, 5, 0, 1, 3}, {"3e22 5891", 500, 450, 12.60, 1, 5, 0, 1, 3},
+        {"36425C81", 500, 700, 12.00, 1, 5, 0, 1, 1}, {"3E225890", 500, 450, 12.60, 0, 5, 0, 1, 0},
         {"3E225893", 500, 450, 12.60, 3, 5, 0, 1, 5},
     };
     for (const Example &e : examples) {
@@ -303,10 +296,11 @@ TEST(TestCode, RangesInvalidCodesAndClassBoundaries) {
     f.system = 5;
     f.inVehicle = 1;
     for (auto change : std::vector<void (*)(TestCodeFields &)>{
-             [](TestCodeFields &x) { x.setPoint = 2560; }, [](TestCodeFields &x) { x.setPoint = 505; },
-             [](TestCodeFields &x) { x.bcca = 2560; }, [](TestCodeFields &x) { x.bcca = 7; },
-             [](TestCodeFields &x) { x.voltSteps = 256; }, [](TestCodeFields &x) { x.brslt = 8; },
-             [](TestCodeFields &x) { x.system = 3; }, [](TestCodeFields &x) { x.tcomp = 2; }}) {
+             [](TestCodeFields &x) { x.setPoint = 2560; },
+             [](TestCodeFields &x) { x.setPoint = 505; }, [](TestCodeFields &x) { x.bcca = 2560; },
+             [](TestCodeFields &x) { x.bcca = 7; }, [](TestCodeFields &x) { x.voltSteps = 256; },
+             [](TestCodeFields &x) { x.brslt = 8; }, [](TestCodeFields &x) { x.system = 3; },
+             [](TestCodeFields &x) { x.tcomp = 2; }}) {
         TestCodeFields bad = f;
         change(bad);
         EXPECT_EQ(ks_sim::encodeTestCode(bad), "");
@@ -404,16 +398,17 @@ TEST(SimRecords, TheLogSaysWhatAReceiverGetsUnderEveryFault) {
         belowTen += ks_sim::voltsOfSteps(any.code.voltSteps) < 10.0 ? 1 : 0;
     }
     EXPECT_GT(belowTen, 0) << "the sample must hold low voltages";
-    EXPECT_EQ(ks_sim::logLine(record, {}, false).substr(ks_sim::logLine(record, {}, false).rfind('\t')),
-              "\tundelivered");
+    EXPECT_EQ(
+        ks_sim::logLine(record, {}, false).substr(ks_sim::logLine(record, {}, false).rfind('\t')),
+        "\tundelivered");
 }
 
 TEST(SimRun, RecordsReadBackThroughCom1MatchTheLog) {
     TempDir folder;
     RT_TestSetProgramDir(folder.path().c_str());
     SimProcess sim({"--folder", folder.path(), "--port", "1", "--count", "3", "--interval", "0.8",
-                    "--first", "0.3", "--seed", "11", "--log", folder.file("sent.log"),
-                    "--fault", "long-line@2", "--fault", "garbage@3"});
+                    "--first", "0.3", "--seed", "11", "--log", folder.file("sent.log"), "--fault",
+                    "long-line@2", "--fault", "garbage@3"});
     ASSERT_TRUE(sim.started());
     ASSERT_TRUE(waitForPath(folder.file("COM1"), 5.0));
     ASSERT_EQ(OpenComConfig(1, "", 9600, 0, 8, 1, 32768, 512), 0);
@@ -498,7 +493,8 @@ TEST(SimRun, EndsCleanlyOnSigtermAndRefusesBadSwitches) {
     EXPECT_EQ(readText(folder.file("COM5")), "not a link");
 
     for (const std::vector<std::string> &bad :
-         {std::vector<std::string>{"--port", "1"}, {"--folder", folder.path(), "--port", "0"},
+         {std::vector<std::string>{"--port", "1"},
+          {"--folder", folder.path(), "--port", "0"},
           {"--folder", folder.path(), "--port", "1", "--fault", "melt"},
           {"--folder", folder.path(), "--port", "1", "--interval", "-1"}}) {
         SimProcess usage(bad);

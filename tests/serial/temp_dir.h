@@ -11,11 +11,10 @@
 #include <unistd.h>
 
 class TempDir {
-public:
+  public:
     TempDir() {
         char pattern[] = "/tmp/ks_serial_test.XXXXXX";
-        if (::mkdtemp(pattern) == nullptr)
-            throw std::runtime_error("mkdtemp failed");
+        if (::mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp failed");
         path_ = pattern;
     }
     ~TempDir() {
@@ -30,7 +29,7 @@ public:
     const std::string &path() const { return path_; }
     std::string file(const std::string &name) const { return path_ + "/" + name; }
 
-private:
+  private:
     std::string path_;
 };
 
@@ -47,7 +46,7 @@ inline std::string readText(const std::string &path) {
 // While alive, the process acts as an unprivileged user when it started as root, so that
 // read-only files and folders are read-only to it too.
 class Unprivileged {
-public:
+  public:
     Unprivileged() {
         if (::geteuid() == 0) {
             if (::setegid(65534) != 0 || ::seteuid(65534) != 0)
@@ -57,13 +56,12 @@ public:
     }
     ~Unprivileged() {
         if (dropped_) {
-            if (::seteuid(0) != 0 || ::setegid(0) != 0)
-                std::abort();
+            if (::seteuid(0) != 0 || ::setegid(0) != 0) std::abort();
         }
     }
     Unprivileged(const Unprivileged &) = delete;
     Unprivileged &operator=(const Unprivileged &) = delete;
 
-private:
+  private:
     bool dropped_ = false;
 };

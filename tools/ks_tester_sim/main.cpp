@@ -20,7 +20,9 @@ namespace {
 
 volatile std::sig_atomic_t stopRequested = 0;
 
-void onSignal(int) { stopRequested = 1; }
+void onSignal(int) {
+    stopRequested = 1;
+}
 
 struct FaultRequest {
     ks_sim::Fault fault;
@@ -85,8 +87,7 @@ bool parseNumber(const char *text, double *value) {
     char *end = nullptr;
     errno = 0;
     const double v = std::strtod(text, &end);
-    if (errno != 0 || end == text || *end != '\0' || !(v >= 0.0) || v > 1e6)
-        return false;
+    if (errno != 0 || end == text || *end != '\0' || !(v >= 0.0) || v > 1e6) return false;
     *value = v;
     return true;
 }
@@ -95,8 +96,7 @@ bool parseInteger(const char *text, long low, long high, long *value) {
     char *end = nullptr;
     errno = 0;
     const long v = std::strtol(text, &end, 10);
-    if (errno != 0 || end == text || *end != '\0' || v < low || v > high)
-        return false;
+    if (errno != 0 || end == text || *end != '\0' || v < low || v > high) return false;
     *value = v;
     return true;
 }
@@ -104,8 +104,7 @@ bool parseInteger(const char *text, long low, long high, long *value) {
 bool parseFault(const std::string &text, FaultRequest *request) {
     const size_t at = text.find('@');
     long record = 0;
-    if (at != std::string::npos &&
-        !parseInteger(text.c_str() + at + 1, 1, 1000000000L, &record))
+    if (at != std::string::npos && !parseInteger(text.c_str() + at + 1, 1, 1000000000L, &record))
         return false;
     request->record = static_cast<int>(record);
     return ks_sim::faultFromName(text.substr(0, at), &request->fault);
@@ -196,18 +195,16 @@ std::string today() {
     const std::time_t now = std::time(nullptr);
     std::tm tm{};
     char text[16] = "00-00-0000";
-    if (::localtime_r(&now, &tm) != nullptr)
-        std::strftime(text, sizeof text, "%m-%d-%Y", &tm);
+    if (::localtime_r(&now, &tm) != nullptr) std::strftime(text, sizeof text, "%m-%d-%Y", &tm);
     return text;
 }
 
 class Simulator {
-public:
+  public:
     explicit Simulator(Options options) : o_(std::move(options)) {}
 
     int run() {
-        if (!openLog() || !connect())
-            return 1;
+        if (!openLog() || !connect()) return 1;
         std::mt19937 random(static_cast<std::mt19937::result_type>(o_.seed));
         std::fprintf(log_, "%s\n", ks_sim::logHeader().c_str());
         std::fflush(log_);
@@ -217,20 +214,17 @@ public:
             if (!ks_sim::sleepUnlessStopped(nextStart - ks_sim::monotonicNow(), &stopRequested))
                 break;
             nextStart = ks_sim::monotonicNow() + o_.interval;
-            if (!sendRecord(random, static_cast<int>(n)))
-                break;
+            if (!sendRecord(random, static_cast<int>(n))) break;
         }
-        if (!stopRequested)
-            wire_.drain(o_.linger, &stopRequested);
+        if (!stopRequested) wire_.drain(o_.linger, &stopRequested);
         return failed_ ? 1 : 0;
     }
 
     ~Simulator() {
-        if (log_ != nullptr && log_ != stdout)
-            std::fclose(log_);
+        if (log_ != nullptr && log_ != stdout) std::fclose(log_);
     }
 
-private:
+  private:
     bool openLog() {
         if (o_.logPath.empty()) {
             log_ = stdout;
@@ -265,20 +259,17 @@ private:
     }
 
     ks_sim::PortLink &link() {
-        if (!link_)
-            link_ = std::make_unique<ks_sim::PortLink>(o_.folder, o_.port);
+        if (!link_) link_ = std::make_unique<ks_sim::PortLink>(o_.folder, o_.port);
         return *link_;
     }
 
     // Closes the line, keeps it away for the drop time, and opens a fresh one.
     bool dropAndReturn() {
         wire_.drain(o_.linger, &stopRequested);
-        if (link_)
-            link_->remove();
+        if (link_) link_->remove();
         wire_.close();
         std::fprintf(stderr, "ks_tester_sim: link dropped for %.1f s\n", o_.dropSeconds);
-        if (!ks_sim::sleepUnlessStopped(o_.dropSeconds, &stopRequested))
-            return false;
+        if (!ks_sim::sleepUnlessStopped(o_.dropSeconds, &stopRequested)) return false;
         if (!connect()) {
             failed_ = true;
             return false;
@@ -294,17 +285,15 @@ private:
                 ks_sim::Wire::SendResult::Stopped)
                 return false;
             // A pause lets the receiver discard the noise on its own before the record starts.
-            if (!ks_sim::sleepUnlessStopped(0.5, &stopRequested))
-                return false;
+            if (!ks_sim::sleepUnlessStopped(0.5, &stopRequested)) return false;
         }
         ks_sim::WireOptions options;
         options.decimalComma = o_.decimalComma;
-        const auto result = wire_.send(ks_sim::recordBytes(record, faults, options), o_.paced,
-                                       &stopRequested);
-        if (result == ks_sim::Wire::SendResult::Stopped)
-            return false;
-        const std::string entry = ks_sim::logLine(
-            record, faults, result == ks_sim::Wire::SendResult::Sent, options);
+        const auto result =
+            wire_.send(ks_sim::recordBytes(record, faults, options), o_.paced, &stopRequested);
+        if (result == ks_sim::Wire::SendResult::Stopped) return false;
+        const std::string entry =
+            ks_sim::logLine(record, faults, result == ks_sim::Wire::SendResult::Sent, options);
         std::fprintf(log_, "%s\n", entry.c_str());
         std::fflush(log_);
         if (result == ks_sim::Wire::SendResult::Failed) {
@@ -312,8 +301,7 @@ private:
             failed_ = true;
             return false;
         }
-        if (hasFault(faults, ks_sim::Fault::Drop))
-            return dropAndReturn();
+        if (hasFault(faults, ks_sim::Fault::Drop)) return dropAndReturn();
         return true;
     }
 
@@ -329,8 +317,7 @@ private:
 int main(int argc, char **argv) {
     Options options;
     const int parsed = parseOptions(argc, argv, &options);
-    if (parsed != 0)
-        return parsed == 1 ? 0 : 2;
+    if (parsed != 0) return parsed == 1 ? 0 : 2;
     if (!options.seedGiven)
         options.seed = static_cast<unsigned long>(std::time(nullptr)) & 0xFFFFFFFFUL;
 

@@ -12,7 +12,9 @@ int uniform(std::mt19937 &random, int low, int high) {
     return std::uniform_int_distribution<int>(low, high)(random);
 }
 
-bool chance(std::mt19937 &random, int percent) { return uniform(random, 1, 100) <= percent; }
+bool chance(std::mt19937 &random, int percent) {
+    return uniform(random, 1, 100) <= percent;
+}
 
 template <size_t N> const char *pick(std::mt19937 &random, const char *const (&items)[N]) {
     return items[static_cast<size_t>(uniform(random, 0, static_cast<int>(N) - 1))];
@@ -23,8 +25,7 @@ bool has(const std::vector<Fault> &faults, Fault fault) {
 }
 
 std::string fitField(std::string text, size_t width = kTextFieldLength) {
-    if (text.size() > width)
-        text.resize(width);
+    if (text.size() > width) text.resize(width);
     return text;
 }
 
@@ -38,26 +39,31 @@ std::string voltText(int steps, bool comma) {
 
 std::string line(const char *label, const std::string &value) {
     std::string text = std::string(label) + value;
-    if (text.size() > kMaxLineLength)
-        text.resize(kMaxLineLength);
+    if (text.size() > kMaxLineLength) text.resize(kMaxLineLength);
     text.push_back('\0');
     return text;
 }
 
-std::string line(const char *label, int value) { return line(label, std::to_string(value)); }
+std::string line(const char *label, int value) {
+    return line(label, std::to_string(value));
+}
 
 const std::vector<FaultKindName> kFaults = {
-    {Fault::NoStop, "no-stop", "a record without its stop line (the receiver's 10 s deadline passes)"},
+    {Fault::NoStop, "no-stop",
+     "a record without its stop line (the receiver's 10 s deadline passes)"},
     {Fault::Garbage, "garbage", "noise lines without the start pattern before the record"},
     {Fault::LongLine, "long-line", "a 300-byte line without NUL inside the record"},
     {Fault::MidStart, "mid-start", "the start pattern in the middle of the start line"},
     {Fault::Blanks, "blanks", "the B VOLT, B CCA and SOC labels with a wrong number of blanks"},
-    {Fault::Drop, "drop", "the link drops after the record (pty closed, link removed) and comes back"},
+    {Fault::Drop, "drop",
+     "the link drops after the record (pty closed, link removed) and comes back"},
 };
 
 } // namespace
 
-const std::vector<FaultKindName> &faultKinds() { return kFaults; }
+const std::vector<FaultKindName> &faultKinds() {
+    return kFaults;
+}
 
 bool faultFromName(const std::string &name, Fault *fault) {
     for (const auto &kind : kFaults)
@@ -70,13 +76,12 @@ bool faultFromName(const std::string &name, Fault *fault) {
 
 const char *faultName(Fault fault) {
     for (const auto &kind : kFaults)
-        if (kind.fault == fault)
-            return kind.name;
+        if (kind.fault == fault) return kind.name;
     return "?";
 }
 
 SimRecord makeRecord(std::mt19937 &random, int number, const std::string &date) {
-    static const char *const kOperators[] = {"OP A.MEYER", "OP J.SILVA", "OP K.NOWAK",
+    static const char *const kOperators[] = {"OP A.MEYER",  "OP J.SILVA", "OP K.NOWAK",
                                              "OP L.DUPONT", "OP M.ROSSI", "OP S.JANSEN"};
     static const char *const kWorkshops[] = {"GARAGE NORD", "AUTO SERVICE 24", "FLEET DEPOT 3",
                                              "WERKSTATT OST", "TALLER CENTRO"};
@@ -88,11 +93,11 @@ SimRecord makeRecord(std::mt19937 &random, int number, const std::string &date) 
     r.logo0 = "LOGO-A";
     r.logo1 = "LOGO-B";
     char plate[32];
-    std::snprintf(plate, sizeof plate, "%s-%03d-%s", pick(random, kLetters), uniform(random, 1, 999),
-                  pick(random, kLetters));
-    r.info = {fitField("BT-SIM 500"), fitField("SW V2.14"), fitField(date),
-              fitField(pick(random, kOperators)), fitField(plate),
-              fitField(pick(random, kWorkshops))};
+    std::snprintf(plate, sizeof plate, "%s-%03d-%s", pick(random, kLetters),
+                  uniform(random, 1, 999), pick(random, kLetters));
+    r.info = {fitField("BT-SIM 500"), fitField("SW V2.14"),
+              fitField(date),         fitField(pick(random, kOperators)),
+              fitField(plate),        fitField(pick(random, kWorkshops))};
 
     TestCodeFields &c = r.code;
     // Most batteries are rated 300 .. 1000 A; now and then a truck battery up to the code's limit.
@@ -146,7 +151,8 @@ std::string recordBytes(const SimRecord &r, const std::vector<Fault> &faults,
     out += line("SETPNT : ", r.code.setPoint);
     out += line("SYSTEM : ", r.code.system);
     out += line("JIS No : ", r.jisNo);
-    out += line(blanks ? "B VOLT  : " : "B VOLT : ", voltText(r.code.voltSteps, options.decimalComma));
+    out +=
+        line(blanks ? "B VOLT  : " : "B VOLT : ", voltText(r.code.voltSteps, options.decimalComma));
     out += line(blanks ? "B CCA : " : "B CCA  : ", r.code.bcca);
     out += line("B RSLT : ", r.code.brslt);
     out += line("B TYPE : ", r.btype);
@@ -160,8 +166,7 @@ std::string recordBytes(const SimRecord &r, const std::vector<Fault> &faults,
     out += line("6V SYS : ", r.sys6v);
     out += line("TEST # : ", r.testNo);
     out += line("SER #  : ", r.serNo);
-    if (!has(faults, Fault::NoStop))
-        out += line("STOP   : ", number);
+    if (!has(faults, Fault::NoStop)) out += line("STOP   : ", number);
     return out;
 }
 
@@ -190,20 +195,18 @@ std::string logLine(const SimRecord &r, const std::vector<Fault> &faults, bool d
     // The receiver adds the hundredths after a comma only when the comma is the value's third
     // character, so "9,60" reads as 9.
     double volts = voltsOfSteps(r.code.voltSteps);
-    if (options.decimalComma && volts < 10.0)
-        volts = static_cast<double>(static_cast<int>(volts));
+    if (options.decimalComma && volts < 10.0) volts = static_cast<double>(static_cast<int>(volts));
     char values[160];
     std::snprintf(values, sizeof values, "%d\t%s\t%d\t%.2f\t%d\t%d\t%d\t%d\t%d", r.number,
-                  r.tcode.c_str(), r.code.setPoint, blanks ? 0.0 : volts,
-                  r.code.brslt, r.code.system, r.code.tcomp, r.code.inVehicle, blanks ? 0 : r.soc);
+                  r.tcode.c_str(), r.code.setPoint, blanks ? 0.0 : volts, r.code.brslt,
+                  r.code.system, r.code.tcomp, r.code.inVehicle, blanks ? 0 : r.soc);
     std::string out = values;
     for (const auto &info : r.info)
         out += "\t" + info;
     std::string notes;
     for (Fault fault : faults)
         notes += (notes.empty() ? "" : ",") + std::string(faultName(fault));
-    if (!delivered)
-        notes += notes.empty() ? "undelivered" : ",undelivered";
+    if (!delivered) notes += notes.empty() ? "undelivered" : ",undelivered";
     return out + "\t" + (notes.empty() ? "-" : notes);
 }
 

@@ -19,12 +19,12 @@ inline constexpr size_t kMaxLineLength = 255;
 inline constexpr size_t kTextFieldLength = 16;
 
 enum class Fault {
-    NoStop,     // the record ends without its stop line
-    Garbage,    // noise lines without the start pattern before the record
-    LongLine,   // a 300-byte run without NUL inside the record (its NUL follows the 300th byte)
-    MidStart,   // the start pattern in the middle of the start line
-    Blanks,     // three labels with a wrong number of blanks (their lines are skipped)
-    Drop,       // the link drops after the record and comes back later
+    NoStop,   // the record ends without its stop line
+    Garbage,  // noise lines without the start pattern before the record
+    LongLine, // a 300-byte run without NUL inside the record (its NUL follows the 300th byte)
+    MidStart, // the start pattern in the middle of the start line
+    Blanks,   // three labels with a wrong number of blanks (their lines are skipped)
+    Drop,     // the link drops after the record and comes back later
 };
 
 struct FaultKindName {

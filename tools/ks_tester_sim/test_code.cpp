@@ -18,8 +18,7 @@ constexpr int kFullChargeSteps = 148;
 int symbolValue(char c) {
     const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     for (int v = 0; v < 16; ++v)
-        if (kTestCodeAlphabet[v] == upper)
-            return v;
+        if (kTestCodeAlphabet[v] == upper) return v;
     return -1;
 }
 
@@ -27,9 +26,9 @@ int symbolValue(char c) {
 
 std::string encodeTestCode(const TestCodeFields &f) {
     if (f.setPoint < 0 || f.setPoint > 2550 || f.setPoint % 10 != 0 || f.bcca < 0 ||
-        f.bcca > 2555 || f.bcca % 5 != 0 || f.voltSteps < 0 || f.voltSteps > 255 ||
-        f.brslt < 0 || f.brslt > 7 || (f.system != 4 && f.system != 5) ||
-        (f.tcomp != 0 && f.tcomp != 1) || (f.inVehicle != 0 && f.inVehicle != 1))
+        f.bcca > 2555 || f.bcca % 5 != 0 || f.voltSteps < 0 || f.voltSteps > 255 || f.brslt < 0 ||
+        f.brslt > 7 || (f.system != 4 && f.system != 5) || (f.tcomp != 0 && f.tcomp != 1) ||
+        (f.inVehicle != 0 && f.inVehicle != 1))
         return std::string();
     const int sp = f.setPoint / 10;
     const int amps = f.bcca / 5;
@@ -50,15 +49,12 @@ std::string encodeTestCode(const TestCodeFields &f) {
 
 bool decodeTestCode(const std::string &code, TestCodeFields *fields) {
     std::string symbols = code;
-    if (symbols.size() == 9 && symbols[4] == ' ')
-        symbols.erase(4, 1);
-    if (symbols.size() != 8)
-        return false;
+    if (symbols.size() == 9 && symbols[4] == ' ') symbols.erase(4, 1);
+    if (symbols.size() != 8) return false;
     int d[8];
     for (int i = 0; i < 8; ++i) {
         d[i] = symbolValue(symbols[static_cast<size_t>(i)]);
-        if (d[i] < 0)
-            return false;
+        if (d[i] < 0) return false;
     }
     TestCodeFields f;
     f.setPoint = 10 * (16 * d[0] + d[3]);
@@ -68,30 +64,25 @@ bool decodeTestCode(const std::string &code, TestCodeFields *fields) {
     f.inVehicle = (d[4] >> 2) & 1;
     f.voltSteps = 16 * d[6] + d[5];
     f.brslt = d[7] & 7;
-    if (fields != nullptr)
-        *fields = f;
+    if (fields != nullptr) *fields = f;
     return true;
 }
 
-double voltsOfSteps(int voltSteps) { return 5.0 + 0.05 * voltSteps; }
+double voltsOfSteps(int voltSteps) {
+    return 5.0 + 0.05 * voltSteps;
+}
 
 int socClass(const TestCodeFields &f) {
     const bool charged = f.voltSteps >= kFullChargeSteps;
-    if (f.brslt >= 3)
-        return 5;
-    if (f.brslt == 0 && charged)
-        return 0;
-    if (f.setPoint == 0)
-        return 4;
+    if (f.brslt >= 3) return 5;
+    if (f.brslt == 0 && charged) return 0;
+    if (f.setPoint == 0) return 4;
     const double ratio = 100.0 * f.bcca / f.setPoint;
-    if (ratio <= 80.0)
-        return 4;
-    const int p = static_cast<int>(charged ? 75.0 * (ratio - 80.0) / 40.0
-                                           : 75.0 * (ratio - 80.0) / 75.0);
-    if (p <= 25)
-        return 3;
-    if (p >= 50)
-        return 1;
+    if (ratio <= 80.0) return 4;
+    const int p =
+        static_cast<int>(charged ? 75.0 * (ratio - 80.0) / 40.0 : 75.0 * (ratio - 80.0) / 75.0);
+    if (p <= 25) return 3;
+    if (p >= 50) return 1;
     return 2;
 }
 

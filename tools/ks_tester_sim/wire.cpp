@@ -25,18 +25,18 @@ constexpr int kDrainChecks = 5;
 
 bool makeRaw(int fd, bool setSpeed) {
     termios t{};
-    if (::tcgetattr(fd, &t) != 0)
-        return false;
+    if (::tcgetattr(fd, &t) != 0) return false;
     ::cfmakeraw(&t);
     t.c_cflag &= ~static_cast<tcflag_t>(CSTOPB | PARENB | CRTSCTS);
     t.c_cflag |= CS8 | CLOCAL | CREAD;
     t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
-    if (setSpeed && (::cfsetispeed(&t, B9600) != 0 || ::cfsetospeed(&t, B9600) != 0))
-        return false;
+    if (setSpeed && (::cfsetispeed(&t, B9600) != 0 || ::cfsetospeed(&t, B9600) != 0)) return false;
     return ::tcsetattr(fd, TCSANOW, &t) == 0;
 }
 
-std::string errorText(const char *what) { return std::string(what) + ": " + std::strerror(errno); }
+std::string errorText(const char *what) {
+    return std::string(what) + ": " + std::strerror(errno);
+}
 
 } // namespace
 
@@ -49,19 +49,20 @@ double monotonicNow() {
 bool sleepUnlessStopped(double seconds, const volatile std::sig_atomic_t *stop) {
     const double end = monotonicNow() + seconds;
     for (;;) {
-        if (stop != nullptr && *stop)
-            return false;
+        if (stop != nullptr && *stop) return false;
         const double left = end - monotonicNow();
-        if (left <= 0.0)
-            return true;
+        if (left <= 0.0) return true;
         // Short slices, so that a signal is noticed promptly even if it lands between checks.
         const double slice = std::min(left, 0.1);
-        timespec ts{static_cast<time_t>(slice), static_cast<long>((slice - static_cast<time_t>(slice)) * 1e9)};
+        timespec ts{static_cast<time_t>(slice),
+                    static_cast<long>((slice - static_cast<time_t>(slice)) * 1e9)};
         ::nanosleep(&ts, nullptr);
     }
 }
 
-Wire::~Wire() { close(); }
+Wire::~Wire() {
+    close();
+}
 
 bool Wire::openPty(std::string *error) {
     close();
@@ -80,8 +81,7 @@ bool Wire::openPty(std::string *error) {
     const int peer = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (peer < 0 || !makeRaw(peer, true) || !makeRaw(master, false)) {
         *error = errorText("raw mode");
-        if (peer >= 0)
-            ::close(peer);
+        if (peer >= 0) ::close(peer);
         ::close(master);
         return false;
     }
@@ -111,24 +111,20 @@ bool Wire::openDevice(const std::string &path, std::string *error) {
 }
 
 void Wire::close() {
-    if (peerFd_ >= 0)
-        ::close(peerFd_);
-    if (fd_ >= 0)
-        ::close(fd_);
+    if (peerFd_ >= 0) ::close(peerFd_);
+    if (fd_ >= 0) ::close(fd_);
     fd_ = peerFd_ = -1;
     peerPath_.clear();
 }
 
 Wire::SendResult Wire::send(const std::string &bytes, bool paced,
                             const volatile std::sig_atomic_t *stop) {
-    if (fd_ < 0)
-        return SendResult::Failed;
+    if (fd_ < 0) return SendResult::Failed;
     const double start = monotonicNow();
     double lastProgress = start;
     size_t sent = 0;
     while (sent < bytes.size()) {
-        if (stop != nullptr && *stop)
-            return SendResult::Stopped;
+        if (stop != nullptr && *stop) return SendResult::Stopped;
         size_t due = bytes.size();
         if (paced) {
             const double elapsed = monotonicNow() - start;
@@ -145,10 +141,8 @@ Wire::SendResult Wire::send(const std::string &bytes, bool paced,
             lastProgress = monotonicNow();
             continue;
         }
-        if (n < 0 && errno != EAGAIN && errno != EINTR)
-            return SendResult::Failed;
-        if (monotonicNow() - lastProgress > kBlockedSeconds)
-            return SendResult::Blocked;
+        if (n < 0 && errno != EAGAIN && errno != EINTR) return SendResult::Failed;
+        if (monotonicNow() - lastProgress > kBlockedSeconds) return SendResult::Blocked;
         pollfd p{fd_, POLLOUT, 0};
         ::poll(&p, 1, 100);
     }
@@ -156,8 +150,7 @@ Wire::SendResult Wire::send(const std::string &bytes, bool paced,
 }
 
 bool Wire::drain(double maxSeconds, const volatile std::sig_atomic_t *stop) {
-    if (fd_ < 0)
-        return true;
+    if (fd_ < 0) return true;
     const double end = monotonicNow() + maxSeconds;
     // Bytes written to a pty master reach the slave's queue a moment later, so an empty queue
     // only counts once it has stayed empty for a few checks in a row.
@@ -165,14 +158,12 @@ bool Wire::drain(double maxSeconds, const volatile std::sig_atomic_t *stop) {
     while (emptyChecks < kDrainChecks) {
         int left = 0;
         if (pty_) {
-            if (::ioctl(peerFd_, FIONREAD, &left) != 0)
-                return true;
+            if (::ioctl(peerFd_, FIONREAD, &left) != 0) return true;
         } else if (::ioctl(fd_, TIOCOUTQ, &left) != 0) {
             return true;
         }
         emptyChecks = left == 0 ? emptyChecks + 1 : 0;
-        if (monotonicNow() >= end || !sleepUnlessStopped(0.02, stop))
-            return false;
+        if (monotonicNow() >= end || !sleepUnlessStopped(0.02, stop)) return false;
     }
     return true;
 }
@@ -180,7 +171,9 @@ bool Wire::drain(double maxSeconds, const volatile std::sig_atomic_t *stop) {
 PortLink::PortLink(std::string folder, int port)
     : path_(std::move(folder) + "/COM" + std::to_string(port)) {}
 
-PortLink::~PortLink() { remove(); }
+PortLink::~PortLink() {
+    remove();
+}
 
 bool PortLink::create(const std::string &target, std::string *error) {
     struct stat st {};
@@ -204,12 +197,10 @@ bool PortLink::create(const std::string &target, std::string *error) {
 }
 
 void PortLink::remove() {
-    if (target_.empty())
-        return;
+    if (target_.empty()) return;
     char current[PATH_MAX];
     const ssize_t n = ::readlink(path_.c_str(), current, sizeof current - 1);
-    if (n > 0 && std::string(current, static_cast<size_t>(n)) == target_)
-        ::unlink(path_.c_str());
+    if (n > 0 && std::string(current, static_cast<size_t>(n)) == target_) ::unlink(path_.c_str());
     target_.clear();
 }
 

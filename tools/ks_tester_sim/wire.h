@@ -11,7 +11,7 @@ namespace ks_sim {
 inline constexpr double kWireBytesPerSecond = 960.0;
 
 class Wire {
-public:
+  public:
     Wire() = default;
     ~Wire();
     Wire(const Wire &) = delete;
@@ -37,7 +37,7 @@ public:
     // most maxSeconds. True when drained.
     bool drain(double maxSeconds, const volatile std::sig_atomic_t *stop);
 
-private:
+  private:
     int fd_ = -1;
     int peerFd_ = -1; // our own handle on the pty slave: it shows how much the receiver has left
     bool pty_ = false;
@@ -48,7 +48,7 @@ private:
 // place, replacing an older link but never a file or folder), removed only while it still points
 // to our target.
 class PortLink {
-public:
+  public:
     PortLink(std::string folder, int port);
     ~PortLink();
     PortLink(const PortLink &) = delete;
@@ -58,7 +58,7 @@ public:
     void remove();
     const std::string &path() const { return path_; }
 
-private:
+  private:
     std::string path_;
     std::string target_;
 };
