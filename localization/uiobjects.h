@@ -217,10 +217,13 @@ int AllocStrsForCTRL(CTRL *ctrl, int withDefaults); // string records sized by t
 
 // ---- Release ---------------------------------------------------------------------------------
 
-// Frees the controls and the panel's records (string records as flagged); every freed pointer is
-// set to null, so a second call does nothing more.
+// Frees every CTRL with all it owns (the control records do not outlive the call, so their
+// string records go whatever the flags say), the control list, then the panel's title records as
+// flagged, its tree identifiers and its name. Every freed pointer is set to null, so a second
+// call does nothing more.
 void FreeDataForPNLAndCTRLs(PNL *pnl, int freeDefaults, int freeLocals);
-// Frees every MENUITEM depth first, the lists, and the menu bar's records.
+// Frees every MENUITEM depth first with all it owns, the lists, and the menu bar's tree
+// identifiers and name; the flags have nothing left to decide here. A second call is harmless.
 void FreeDataForMENUBARAndMENUITEMs(MENUBAR *menuBar, int freeDefaults, int freeLocals);
 
 // ---- Navigation ------------------------------------------------------------------------------

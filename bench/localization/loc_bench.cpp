@@ -86,6 +86,7 @@ std::string BigResource(int n) {
 }
 
 void RunLocalize(benchmark::State &state, int panel, const std::string &lang) {
+    state.SetLabel(lang.substr(lang.find_last_of('/') + 1));
     for (auto _ : state) {
         const int rc = LocalizePanel(panel, lang.c_str());
         if (rc != 0) {
