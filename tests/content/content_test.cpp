@@ -45,6 +45,7 @@ const int kFirstPanel = 1;
 const int kLastPanel = 14;
 const int kMainPanel = 9;
 const int kLanguagePanel = 7;
+const int kReadmePanel = 11;
 
 // Main-panel controls (ids the program addresses).
 enum {
@@ -315,6 +316,16 @@ TEST(Content, MainPanelHeightFollowsTheLogoRuleAndLogoThreeFillsTheLowerBand) {
             EXPECT_LE(bottom, height) << "control " << c << " would be cut off";
         }
     }
+}
+
+TEST(Content, ReadmeViewerKeepsItsControlsAboveTheGuideText) {
+    // The viewer adds the guide's text at top 40 and the run-time lets it fill the panel below.
+    const int guideTop = 40;
+    Loaded viewer(kReadmePanel, "English");
+    ASSERT_GT(viewer.handle, 0);
+    for (int c : controlsOf(viewer.handle))
+        EXPECT_LE(intAttr(viewer.handle, c, ATTR_TOP) + intAttr(viewer.handle, c, ATTR_HEIGHT), guideTop)
+            << "control " << c << " would hide under the guide";
 }
 
 TEST(Content, TranslatedMainPanelLabelsFitAfterTheStartupLayout) {
