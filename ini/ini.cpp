@@ -31,7 +31,7 @@ struct UpperTable {
 };
 constexpr UpperTable kUpper;
 
-constexpr size_t kReadStreamBuffer = 65536; // fewer system calls when reading big files
+constexpr size_t kReadStreamBuffer = 16384; // stdio buffer of a file being read
 constexpr size_t kMinReadStreamBuffer = 4096;
 // Items read are cut from chunks that start small (small files stay small) and double up
 // to the largest size.
@@ -164,10 +164,8 @@ int JoinMultiLineItems(IniObject ini)
                 memmove(items + write, items + i, (count - i) * sizeof(IniItem *));
                 if (write < i)
                     ListRemoveItems(section->items, nullptr, write + (count - i) + 1, i - write);
-                if (section->sortedItems && joined) {
-                    ListDispose(section->sortedItems);
-                    section->sortedItems = nullptr;
-                }
+                if (joined)
+                    DiscardItemCopy(section);
                 return kOutOfMemory;
             }
             char *out = item->value;
@@ -185,10 +183,8 @@ int JoinMultiLineItems(IniObject ini)
         if (write < count)
             ListRemoveItems(section->items, nullptr, write + 1, count - write);
         // The sorted copy still points at the freed pieces; the caller rebuilds the copies.
-        if (joined && section->sortedItems) {
-            ListDispose(section->sortedItems);
-            section->sortedItems = nullptr;
-        }
+        if (joined)
+            DiscardItemCopy(section);
     }
     return 0;
 }
@@ -312,10 +308,10 @@ void DiscardSortedCopies(IniObject ini)
     ini->sortedSections = nullptr;
     int count = ListNumItems(ini->sections);
     IniSection **sections = SectionArray(ini->sections);
-    for (int i = 0; i < count; ++i) {
-        ListDispose(sections[i]->sortedItems);
-        sections[i]->sortedItems = nullptr;
-    }
+    for (int i = 0; i < count; ++i)
+        DiscardItemCopy(sections[i]);
+    free(ini->sliceBlock);
+    ini->sliceBlock = nullptr;
 }
 
 } // namespace
@@ -403,20 +399,34 @@ void FreePool(IniObject ini)
     }
 }
 
-IniSection *NewSection(const char *name, int sorted, int line)
+IniSection *NewSection(IniObject pool, const char *name, int sorted, int line)
 {
     size_t length = strlen(name);
-    auto *section = static_cast<IniSection *>(malloc(sizeof(IniSection) + length + 1));
+    size_t size = sizeof(IniSection) + length + 1;
+    IniSection *section = nullptr;
+    if (pool && size <= kPoolChunkBytes / 8) {
+        section = static_cast<IniSection *>(PoolAllocate(pool, size));
+        if (section)
+            section->pooled = 1;
+    } else {
+        section = static_cast<IniSection *>(malloc(size));
+        if (section)
+            section->pooled = 0;
+    }
     if (!section)
         return nullptr;
     section->items = ListCreate(sizeof(IniItem *));
     if (!section->items) {
-        free(section);
+        if (!section->pooled)
+            free(section);
         return nullptr;
     }
     section->name = reinterpret_cast<char *>(section + 1);
     memcpy(section->name, name, length + 1);
     section->sortedItems = nullptr;
+    section->sortedSlice = nullptr;
+    section->sortedCount = 0;
+    section->hasSlice = 0;
     section->itemIndex = nullptr;
     section->itemIndexMask = 0;
     section->line = line;
@@ -435,7 +445,8 @@ void FreeSection(IniSection *section)
     ListDispose(section->items);
     ListDispose(section->sortedItems);
     free(section->itemIndex);
-    free(section);
+    if (!section->pooled)
+        free(section);
 }
 
 IniSection *FindSection(IniObject ini, const char *sectionName)
@@ -476,12 +487,16 @@ IniItem *FindItem(IniSection *section, const char *itemName)
         return nullptr;
     if (section->itemIndex)
         return IndexFindItem(section, itemName);
-    ListHandle searched = section->sortedItems ? section->sortedItems
-                                               : (section->sorted ? section->items : nullptr);
-    if (searched) {
-        int position = ListBinSearch(searched, &itemName, CompareNameWithItem);
-        return position > 0 ? *static_cast<IniItem **>(ListGetPtrToItem(searched, position))
-                            : nullptr;
+    IniItem *const *sorted = nullptr;
+    int sortedCount = 0;
+    if (SortedItemArray(section, &sorted, &sortedCount) || section->sorted) {
+        if (!sorted) {
+            sorted = ItemArray(section->items);
+            sortedCount = ListNumItems(section->items);
+        }
+        int index = BinSearch(sorted, sortedCount, sizeof(IniItem *), &itemName,
+                              CompareNameWithItem);
+        return index >= 0 ? sorted[index] : nullptr;
     }
     int count = ListNumItems(section->items);
     IniItem **items = ItemArray(section->items);
@@ -510,8 +525,49 @@ void RemovePointer(ListHandle list, const void *pointer)
         }
 }
 
+bool SortedItemArray(const IniSection *section, IniItem *const **array, int *count)
+{
+    if (section->sortedItems) {
+        *array = ItemArray(section->sortedItems);
+        *count = ListNumItems(section->sortedItems);
+        return true;
+    }
+    if (section->hasSlice) {
+        *array = section->sortedSlice;
+        *count = section->sortedCount;
+        return true;
+    }
+    return false;
+}
+
+void DetachItemCopy(IniSection *section)
+{
+    if (!section->hasSlice)
+        return;
+    ListHandle list = ListCreate(sizeof(IniItem *));
+    if (list && section->sortedCount > 0 &&
+        !ListInsertItems(list, section->sortedSlice, LIST_POS_END, section->sortedCount)) {
+        ListDispose(list);
+        list = nullptr;
+    }
+    section->sortedItems = list;
+    section->sortedSlice = nullptr;
+    section->sortedCount = 0;
+    section->hasSlice = 0;
+}
+
+void DiscardItemCopy(IniSection *section)
+{
+    ListDispose(section->sortedItems);
+    section->sortedItems = nullptr;
+    section->sortedSlice = nullptr;
+    section->sortedCount = 0;
+    section->hasSlice = 0;
+}
+
 void RemoveItemAt(IniSection *section, int position)
 {
+    DetachItemCopy(section);
     IniItem *item = *static_cast<IniItem **>(ListGetPtrToItem(section->items, position));
     ListRemoveItem(section->items, nullptr, position);
     if (section->sortedItems)
@@ -636,6 +692,7 @@ void Ini_Dispose(IniObject ini)
         FreeSection(sections[i]);
     ListDispose(ini->sections);
     ListDispose(ini->sortedSections);
+    free(ini->sliceBlock);
     DisposeHandle(ini->scratch);
     FreePool(ini);
     free(ini);
@@ -743,7 +800,7 @@ int Ini_ReadGeneric(IniObject ini, IniReadLineCallback readLine, void *callbackD
                 current = nullptr;
                 continue;
             }
-            IniSection *section = NewSection(name, ini->sorted, lineNumber);
+            IniSection *section = NewSection(ini, name, ini->sorted, lineNumber);
             if (!section || !ListInsertItem(ini->sections, &section, LIST_POS_END)) {
                 FreeSection(section);
                 result = kOutOfMemory;
@@ -898,16 +955,27 @@ int Ini_SortInternally(IniObject ini)
         return kOutOfMemory;
     ListQuickSort(sortedSections, CompareSections);
     ini->sortedSections = sortedSections;
+    // The item copies are slices of one block: sorted exactly as ListQuickSort sorts a list.
     int count = ListNumItems(ini->sections);
     IniSection **sections = SectionArray(ini->sections);
+    size_t total = 0;
+    for (int i = 0; i < count; ++i)
+        total += static_cast<size_t>(ListNumItems(sections[i]->items));
+    ini->sliceBlock = static_cast<IniItem **>(malloc(std::max<size_t>(total, 1) * sizeof(IniItem *)));
+    if (!ini->sliceBlock) {
+        DiscardSortedCopies(ini);
+        return kOutOfMemory;
+    }
+    IniItem **slice = ini->sliceBlock;
     for (int i = 0; i < count; ++i) {
-        ListHandle items = ListCopy(sections[i]->items);
-        if (!items) {
-            DiscardSortedCopies(ini);
-            return kOutOfMemory;
-        }
-        ListQuickSort(items, CompareItems);
-        sections[i]->sortedItems = items;
+        int numItems = ListNumItems(sections[i]->items);
+        if (numItems > 0)
+            memcpy(slice, ItemArray(sections[i]->items), numItems * sizeof(IniItem *));
+        QuickSortArray(slice, numItems, sizeof(IniItem *), CompareItems);
+        sections[i]->sortedSlice = slice;
+        sections[i]->sortedCount = numItems;
+        sections[i]->hasSlice = 1;
+        slice += numItems;
     }
     BuildLookupIndex(ini);
     return 0;

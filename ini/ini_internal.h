@@ -40,9 +40,16 @@ struct PoolChunk {
 struct IniSection {
     char *name; // stored behind the record, in the same block
     ListHandle items;       // IniItem*, file or insertion order (or sorted)
-    ListHandle sortedItems; // IniItem* sorted by name, or null
+    // The sorted items copy: a list, or, as Ini_SortInternally makes it, a slice of one block
+    // shared by all sections (sortedSlice, sortedCount; hasSlice set), which becomes a list
+    // of its own as soon as it has to change. Neither when there is no copy.
+    ListHandle sortedItems;
+    IniItem **sortedSlice;
+    int sortedCount;
+    unsigned char hasSlice;
     int line;
     unsigned char sorted;
+    unsigned char pooled;
     uintptr_t *itemIndex; // lookup index of sortedItems (see LookupIndex), or null
     unsigned itemIndexMask;
 };
@@ -68,6 +75,7 @@ struct IniObjectRecord {
     void *filterData;
     MemHandle scratch;
     ini_detail::PoolChunk *pool; // newest chunk first
+    ini_detail::IniItem **sliceBlock; // the sorted item copies of Ini_SortInternally
     // Hash index of the sorted copies, built by Ini_SortInternally and dropped by any change:
     // it gives exactly what the binary search of the copies would find, in fewer memory reads.
     uintptr_t *sectionIndex;
@@ -91,7 +99,8 @@ IniItem *NewItem(IniObject pool, const char *name, size_t nameLength, const char
                  size_t valueLength, int line, int quoted);
 void FreeItem(IniItem *item);
 void FreePool(IniObject ini);
-IniSection *NewSection(const char *name, int sorted, int line); // null when out of memory
+// A new empty section (from the pool of `pool` when given); null when out of memory.
+IniSection *NewSection(IniObject pool, const char *name, int sorted, int line);
 void FreeSection(IniSection *section);
 
 IniSection *FindSection(IniObject ini, const char *sectionName);
@@ -104,6 +113,12 @@ void BuildLookupIndex(IniObject ini);
 void DropLookupIndex(IniObject ini);
 IniSection *IndexFindSection(IniObject ini, const char *sectionName);
 IniItem *IndexFindItem(const IniSection *section, const char *itemName);
+
+// The section's sorted items copy as an array; false when there is none.
+bool SortedItemArray(const IniSection *section, IniItem *const **array, int *count);
+// Makes the copy a list of its own before it changes (no copy when memory is short).
+void DetachItemCopy(IniSection *section);
+void DiscardItemCopy(IniSection *section);
 
 // Removes the item at a position of the section's list (and from its sorted copy) and frees it.
 void RemoveItemAt(IniSection *section, int position);

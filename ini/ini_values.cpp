@@ -58,6 +58,7 @@ int PutText(IniObject ini, const char *sectionName, const char *itemName, const 
 
     IniSection *section = FindSection(ini, sectionName);
     if (section) {
+        DetachItemCopy(section);
         int position = 0;
         if (ini->duplicateChecking) {
             for (int i = 1; i <= ListNumItems(section->items);) {
@@ -83,7 +84,7 @@ int PutText(IniObject ini, const char *sectionName, const char *itemName, const 
         return 0;
     }
 
-    section = NewSection(sectionName, ini->sorted, 0);
+    section = NewSection(nullptr, sectionName, ini->sorted, 0);
     if (!section) {
         FreeItem(item);
         return kOutOfMemory;

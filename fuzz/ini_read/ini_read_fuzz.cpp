@@ -129,9 +129,12 @@ void CheckIndex(IniObject ini)
             __builtin_trap();
         for (int i = 1; i <= ListNumItems(section->items); ++i) {
             const char *name = ItemName(*static_cast<IniItem **>(ListGetPtrToItem(section->items, i)));
-            int at = ListBinSearch(section->sortedItems, &name, CompareNameWithItem);
-            if (!at || FindItem(section, name) != *static_cast<IniItem **>(
-                                                      ListGetPtrToItem(section->sortedItems, at)))
+            IniItem *const *sorted = nullptr;
+            int count = 0;
+            if (!SortedItemArray(section, &sorted, &count))
+                __builtin_trap();
+            int at = BinSearch(sorted, count, sizeof sorted[0], &name, CompareNameWithItem);
+            if (at < 0 || FindItem(section, name) != sorted[at])
                 __builtin_trap();
         }
     }

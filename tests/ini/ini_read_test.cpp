@@ -393,10 +393,12 @@ TEST(IniRead, TheLookupIndexFindsWhatTheBinarySearchFinds)
         ASSERT_NE(expected->itemIndex, nullptr);
         for (const auto &item : names) {
             const char *itemKey = item.c_str();
-            int at = ListBinSearch(expected->sortedItems, &itemKey, ini_detail::CompareNameWithItem);
-            auto *expectedItem = at ? *static_cast<ini_detail::IniItem **>(
-                                          ListGetPtrToItem(expected->sortedItems, at))
-                                    : nullptr;
+            ini_detail::IniItem *const *sorted = nullptr;
+            int count = 0;
+            ASSERT_TRUE(ini_detail::SortedItemArray(expected, &sorted, &count));
+            int at = BinSearch(sorted, count, sizeof sorted[0], &itemKey,
+                               ini_detail::CompareNameWithItem);
+            auto *expectedItem = at >= 0 ? sorted[at] : nullptr;
             EXPECT_EQ(ini_detail::FindItem(expected, itemKey), expectedItem) << item;
         }
     }
