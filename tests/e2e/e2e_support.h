@@ -1,0 +1,130 @@
+// Support for the end-to-end tests: the real ks_read executable in a private program folder,
+// the tester simulator on a pseudo-terminal linked as COM1 there, and a virtual X screen on
+// which a test can find and answer ks_read's popups the way an operator would.
+#pragma once
+
+#include <sys/types.h>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+// A folder under /tmp that is removed with everything in it.
+class TempDir {
+  public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+    const std::string &path() const { return path_; }
+
+  private:
+    std::string path_;
+};
+
+// A child process; killed and reaped when the object goes.
+class Process {
+  public:
+    Process(const std::vector<std::string> &argv, const std::map<std::string, std::string> &env,
+            const std::string &workingDirectory, const std::string &outputFile);
+    ~Process();
+    Process(const Process &) = delete;
+    Process &operator=(const Process &) = delete;
+
+    pid_t pid() const { return pid_; }
+    bool running();
+    void signal(int signalNumber);
+    // Waits up to timeoutSeconds for the process to end; its exit code, or -1 if still running.
+    int waitExit(double timeoutSeconds);
+    // CPU seconds (user + system) the process has used so far.
+    double cpuSeconds() const;
+    // Resident memory in KiB.
+    long residentKiB() const;
+
+  private:
+    pid_t pid_ = -1;
+    int exitCode_ = -1;
+};
+
+// An Xvfb screen of its own.
+class VirtualScreen {
+  public:
+    VirtualScreen();
+    ~VirtualScreen();
+    const std::string &display() const { return display_; }
+    // Window ids whose name is exactly title.
+    std::vector<std::string> windowsNamed(const std::string &title) const;
+    // Clicks at (x, y) inside the window.
+    void click(const std::string &window, int x, int y) const;
+
+  private:
+    std::string display_;
+    Process *server_ = nullptr;
+};
+
+// Facts about the product's UI resource that the tests compare with.
+struct Resource {
+    static const Resource &product();
+    std::string panelTitle(int panel) const;
+    // Centre of a control, in panel coordinates.
+    void controlCentre(int panel, int control, int *x, int *y) const;
+    // Label of the item at an index of a ring of the main panel, or of the item with a value.
+    std::string ringLabelAt(int control, int index) const;
+    std::string ringLabelOfValue(int control, int value) const;
+    std::string json;
+};
+
+// One record as the simulator logged it.
+struct SentRecord {
+    int number = 0;
+    std::string tcode;
+    int setPoint = 0;
+    double bvolt = 0;
+    int brslt = 0, system = 0, tcomp = 0, inVehicle = 0, soc = 0;
+    std::string info[6];
+    std::string faults;
+};
+std::vector<SentRecord> readSimulatorLog(const std::string &path);
+
+// The results log split into lines of tab-separated fields.
+std::vector<std::vector<std::string>> readResultsLog(const std::string &path);
+std::string readFile(const std::string &path);
+double elapsedSince(double start);
+double now();
+bool waitFor(double timeoutSeconds, const std::function<bool()> &condition);
+
+// ks_read and the simulator in a private program folder.
+class Bench {
+  public:
+    // simulatorArgs come after --folder and --port 1 (for example --count 5 --interval 1.5).
+    explicit Bench(const std::vector<std::string> &simulatorArgs);
+    ~Bench();
+
+    const std::string &programFolder() const { return programFolder_; }
+    std::string tclog() const { return programFolder_ + "/TCLOG"; }
+    std::string settings() const { return programFolder_ + "/ks.ini"; }
+    std::string simulatorLog() const { return root_.path() + "/sim.log"; }
+    Process &app() { return *app_; }
+    Process &simulator() { return *simulator_; }
+    VirtualScreen &screen() { return screen_; }
+    // Records in the simulator log so far.
+    std::vector<SentRecord> sent() const { return readSimulatorLog(simulatorLog()); }
+    // Data lines of the results log so far (header excluded).
+    size_t loggedRecords() const;
+    // The six information lines of the settings file.
+    std::vector<std::string> settingsInfoLines() const;
+    // Clicks control `control` of the popup window titled like panel `panel`.
+    bool answerPopup(int panel, int control, double timeoutSeconds = 40);
+
+  private:
+    TempDir root_;
+    std::string programFolder_;
+    VirtualScreen screen_;
+    Process *simulator_ = nullptr;
+    Process *app_ = nullptr;
+};
+
+} // namespace e2e
