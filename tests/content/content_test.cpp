@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QFont>
 #include <QFontMetrics>
+#include <QImage>
 #include <QString>
 #include <QStringList>
 
@@ -315,6 +316,18 @@ TEST(Content, MainPanelHeightFollowsTheLogoRuleAndLogoThreeFillsTheLowerBand) {
             EXPECT_GE(top, 0) << "control " << c;
             EXPECT_LE(bottom, height) << "control " << c << " would be cut off";
         }
+    }
+}
+
+TEST(Content, DefaultLogosFillTheUpperPictureControlsExactly) {
+    Loaded main(kMainPanel, "English");
+    ASSERT_GT(main.handle, 0);
+    const std::pair<int, const char *> logos[] = {{LOGO1, "altrevo.BMP"}, {LOGO2, "korrat.BMP"}};
+    for (const auto &[control, file] : logos) {
+        const QImage image(QString::fromStdString((gProgramDir / file).string()));
+        ASSERT_FALSE(image.isNull()) << file;
+        EXPECT_EQ(image.width(), intAttr(main.handle, control, ATTR_WIDTH)) << file;
+        EXPECT_EQ(image.height(), intAttr(main.handle, control, ATTR_HEIGHT)) << file;
     }
 }
 
