@@ -2,6 +2,11 @@
 // break-on-library-errors switch, discarding, and creation failures that leave nothing behind.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTest>
+#include <QWidget>
+
 #include "platform/runtime.h"
 #include "platform/testing.h"
 #include "toolbox/progress_dialog.h"
@@ -165,6 +170,29 @@ TEST_F(ProgressDialogTest, CancelPressIsReportedOnceByTheNextUpdate) {
     EXPECT_EQ(ProgressDialogCancelCB(panel, button, EVENT_GOT_FOCUS, recordOf(panel), 0, 0), 0);
     EXPECT_EQ(ProgressDialogCancelCB(panel, button, EVENT_COMMIT, nullptr, 0, 0), 0);
     EXPECT_EQ(UpdateProgressDialog(panel, 60, 0), 0);
+    DiscardProgressDialog(panel);
+}
+
+TEST_F(ProgressDialogTest, EscapePressesTheButtonOutsideTheVisibleArea) {
+    const int panel = CreateProgressDialog("Escape", "", 1, 2, "");
+    ASSERT_GT(panel, 0);
+    QWidget *window = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->isVisible() && w->windowTitle() == "Escape") window = w;
+    ASSERT_NE(window, nullptr);
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    QTest::keyClick(window->windowHandle(), Qt::Key_Escape);
+    // A shortcut animates the click, which lands a moment later: keep updating until it does.
+    int result = 0;
+    QElapsedTimer waited;
+    waited.start();
+    while (result == 0 && waited.elapsed() < 3000) {
+        QTest::qWait(10);
+        result = UpdateProgressDialog(panel, 50, 1);
+    }
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(UpdateProgressDialog(panel, 60, 1), 0);
     DiscardProgressDialog(panel);
 }
 
