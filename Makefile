@@ -30,7 +30,7 @@ bench: build
 
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKS_BUILD_TESTS=OFF -DKS_BUILD_FUZZ=ON
-	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	cmake --build $(FUZZ_BUILD) --target ks_fuzz_targets -j $(JOBS)
 	@scripts/run-fuzz $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 format:
