@@ -5,6 +5,8 @@ BUILD := build
 TEST_BUILD := build-test
 FUZZ_BUILD := build-fuzz
 PREFIX ?= /usr/local
+FUZZ_SECONDS ?= 60
+TEST_FUZZ_SECONDS ?= 20
 
 .PHONY: deps build run test bench fuzz format install clean
 
@@ -20,7 +22,10 @@ build: deps $(BUILD)/build.ninja
 run: build
 	@scripts/run-main $(BUILD)/bin
 
+# The short fuzz runs come first, so that the output ends with ctest's summary.
+# TEST_FUZZ_SECONDS=0 skips them.
 test: deps
+	@if [ "$(TEST_FUZZ_SECONDS)" != "0" ]; then $(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(TEST_FUZZ_SECONDS); fi
 	cmake -S . -B $(TEST_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKS_SANITIZE=$(SANITIZE) -DKS_BUILD_TESTS=ON
 	cmake --build $(TEST_BUILD) -j $(JOBS)
 	cd $(TEST_BUILD) && ctest --output-on-failure -j $(JOBS)
