@@ -42,7 +42,6 @@ Overrides &O() {
 
 QChar decimalSeparatorOverride() { return O().decimal; }
 QString languageNameOverride() { return O().language; }
-bool assertToStderr() { return true; }
 
 std::optional<FileAnswer> takeFileAnswer() {
     if (O().fileAnswers.empty()) return std::nullopt;

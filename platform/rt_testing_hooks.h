@@ -11,7 +11,6 @@ namespace rt::test {
 
 QChar decimalSeparatorOverride();  // null: none
 QString languageNameOverride();    // empty: none
-bool assertToStderr();
 
 // A scripted answer for the next file dialog: a path, or nullopt-path for cancel.
 struct FileAnswer {

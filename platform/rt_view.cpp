@@ -62,21 +62,25 @@ class InputWatch : public QObject {
 public:
     InputWatch(int panel, int control, QObject *parent) : QObject(parent), panel_(panel), control_(control) {}
     bool eventFilter(QObject *, QEvent *e) override {
-        Panel *p = findPanel(panel_);
-        Control *c = p ? findControl(*p, control_) : nullptr;
-        if (!c) return false;
+        // Most events (paint, move, polish ...) are not input: decide on the type first, so a
+        // large panel does not look its controls up for every event of every widget.
         switch (e->type()) {
         case QEvent::FocusIn:
-            p->activeCtrl = control_;
-            setActivePanel(panel_);
+            if (Panel *p = findPanel(panel_)) {
+                p->activeCtrl = control_;
+                setActivePanel(panel_);
+            }
             return false;
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
         case QEvent::MouseButtonDblClick:
         case QEvent::Wheel:
         case QEvent::KeyPress:
-        case QEvent::KeyRelease:
-            return c->mode == MODE_INDICATOR && !isTextKind(c->kind) && c->kind != Kind::Picture;
+        case QEvent::KeyRelease: {
+            Panel *p = findPanel(panel_);
+            Control *c = p ? findControl(*p, control_) : nullptr;
+            return c && c->mode == MODE_INDICATOR && !isTextKind(c->kind) && c->kind != Kind::Picture;
+        }
         default: return false;
         }
     }
@@ -412,7 +416,9 @@ QWidget *makeWidget(Panel &p, Control &c) {
 }
 
 void applyColors(Control &c, QWidget *w) {
-    QPalette pal = w->palette();
+    // Theme colours need no palette of their own (a palette per widget costs time on big panels).
+    if (c.textBgColor == kThemeColor && c.textColor == kThemeColor && !w->testAttribute(Qt::WA_SetPalette)) return;
+    QPalette pal = QApplication::palette(w);
     if (c.textBgColor != kThemeColor) {
         pal.setColor(QPalette::Base, rgb(c.textBgColor));
         pal.setColor(QPalette::Button, rgb(c.textBgColor));
@@ -527,9 +533,6 @@ void buildControlWidget(Panel &p, Control &c) {
     QWidget *w = makeWidget(p, c);
     c.widget = w;
     connectInput(p, c, w);
-    auto *label = new QLabel(p.client);
-    label->setTextFormat(Qt::PlainText);
-    c.labelWidget = label;
     syncControl(p, c);
     syncLabel(p, c);
     w->show();
@@ -541,12 +544,17 @@ void rebuildControlWidget(Panel &p, Control &c) {
     buildControlWidget(p, c);
 }
 
-void syncLabel(Panel &, Control &c) {
-    if (!c.labelWidget) return;
+void syncLabel(Panel &p, Control &c) {
     const bool onFace = c.kind == Kind::Button || c.kind == Kind::ToggleButton;
     const QRect r = labelRect(c);
-    c.labelWidget->setText(c.label);
-    c.labelWidget->setFont(labelFont());
+    if (!c.labelWidget) {
+        // Label widgets are made when there is something to show.
+        if (onFace || r.isEmpty() || !p.client) return;
+        auto *label = new QLabel(p.client);
+        label->setTextFormat(Qt::PlainText);
+        c.labelWidget = label;
+    }
+    if (c.labelWidget->text() != c.label) c.labelWidget->setText(c.label);
     c.labelWidget->setGeometry(r);
     c.labelWidget->setVisible(!onFace && !r.isEmpty() && c.visible);
 }
@@ -558,7 +566,8 @@ void syncControl(Panel &, Control &c) {
     w->setGeometry(c.rect);
     w->setVisible(c.visible);
     w->setEnabled(!c.dimmed);
-    w->setFont(controlFont(c));
+    const QFont font = controlFont(c);
+    if (w->font() != font) w->setFont(font);
     applyColors(c, w);
     switch (c.kind) {
     case Kind::Numeric: {

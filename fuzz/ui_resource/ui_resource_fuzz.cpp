@@ -21,6 +21,9 @@ void removeDir() {
 }
 } // namespace
 
+// The font library keeps a cache for the life of the process; it is not a leak of ours.
+extern "C" const char *__lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+
 extern "C" int LLVMFuzzerInitialize(int *, char ***argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     char pattern[] = "/tmp/ks_ui_fuzz_XXXXXX";

@@ -320,3 +320,21 @@ TEST_F(Objects, SystemAttributesAndLanguageNameFollowTheSeam) {
 }
 
 } // namespace
+
+#if __has_include("toolbox/toolbox.h")
+#include "toolbox/toolbox.h"
+
+namespace {
+TEST(Assertions, AreReportedOnStandardErrorWhenHeadless) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // The run-time installs its own reporter at start ("title: message" on one line); headless,
+    // it writes to standard error instead of showing a message box nobody can close.
+    EXPECT_DEATH(
+        {
+            InitRuntime(0, nullptr, 0);
+            DoAssert(0, "module.c", 42, "pointer != NULL");
+        },
+        "Assert: Assert!.*pointer != NULL.*line 42 of file 'module.c'");
+}
+} // namespace
+#endif
