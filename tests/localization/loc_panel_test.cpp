@@ -505,6 +505,13 @@ TEST(Localize, LoadLocalizedPanelArgumentsAndLoadErrors) {
     EXPECT_EQ(LoadLocalizedPanel(0, kResource.c_str(), 99, gTranslated.c_str(), &handle),
               RT_ERR_RESOURCE_ID);
     EXPECT_EQ(handle, 0);
+    // A file of another version: the loaded panel is discarded again.
+    const std::string v99 = Path("v99panel.lng");
+    WriteText(v99, Edit(ReadText(gTranslated), "Version = 100", "Version = 99"));
+    handle = 5;
+    EXPECT_EQ(LoadLocalizedPanel(0, kResource.c_str(), kMainPanel, v99.c_str(), &handle), -6000);
+    EXPECT_EQ(handle, 0);
+    EXPECT_EQ(CountPanels(kMainPanel), 0);
     // Section names longer than 35 characters are used whole.
     ASSERT_EQ(LoadLocalizedPanel(0, kResource.c_str(), kLongPanel, gTranslated.c_str(), &handle), 0);
     EXPECT_EQ(CtrlText(handle, 2, ATTR_LABEL_TEXT), "T:First");
