@@ -439,10 +439,19 @@ TEST(Localize, DisplayedPanelChangesItsTextsInPlace) {
     EXPECT_EQ(CtrlText(h, kMsg, ATTR_DFLT_VALUE), "T:Welcome to the test");
     EXPECT_EQ(MenuText(GetPanelMenuBar(h), 2, ATTR_MENU_NAME), "T:&File");
     EXPECT_EQ(MenuText(GetPanelMenuBar(h), 5, ATTR_ITEM_NAME), "T:Load logo 1");
-    // The text box was reset before its default value was set: the typing is gone.
+    // A translated default value replaces what was typed into the text box.
     char notes[256] = "";
     GetCtrlVal(h, kNotes, notes);
     EXPECT_EQ(std::string(notes).find("typed words"), std::string::npos) << notes;
+    // Without a translated default value the typing stays, under a translated label.
+    const std::string path = Path("notes.lng");
+    WriteText(path, Edit(ReadText(gTranslated), "[LOCTEST_NOTES]\r\nType = 3\r\nFlags = \"Dff\"",
+                         "[LOCTEST_NOTES]\r\nType = 3\r\nFlags = \"Dfe\""));
+    ASSERT_EQ(RT_TestTypeText(h, kNotes, " kept"), 0);
+    ASSERT_EQ(LocalizePanel(h, path.c_str()), 0);
+    GetCtrlVal(h, kNotes, notes);
+    EXPECT_NE(std::string(notes).find(" kept"), std::string::npos) << notes;
+    EXPECT_EQ(CtrlText(h, kNotes, ATTR_LABEL_TEXT), "T:Notes");
     // The operator's choice in the ring stays.
     int index = -1;
     GetCtrlIndex(h, kLevel, &index);
