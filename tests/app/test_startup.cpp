@@ -3,6 +3,7 @@
 #include "app_fixture.h"
 
 #include <cstring>
+#include <filesystem>
 
 namespace {
 
@@ -197,4 +198,23 @@ TEST_F(AppTest, LayoutAlignsEachResultColumnOnOneLabelEdge) {
         GetCtrlAttribute(panelHandle, control, ATTR_WIDTH, &controlWidth);
         EXPECT_EQ((width - controlWidth) / 2, left) << "control " << control;
     }
+}
+
+TEST_F(AppTest, SettingsAreReplacedWholeOrNotAtAll) {
+    ASSERT_EQ(0, Start(4));
+    const std::string before = ReadFile(WorkPath("ks.ini"));
+    ASSERT_EQ(940u, before.size());
+    // The temporary file cannot be made (a folder has its name): the old file stays as it was.
+    std::filesystem::create_directory(WorkPath("ks.ini.tmp"));
+    KsCopyField(HostConfig.Logo1Path, "changed");
+    EXPECT_EQ(-1, KsWriteSettings());
+    EXPECT_EQ(before, ReadFile(WorkPath("ks.ini")));
+    std::filesystem::remove(WorkPath("ks.ini.tmp"));
+    // Once it can, a command's write replaces it whole.
+    ASSERT_EQ(0, RT_TestCommitMenuItem(GetPanelMenuBar(panelHandle), MENU_UNLOAD_LOGO2));
+    const std::string after = ReadFile(WorkPath("ks.ini"));
+    ASSERT_EQ(940u, after.size());
+    EXPECT_STREQ("NONE", after.c_str() + 632);
+    EXPECT_STREQ("changed", after.c_str() + 372);
+    EXPECT_FALSE(Exists(WorkPath("ks.ini.tmp")));
 }
