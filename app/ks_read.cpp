@@ -299,10 +299,8 @@ int KsStartup(char **argv) {
         }
         HostConfig.ComPort = 1;
         GetProjectDir(langFilePath);
-        std::snprintf(HostConfig.Logo1Path, sizeof HostConfig.Logo1Path, "%s/%s", langFilePath,
-                      "altrevo.BMP");
-        std::snprintf(HostConfig.Logo2Path, sizeof HostConfig.Logo2Path, "%s/%s", langFilePath,
-                      "korrat.BMP");
+        KsCopyField(HostConfig.Logo1Path, (std::string(langFilePath) + "/altrevo.BMP").c_str());
+        KsCopyField(HostConfig.Logo2Path, (std::string(langFilePath) + "/korrat.BMP").c_str());
         KsCopyField(HostConfig.Logo3Path, kLogoNone);
         KsWriteSettings();
     }

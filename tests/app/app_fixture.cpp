@@ -69,8 +69,9 @@ void AppTest::TearDown() {
     RT_TestSetProgramDir(nullptr);
     RT_TestSetLegacyRoot(nullptr);
     pty_.reset();
-    if (!oldCwd_.empty())
+    if (!oldCwd_.empty()) {
         EXPECT_EQ(0, chdir(oldCwd_.c_str()));
+    }
     std::error_code ignored;
     if (!root_.empty())
         fs::remove_all(root_, ignored);
@@ -78,8 +79,8 @@ void AppTest::TearDown() {
 
 int AppTest::Start(int answerLanguage) {
     if (answerLanguage >= 0)
-        RT_TestAnswerPopup(PNL_LANGUAGE, {{RT_TestPopupStep::SET_INT, 3, answerLanguage},
-                                          {RT_TestPopupStep::COMMIT, 2}});
+        RT_TestAnswerPopup(PNL_LANGUAGE, {PopupSetInt(3, answerLanguage),
+                                          PopupCommit(2)});
     KsRegisterCallbacks();
     return KsStartup(kArgv);
 }
@@ -132,7 +133,7 @@ bool AppTest::RunUntilAppQuits(int timeoutMs) {
 }
 
 void AppTest::AnswerNotice(int resourceId, int control) {
-    RT_TestAnswerPopup(resourceId, {{RT_TestPopupStep::COMMIT, control}});
+    RT_TestAnswerPopup(resourceId, {PopupCommit(control)});
 }
 
 int AppTest::LastPopupResource() {

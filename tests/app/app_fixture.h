@@ -16,6 +16,16 @@
 #include "platform/testing.h"
 #include "pty_writer.h"
 
+// Steps of a scripted popup answer.
+inline RT_TestPopupStep PopupSetInt(int control, int value) {
+    RT_TestPopupStep step{RT_TestPopupStep::SET_INT, control, value, 0.0, std::string()};
+    return step;
+}
+inline RT_TestPopupStep PopupCommit(int control) {
+    RT_TestPopupStep step{RT_TestPopupStep::COMMIT, control, 0, 0.0, std::string()};
+    return step;
+}
+
 class AppTest : public ::testing::Test {
 protected:
     void SetUp() override;

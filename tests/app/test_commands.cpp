@@ -212,7 +212,7 @@ TEST_F(AppTest, LanguageChangeReappliesTextsOrFallsBackToThePlainPanel) {
     ASSERT_EQ(0, Start(1));
     // A language whose file is missing: notice 6, a fresh plain panel, language 0 stored.
     std::remove(ProgPath("German.lng").c_str());
-    RT_TestAnswerPopup(PNL_LANGUAGE, {{RT_TestPopupStep::SET_INT, 3, 6}, {RT_TestPopupStep::COMMIT, 2}});
+    RT_TestAnswerPopup(PNL_LANGUAGE, {PopupSetInt(3, 6), PopupCommit(2)});
     AnswerNotice(PNL_LANGUAGE_FAILED);
     const int oldPanel = panelHandle;
     ASSERT_EQ(0, RT_TestCommitMenuItem(MenuBar(), MENU_LANGUAGE));
@@ -227,7 +227,7 @@ TEST_F(AppTest, LanguageChangeReappliesTextsOrFallsBackToThePlainPanel) {
     // A language that exists: applied, stored, and the labels of each column laid out again.
     if (!Exists(ProgPath("French.lng")))
         GTEST_SKIP() << "French.lng not built";
-    RT_TestAnswerPopup(PNL_LANGUAGE, {{RT_TestPopupStep::SET_INT, 3, 2}, {RT_TestPopupStep::COMMIT, 2}});
+    RT_TestAnswerPopup(PNL_LANGUAGE, {PopupSetInt(3, 2), PopupCommit(2)});
     SetCtrlAttribute(panelHandle, MAIN_BVOLT, ATTR_LABEL_LEFT, 3); // out of place
     ASSERT_EQ(0, RT_TestCommitMenuItem(GetPanelMenuBar(panelHandle), MENU_LANGUAGE));
     EXPECT_EQ(2, HostConfig.Language);

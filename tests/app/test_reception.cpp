@@ -161,7 +161,7 @@ TEST_F(AppTest, PortThatCannotOpenShowsNoticeTwoOnceAndIsNotRetriedForTheSameNum
     EXPECT_EQ(notice, MessagePanel);
 
     // The same number again: no new attempt, so no new notice after the port popup.
-    RT_TestAnswerPopup(PNL_PORT, {{RT_TestPopupStep::COMMIT, 2}});
+    RT_TestAnswerPopup(PNL_PORT, {PopupCommit(2)});
     ASSERT_EQ(0, RT_TestCommitMenuItem(MenuBar(), 7));
     RunFor(300);
     EXPECT_EQ(failure, commStatus);
@@ -171,7 +171,7 @@ TEST_F(AppTest, PortThatCannotOpenShowsNoticeTwoOnceAndIsNotRetriedForTheSameNum
     PtyWriter second;
     ASSERT_TRUE(second.ok());
     RT_TestMapPort(2, second.devicePath().c_str());
-    RT_TestAnswerPopup(PNL_PORT, {{RT_TestPopupStep::SET_INT, 3, 2}, {RT_TestPopupStep::COMMIT, 2}});
+    RT_TestAnswerPopup(PNL_PORT, {PopupSetInt(3, 2), PopupCommit(2)});
     ASSERT_EQ(0, RT_TestCommitMenuItem(MenuBar(), 7));
     EXPECT_EQ(2, HostConfig.ComPort);
     ASSERT_TRUE(RunUntil([] { return commStatus == 0; }));
