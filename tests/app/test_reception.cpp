@@ -270,3 +270,29 @@ TEST_F(AppTest, TypedCodeTakesTheInformationLinesFromTheTextBox) {
     EXPECT_STREQ("first", after.c_str());
     EXPECT_STREQ("old four", after.c_str() + 4 * 17);
 }
+
+TEST_F(AppTest, PortChangeWhileOpenClosesTheOldPortAndOpensTheNew) {
+    ASSERT_EQ(0, Start(1));
+    ASSERT_TRUE(RunUntil([] { return commStatus == 0; }));
+    const std::string settings = ReadFile(WorkPath("ks.ini"));
+    // Confirming the same number: nothing changes, nothing written, still polling port 1.
+    RT_TestAnswerPopup(PNL_PORT, {PopupCommit(2)});
+    ASSERT_EQ(0, RT_TestCommitMenuItem(MenuBar(), 7));
+    EXPECT_EQ(0, commStatus);
+    EXPECT_EQ(settings, ReadFile(WorkPath("ks.ini")));
+    ASSERT_TRUE(SendRecordAndWait({"SETPNT : 111"}));
+
+    PtyWriter second;
+    ASSERT_TRUE(second.ok());
+    RT_TestMapPort(2, second.devicePath().c_str());
+    RT_TestAnswerPopup(PNL_PORT, {PopupSetInt(3, 2), PopupCommit(2)});
+    ASSERT_EQ(0, RT_TestCommitMenuItem(MenuBar(), 7));
+    EXPECT_EQ(1, commStatus); // the next event opens the new port
+    EXPECT_EQ(RT_COM_ERR_NOT_OPEN, CloseCom(1)); // the old one is already closed
+    ASSERT_TRUE(RunUntil([] { return commStatus == 0; }));
+    pty_->sendRecord({"SETPNT : 222"}); // the old line is no longer heard
+    second.sendRecord({"SETPNT : 333"});
+    ASSERT_TRUE(RunUntil([] { return NewDataInput.SetPoint == 333; }));
+    RunFor(500);
+    EXPECT_EQ(333, IntOf(MAIN_SETPNT));
+}
