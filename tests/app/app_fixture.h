@@ -36,7 +36,7 @@ protected:
     int Start(int answerLanguage = 1);
     // Runs the event loop until cond holds or timeoutMs pass. Returns true when cond held. A popup
     // still up at the time-out is dismissed so the loop can end.
-    bool RunUntil(const std::function<bool()> &cond, int timeoutMs = 5000);
+    bool RunUntil(const std::function<bool()> &cond, int timeoutMs = 10000);
     // Runs the event loop for a while (idle events, polling).
     void RunFor(int ms);
     // Runs the event loop until the application quits it itself; false after timeoutMs.
