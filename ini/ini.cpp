@@ -198,6 +198,11 @@ int ReadLineFromLineFile(void *callbackData, char *lineBuffer, int maxChars, int
     return result;
 }
 
+bool IsHexDigit(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
 // Stores the escape-resolved form of value in the scratch buffer. 0 or -12.
 int ResolveEscapes(IniObject ini, const char *value, const char **resolved)
 {
@@ -231,8 +236,7 @@ int ResolveEscapes(IniObject ini, const char *value, const char **resolved)
                     c = '\r';
                 else if (c == 't')
                     c = '\t';
-                else if (c == 'x' && isxdigit(static_cast<unsigned char>(p[1])) &&
-                         isxdigit(static_cast<unsigned char>(p[2]))) {
+                else if (c == 'x' && IsHexDigit(p[1]) && IsHexDigit(p[2])) {
                     char hex[3] = {p[1], p[2], '\0'};
                     *out++ = static_cast<char>(strtol(hex, nullptr, 16));
                     p += 3;
@@ -508,7 +512,17 @@ IniItem *FindItem(IniSection *section, const char *itemName)
 
 IniItem *LookupItem(IniObject ini, const char *sectionName, const char *itemName)
 {
-    IniItem *item = FindItem(FindSection(ini, sectionName), itemName);
+    IniItem *item;
+    if (ini && sectionName && itemName && ini->sectionIndex &&
+        !(ini->lastSection && StrICmp(ini->lastSection->name, sectionName) == 0)) {
+        // The same answer as the two lookups below, with fewer dependent memory reads.
+        IniSection *section = nullptr;
+        item = IndexLookup(ini, sectionName, itemName, &section);
+        if (section)
+            ini->lastSection = section;
+    } else {
+        item = FindItem(FindSection(ini, sectionName), itemName);
+    }
     if (item)
         ini->lineOfLastAccess = item->line;
     return item;

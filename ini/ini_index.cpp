@@ -120,6 +120,8 @@ void DropLookupIndex(IniObject ini)
     ini->indexBuilt = 0;
     free(ini->sectionIndex);
     ini->sectionIndex = nullptr;
+    free(ini->sectionIndexTables);
+    ini->sectionIndexTables = nullptr;
     int count = ListNumItems(ini->sections);
     auto **sections = static_cast<IniSection **>(ListGetDataPtr(ini->sections));
     for (int i = 0; i < count; ++i) {
@@ -153,14 +155,73 @@ void BuildLookupIndex(IniObject ini)
     ini->sectionIndex = BuildTable(static_cast<void *const *>(ListGetDataPtr(ini->sortedSections)),
                                    ListNumItems(ini->sortedSections), CompareNameWithSection,
                                    SectionNameOf, &ini->sectionIndexMask);
-    if (!ini->sectionIndex)
+    if (!ini->sectionIndex) {
         DropLookupIndex(ini);
+        return;
+    }
+    // Beside each section slot, the section's item table (its size in the tag bits), so that
+    // a lookup reads the section and its item table at the same time.
+    unsigned size = ini->sectionIndexMask + 1;
+    ini->sectionIndexTables = static_cast<uintptr_t *>(calloc(size, sizeof(uintptr_t)));
+    if (!ini->sectionIndexTables) {
+        DropLookupIndex(ini);
+        return;
+    }
+    for (unsigned slot = 0; slot < size; ++slot) {
+        auto *section = reinterpret_cast<IniSection *>(ini->sectionIndex[slot] & kPointerMask);
+        if (!section || !section->itemIndex)
+            continue;
+        auto table = reinterpret_cast<uintptr_t>(section->itemIndex);
+        if (table & ~kPointerMask) {
+            DropLookupIndex(ini);
+            return;
+        }
+        uintptr_t bits = static_cast<uintptr_t>(__builtin_ctz(section->itemIndexMask + 1));
+        ini->sectionIndexTables[slot] = table | (bits << kTagShift);
+    }
 }
 
 IniSection *IndexFindSection(IniObject ini, const char *sectionName)
 {
     return static_cast<IniSection *>(const_cast<void *>(
         FindInTable(ini->sectionIndex, ini->sectionIndexMask, sectionName, SectionNameOf)));
+}
+
+IniItem *IndexLookup(IniObject ini, const char *sectionName, const char *itemName,
+                     IniSection **section)
+{
+    *section = nullptr;
+    const uint64_t sectionHash = HashName(sectionName);
+    const uint64_t itemHash = HashName(itemName);
+    const uintptr_t tag = Tag(sectionHash);
+    const unsigned mask = ini->sectionIndexMask;
+    for (unsigned slot = static_cast<unsigned>(sectionHash) & mask;; slot = (slot + 1) & mask) {
+        uintptr_t entry = ini->sectionIndex[slot];
+        if (!entry)
+            return nullptr;
+        if ((entry & ~kPointerMask) != tag)
+            continue;
+        auto *candidate = reinterpret_cast<IniSection *>(entry & kPointerMask);
+        uintptr_t items = ini->sectionIndexTables[slot];
+        if (StrICmp(candidate->name, sectionName) != 0)
+            continue;
+        *section = candidate;
+        if (!items)
+            return FindItem(candidate, itemName);
+        const auto *table = reinterpret_cast<const uintptr_t *>(items & kPointerMask);
+        const unsigned itemMask = (1u << (items >> kTagShift)) - 1;
+        const uintptr_t itemTag = Tag(itemHash);
+        for (unsigned i = static_cast<unsigned>(itemHash) & itemMask;; i = (i + 1) & itemMask) {
+            uintptr_t itemEntry = table[i];
+            if (!itemEntry)
+                return nullptr;
+            if ((itemEntry & ~kPointerMask) == itemTag) {
+                auto *item = reinterpret_cast<IniItem *>(itemEntry & kPointerMask);
+                if (StrICmp(ItemName(item), itemName) == 0)
+                    return item;
+            }
+        }
+    }
 }
 
 IniItem *IndexFindItem(const IniSection *section, const char *itemName)

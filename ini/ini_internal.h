@@ -79,6 +79,7 @@ struct IniObjectRecord {
     // Hash index of the sorted copies, built by Ini_SortInternally and dropped by any change:
     // it gives exactly what the binary search of the copies would find, in fewer memory reads.
     uintptr_t *sectionIndex;
+    uintptr_t *sectionIndexTables; // per slot: the item table of that slot's section, or 0
     unsigned sectionIndexMask;
     unsigned char indexBuilt; // section tables may exist
 };
@@ -113,6 +114,10 @@ void BuildLookupIndex(IniObject ini);
 void DropLookupIndex(IniObject ini);
 IniSection *IndexFindSection(IniObject ini, const char *sectionName);
 IniItem *IndexFindItem(const IniSection *section, const char *itemName);
+// Section and item in one pass over the index (the object's cache not consulted); stores the
+// section found, or null.
+IniItem *IndexLookup(IniObject ini, const char *sectionName, const char *itemName,
+                     IniSection **section);
 
 // The section's sorted items copy as an array; false when there is none.
 bool SortedItemArray(const IniSection *section, IniItem *const **array, int *count);

@@ -136,6 +136,12 @@ void CheckIndex(IniObject ini)
             int at = BinSearch(sorted, count, sizeof sorted[0], &name, CompareNameWithItem);
             if (at < 0 || FindItem(section, name) != sorted[at])
                 __builtin_trap();
+            // The getters' combined pass: same item, same section cached.
+            ini->lastSection = nullptr;
+            IniSection *found = *static_cast<IniSection **>(
+                ListGetPtrToItem(ini->sortedSections, position));
+            if (LookupItem(ini, key, name) != FindItem(found, name) || ini->lastSection != found)
+                __builtin_trap();
         }
     }
 }

@@ -400,6 +400,10 @@ TEST(IniRead, TheLookupIndexFindsWhatTheBinarySearchFinds)
                                ini_detail::CompareNameWithItem);
             auto *expectedItem = at >= 0 ? sorted[at] : nullptr;
             EXPECT_EQ(ini_detail::FindItem(expected, itemKey), expectedItem) << item;
+            // The combined pass of the getters, from an empty cache, agrees as well.
+            ini->lastSection = nullptr;
+            EXPECT_EQ(ini_detail::LookupItem(ini.get(), key, itemKey), expectedItem) << item;
+            EXPECT_EQ(ini->lastSection, expected);
         }
     }
     // Any change drops the index; lookups stay right.
