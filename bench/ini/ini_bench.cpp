@@ -386,8 +386,11 @@ int main(int argc, char **argv)
                 printf("   lookup speed %5.2fx   parse+lookups %5.2fx",
                        results[p].lookupNs / ours.lookupNs,
                        results[p].totalSeconds / ours.totalSeconds);
-            printf("   peak memory %5.2fx\n",
-                   static_cast<double>(ours.peakKiB) / std::max(1L, results[p].peakKiB));
+            if (parsers[p].stores)
+                printf("   peak memory %5.2fx\n",
+                       static_cast<double>(ours.peakKiB) / std::max(1L, results[p].peakKiB));
+            else
+                printf("   (keeps nothing: no lookups, no memory to compare)\n");
         }
         printf("\n");
     }
