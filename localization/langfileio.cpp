@@ -1,10 +1,13 @@
 // Language file readers and writer. See langfileio.h for the layout and the codes.
 #include "localization/langfileio.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "localization/loc_internal.h"
 #include "toolbox/toolbox.h"
@@ -52,8 +55,59 @@ int CheckHeaderInt(IniObject ini, const char *item, int expected) {
     return value == expected ? 0 : LOC_ERR_NOT_LANGUAGE_FILE;
 }
 
-// Creates the INI object, reads the file and checks the header.
-int OpenLangFile(const char *path, IniPtr *out) {
+// Readers that look up at least this many sections in a file of at least as many sections sort
+// the INI object first; below it, sorting costs more than the linear lookups it saves.
+constexpr int kSortedLookupThreshold = 64;
+
+// Names as the INI object compares them: letter case ignored.
+std::string FoldCase(const char *name) {
+    std::string s = name ? name : "";
+    for (char &ch : s)
+        ch = static_cast<char>(toupper(static_cast<unsigned char>(ch)));
+    return s;
+}
+
+bool HasRepeats(std::vector<std::string> &names) {
+    std::sort(names.begin(), names.end());
+    return std::adjacent_find(names.begin(), names.end()) != names.end();
+}
+
+// A panel of many controls means as many sections, each looked up once; a linear search makes
+// that quadratic. Sorted copies keep the lookups logarithmic. When a section or an item name
+// repeats, the lookups stay linear, so the first of them is still the one used.
+void SpeedUpLookups(IniObject ini, int expectedLookups) {
+    const int numSections = Ini_NumberOfSections(ini);
+    if (numSections < kSortedLookupThreshold || expectedLookups < kSortedLookupThreshold)
+        return;
+    std::vector<std::string> sections;
+    for (int i = 1; i <= numSections; ++i) {
+        char *name = nullptr;
+        if (Ini_NthSectionName(ini, i, &name))
+            sections.push_back(FoldCase(name));
+    }
+    if (HasRepeats(sections) || Ini_SortInternally(ini) != 0)
+        return;
+    for (int i = 1; i <= numSections; ++i) {
+        char *section = nullptr;
+        if (!Ini_NthSectionName(ini, i, &section))
+            continue;
+        std::vector<std::string> items;
+        const int numItems = Ini_NumberOfItems(ini, section);
+        for (int k = 1; k <= numItems; ++k) {
+            char *item = nullptr;
+            if (Ini_NthItemName(ini, section, k, &item))
+                items.push_back(FoldCase(item));
+        }
+        if (HasRepeats(items)) {
+            Ini_DisableInternalSorting(ini);
+            return;
+        }
+    }
+}
+
+// Creates the INI object, reads the file and checks the header. expectedLookups is the number
+// of sections the caller is going to look up.
+int OpenLangFile(const char *path, int expectedLookups, IniPtr *out) {
     IniPtr ini(Ini_New(0));
     if (!ini)
         return LOC_ERR_NO_MEMORY;
@@ -64,6 +118,7 @@ int OpenLangFile(const char *path, IniPtr *out) {
         return LOC_ERR_OPEN;
     if (rc < 0)
         return LOC_ERR_READ;
+    SpeedUpLookups(ini.get(), expectedLookups);
     if ((rc = CheckHeaderInt(ini.get(), "Version", kFileVersion)) ||
         (rc = CheckHeaderInt(ini.get(), "Magic", kFileMagic))) {
         g_failedSection = kHeaderSection;
@@ -214,7 +269,7 @@ int LangFileToPNLAndCTRLLocalStrs(const char *langFile, PNL *pnl) {
     if (!langFile)
         return LOC_ERR_NULL_ARGUMENT;
     IniPtr ini;
-    int rc = OpenLangFile(langFile, &ini);
+    int rc = OpenLangFile(langFile, 1 + ListNumItems(pnl->controls), &ini);
     if (rc)
         return rc;
     const char *section = pnl->name ? pnl->name : "";
@@ -265,13 +320,21 @@ int LangFileToMENUITEMLocalStrs(IniObject ini, const char *parentSection, MENUIT
     return 0;
 }
 
+static int CountMenuItems(ListHandle items) {
+    int count = ListNumItems(items);
+    for (int i = 1; i <= ListNumItems(items); ++i)
+        if (auto **item = static_cast<MENUITEM **>(ListGetPtrToItem(items, i)); item && *item)
+            count += CountMenuItems((*item)->children);
+    return count;
+}
+
 int LangFileToMENUBARAndMENUITEMLocalStrs(const char *langFile, MENUBAR *menuBar) {
     g_failedSection.clear();
     DoAssert(menuBar != nullptr, __FILE__, __LINE__, "pmenubar");
     if (!langFile)
         return LOC_ERR_NULL_ARGUMENT;
     IniPtr ini;
-    int rc = OpenLangFile(langFile, &ini);
+    int rc = OpenLangFile(langFile, CountMenuItems(menuBar->menus), &ini);
     if (rc)
         return rc;
     const int n = ListNumItems(menuBar->menus);

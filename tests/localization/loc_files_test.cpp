@@ -557,3 +557,46 @@ TEST(AllocationFailures, ReadersWriterAndEnumerationFailCleanly) {
     EXPECT_EQ(EnumPNLAndCTRLLocals(&source.pnl, SnapCallback, &partial), -12);
     LocTestFailAllocations(0, 0);
 }
+
+// Big panels are read through sorted lookups; a section or item that appears twice must still
+// be taken from its first appearance, as with the plain linear lookups.
+TEST(LangFileRoundTrip, BigPanelsReadTheSameAndTheFirstOfRepeatedNamesWins) {
+    TempDir dir;
+    Trees source;
+    InitPanel(&source.pnl, "BIG");
+    for (int i = 0; i < 100; ++i)
+        AddCtrl(&source.pnl, ("C" + std::to_string(i)).c_str(),
+                i % 3 == 0 ? CTRL_CLASS_LIST : CTRL_CLASS_STATE, 2, 2);
+    FillTranslations(&source.pnl, true);
+    const std::string path = dir.file("big.lng");
+    ASSERT_EQ(Export(&source.pnl, nullptr, path), 0);
+    const std::string good = ReadText(path);
+    {
+        Trees read;
+        InitPanel(&read.pnl, "BIG");
+        for (int i = 0; i < 100; ++i)
+            AddCtrl(&read.pnl, ("C" + std::to_string(i)).c_str(),
+                    i % 3 == 0 ? CTRL_CLASS_LIST : CTRL_CLASS_STATE, 2, 2);
+        ASSERT_EQ(LangFileToPNLAndCTRLLocalStrs(path.c_str(), &read.pnl), 0);
+        EXPECT_EQ(Snapshot(&read.pnl), Snapshot(&source.pnl));
+    }
+    const std::string firstLabel = CtrlAt(&source.pnl, 6)->localStrs.pstate->label;
+    const std::string repeats[] = {
+        // the whole section again, later in the file, with another label
+        good + "[big_c5]\r\nType = 5\r\nFlags = \"Efff\"\r\nLabel = \"second\"\r\nOn = \"x\"\r\nOff = \"y\"\r\n",
+        // the label item again inside its own section
+        ReplaceInSection(good, "BIG_C5", "Off = ", "Label = \"second\"\r\nOff = "),
+    };
+    for (const std::string &text : repeats) {
+        WriteText(path, text);
+        Trees read;
+        InitPanel(&read.pnl, "BIG");
+        for (int i = 0; i < 100; ++i)
+            AddCtrl(&read.pnl, ("C" + std::to_string(i)).c_str(),
+                    i % 3 == 0 ? CTRL_CLASS_LIST : CTRL_CLASS_STATE, 2, 2);
+        ASSERT_EQ(LangFileToPNLAndCTRLLocalStrs(path.c_str(), &read.pnl), 0);
+        const char *label = CtrlAt(&read.pnl, 6)->localStrs.pstate->label;
+        ASSERT_NE(label, nullptr);
+        EXPECT_STREQ(label, firstLabel.c_str());
+    }
+}
