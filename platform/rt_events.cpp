@@ -88,11 +88,18 @@ void callMain(int handle, int control, int event, int d1, int d2) {
     s.inMainCallback = false;
 }
 
+long gIdleWakeups = 0;
+
 void onIdle() {
+    ++gIdleWakeups;
     State &s = S();
     if (!s.mainCallback || !s.idleEvents) return;
     int next = s.idleRate;
-    if (!s.inMainCallback) {
+    if (s.inMainCallback) {
+        // A nested loop inside the main callback (a popup it waits for): nothing to deliver,
+        // so look again later instead of spinning.
+        next = std::max(next, kIdlePaceMs);
+    } else {
         QElapsedTimer t;
         t.start();
         callMain(0, 0, EVENT_IDLE, 0, 0);
@@ -229,6 +236,7 @@ int bindCallback(const QString &name, RT_CallbackKind kind, void **function) {
 }
 
 int beepCount() { return S().beeps; }
+long idleWakeups() { return gIdleWakeups; }
 
 } // namespace rt
 

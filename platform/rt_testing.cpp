@@ -23,6 +23,7 @@
 
 namespace rt {
 int beepCount();
+long idleWakeups();
 
 namespace test {
 namespace {
@@ -281,6 +282,7 @@ std::string RT_TestWidgetText(int panel, int control) {
 
 int RT_TestBeepCount(void) { return beepCount(); }
 int RT_TestPopupDepth(void) { return popupDepth(); }
+long RT_TestIdleWakeups(void) { return idleWakeups(); }
 
 void RT_TestFlushDeletes(void) {
     if (runtimeReady()) QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

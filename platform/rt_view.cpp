@@ -15,6 +15,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMoveEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -190,6 +191,15 @@ protected:
         // The run-time never closes a panel on its own: the panel callback decides.
         e->ignore();
         if (inputAllowed(panel_)) panelEvent(panel_, EVENT_CLOSE);
+    }
+    void moveEvent(QMoveEvent *e) override {
+        QWidget::moveEvent(e);
+        // Only the operator's moves: the run-time's own placement is already in the record.
+        Panel *p = findPanel(panel_);
+        if (!p || !e->spontaneous() || p->rect.topLeft() == pos()) return;
+        p->rect.moveTopLeft(pos());
+        p->positionSet = true;
+        panelEvent(panel_, EVENT_PANEL_MOVE);
     }
     void changeEvent(QEvent *e) override {
         QWidget::changeEvent(e);

@@ -78,6 +78,8 @@ int RT_TestPopupDepth(void);
 std::string RT_TestWidgetText(int panel, int control);
 // Number of RT_Beep calls since start.
 int RT_TestBeepCount(void);
+// How often the idle-event timer has woken the event loop since start (delivered or not).
+long RT_TestIdleWakeups(void);
 // Saves the panel's window as it is on screen (its widgets, grabbed) to an image file.
 // 0, RT_ERR_INVALID_PANEL or RT_ERR_IO.
 int RT_TestSavePanelImage(int panel, const char *path);

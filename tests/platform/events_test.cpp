@@ -270,6 +270,33 @@ TEST_F(Events, RemovingTheMainCallbackStopsIdleEventsAndInstallingItResumesThem)
     EXPECT_EQ(RunUserInterface(), 5);
 }
 
+int gWaitPopup = 0;
+long gWakeupsWhileWaiting = -1;
+int WaitingMainCB(int, int, int event, void *, int, int) {
+    if (event != EVENT_IDLE || gWakeupsWhileWaiting >= 0) return 0;
+    // Like a main callback that shows a notice and waits for its OK button.
+    InstallPopup(gWaitPopup);
+    RT_TestPost([] { RT_TestCommit(gWaitPopup, 2); }, 300);
+    const long before = RT_TestIdleWakeups();
+    int panel = 0, control = 0;
+    while (!(panel == gWaitPopup && control == 2)) GetUserEvent(1, &panel, &control);
+    gWakeupsWhileWaiting = RT_TestIdleWakeups() - before;
+    RemovePopup(0);
+    QuitUserInterface(0);
+    return 0;
+}
+
+TEST_F(Events, APopupWaitedForInsideTheMainCallbackDoesNotSpinTheIdleTimer) {
+    gWaitPopup = load(2);
+    gWakeupsWhileWaiting = -1;
+    InstallMainCallback(WaitingMainCB, nullptr, 1);
+    SetIdleEventRate(0);
+    RunUserInterface();
+    // 300 ms of waiting: paced wake-ups number in the tens, a spinning timer in the thousands.
+    EXPECT_GE(gWakeupsWhileWaiting, 0);
+    EXPECT_LT(gWakeupsWhileWaiting, 200);
+}
+
 TEST_F(Events, TheCloseBoxAndSessionEndReachThePanelCallback) {
     const int p = load(1);
     DisplayPanel(p);
