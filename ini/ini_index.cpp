@@ -17,7 +17,7 @@ namespace {
 
 constexpr int kTagShift = 48; // slots: pointer in the low 48 bits, hash tag above
 constexpr uintptr_t kPointerMask = (uintptr_t{1} << kTagShift) - 1;
-constexpr int kMinIndexedItems = 8;
+constexpr int kMinIndexedItems = 4;
 
 // FNV-1a over the names as StrICmp sees them (ASCII letters upper-cased).
 uint64_t HashName(const char *name)
