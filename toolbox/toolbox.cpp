@@ -22,6 +22,7 @@ struct ErrorText {
 // One table for every code the toolbox and the INI library return.
 constexpr ErrorText kErrorTexts[] = {
     {UIEOutOfMemory, "Out of memory"},
+    {-65, "A required argument is null"},
     {-91, "Too many files are open"},
     {-92, "Unexpectedly reached the end of the file"},
     {-93, "Input/output error"},
@@ -40,6 +41,7 @@ constexpr ErrorText kErrorTexts[] = {
     {ToolErr_InvalidUIntNumber, "Invalid Unsigned Integer Number"},
     {ToolErr_InvalidDoubleNumber, "Invalid Floating Point Number"},
     {ToolErr_InvalidBooleanValue, "Invalid Boolean Value"},
+    {ToolErr_LineWouldNotReadBack, "Line Would Not Read Back Unchanged"},
 };
 
 } // namespace
