@@ -24,9 +24,9 @@
 namespace rt {
 namespace {
 
-// Idle pacing: a main callback that returns within kQuickCallbackMs is called again after
-// kIdlePaceMs at the earliest, so "as often as possible" never spins a core.
-constexpr int kQuickCallbackMs = 2;
+// Idle pacing: at the rate "as often as possible" idle events start at most every kIdlePaceMs,
+// so a main callback that returns at once (or fails fast, over and over) never spins a core,
+// while one that blocks longer in a read is called again at once.
 constexpr int kIdlePaceMs = 10;
 constexpr size_t kMaxQueuedCommits = 64;
 
@@ -103,7 +103,7 @@ void onIdle() {
         QElapsedTimer t;
         t.start();
         callMain(0, 0, EVENT_IDLE, 0, 0);
-        if (s.idleRate == 0 && t.elapsed() < kQuickCallbackMs) next = kIdlePaceMs;
+        if (s.idleRate == 0) next = static_cast<int>(std::max<qint64>(0, kIdlePaceMs - t.elapsed()));
     }
     scheduleIdle(next);
 }

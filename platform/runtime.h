@@ -55,8 +55,9 @@ int ProcessSystemEvents(void);
 // Installs (or, with a null function, removes) the main callback; idleEvents non-zero asks for
 // EVENT_IDLE whenever the loop is idle, also while a popup waits.
 int InstallMainCallback(MainCallbackPtr function, void *callbackData, int idleEvents);
-// 0: idle events as often as possible (the run-time paces them so that a callback that returns
-// at once does not spin a core); n > 0: at most one idle event every n milliseconds.
+// 0: idle events as often as possible, paced to start at most every 10 ms so that a callback
+// that returns at once does not spin a core (a callback that blocks longer, in a read, is called
+// again at once); n > 0: at most one idle event every n milliseconds.
 int SetIdleEventRate(int milliseconds);
 int SetWaitCursor(int on);
 int SetSystemAttribute(int attribute, int value);
