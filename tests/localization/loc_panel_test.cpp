@@ -185,6 +185,7 @@ public:
         ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
         oldCwd_ = cwd;
         ASSERT_EQ(chdir(gDir->path().c_str()), 0); // anything written beside lands in the temp folder
+        setenv("QT_QPA_PLATFORM", "offscreen", 0); // also when run by hand, outside CTest
         ASSERT_EQ(RT_RegisterCallbacks(kCallbacks, 1), 0);
         static char arg0[] = "loc_panel_test";
         static char *argv[] = {arg0, nullptr};
