@@ -312,7 +312,8 @@ std::vector<std::vector<std::string>> readResultsLog(const std::string &path) {
 
 // ---- Bench --------------------------------------------------------------------------------------
 
-Bench::Bench(const std::vector<std::string> &simulatorArgs) {
+Bench::Bench(const std::vector<std::string> &simulatorArgs,
+             const std::map<std::string, std::string> &appEnvironment) {
     const std::string source = KS_PROGRAM_DIR;
     programFolder_ = root_.path() + "/program";
     fs::create_directories(programFolder_);
@@ -343,14 +344,14 @@ Bench::Bench(const std::vector<std::string> &simulatorArgs) {
     if (!waitFor(10, [&] { return fs::is_symlink(programFolder_ + "/COM1"); }))
         throw std::runtime_error("the simulator made no COM1 link");
 
-    app_ = new Process({programFolder_ + "/ks_read"},
-                       {{"DISPLAY", screen_.display()},
-                        {"QT_QPA_PLATFORM", "xcb"},
-                        {"XDG_CONFIG_HOME", config},
-                        {"XDG_RUNTIME_DIR", root_.path() + "/runtime"},
-                        {"HOME", root_.path()},
-                        {"ASAN_OPTIONS", "detect_leaks=0"}},
-                       programFolder_, root_.path() + "/ks_read.out");
+    std::map<std::string, std::string> env = {
+        {"DISPLAY", screen_.display()}, {"QT_QPA_PLATFORM", "xcb"},
+        {"XDG_CONFIG_HOME", config},    {"XDG_RUNTIME_DIR", root_.path() + "/runtime"},
+        {"HOME", root_.path()},         {"ASAN_OPTIONS", "detect_leaks=0"}};
+    for (const auto &[key, value] : appEnvironment)
+        env[key] = value;
+    app_ = new Process({programFolder_ + "/ks_read"}, env, programFolder_,
+                       root_.path() + "/ks_read.out");
 }
 
 Bench::~Bench() {

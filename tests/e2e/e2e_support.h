@@ -99,8 +99,10 @@ bool waitFor(double timeoutSeconds, const std::function<bool()> &condition);
 // ks_read and the simulator in a private program folder.
 class Bench {
   public:
-    // simulatorArgs come after --folder and --port 1 (for example --count 5 --interval 1.5).
-    explicit Bench(const std::vector<std::string> &simulatorArgs);
+    // simulatorArgs come after --folder and --port 1 (for example --count 5 --interval 1.5);
+    // appEnvironment adds to (or replaces) ks_read's environment.
+    explicit Bench(const std::vector<std::string> &simulatorArgs,
+                   const std::map<std::string, std::string> &appEnvironment = {});
     ~Bench();
 
     const std::string &programFolder() const { return programFolder_; }
