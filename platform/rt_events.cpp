@@ -103,9 +103,9 @@ void onIdle() {
         QElapsedTimer t;
         t.start();
         callMain(0, 0, EVENT_IDLE, 0, 0);
-        // Panels the callback discarded (a progress dialog per record) are deleted now: Qt
-        // defers their deletion to the loop level they were discarded at, which an idle timer
-        // that is always due never leaves.
+        // Panels the callback discarded (a progress dialog per record) are deleted now: once a
+        // ProcessSystemEvents inside the callback has passed over their deferred deletion, Qt
+        // keeps postponing it and the windows pile up.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         if (s.idleRate == 0) next = static_cast<int>(std::max<qint64>(0, kIdlePaceMs - t.elapsed()));
     }

@@ -1,6 +1,8 @@
 // Events: commits, GetUserEvent, popups, idle events, typing, keystrokes, closing, ending.
 #include "rt_test_support.h"
 
+#include <QApplication>
+
 #include <csignal>
 #include <string>
 
@@ -295,6 +297,31 @@ TEST_F(Events, APopupWaitedForInsideTheMainCallbackDoesNotSpinTheIdleTimer) {
     // 300 ms of waiting: paced wake-ups number in the tens, a spinning timer in the thousands.
     EXPECT_GE(gWakeupsWhileWaiting, 0);
     EXPECT_LT(gWakeupsWhileWaiting, 200);
+}
+
+int gDialogsMade = 0;
+int DialogPerIdleMainCB(int, int, int event, void *, int, int) {
+    if (event != EVENT_IDLE) return 0;
+    // Like reception: a dialog built, shown as a popup and discarded within one callback.
+    const int dialog = NewPanel(0, "", 0, 0, 10, 328);
+    NewCtrl(dialog, CTRL_PROGRESS_BAR, "", 0, 14);
+    InstallPopup(dialog);
+    DiscardPanel(dialog);
+    ProcessSystemEvents(); // as reception does after showing the record
+    if (++gDialogsMade == 60) QuitUserInterface(0);
+    return 0;
+}
+
+TEST_F(Events, PanelsDiscardedInsideIdleEventsDoNotPileUp) {
+    const int windowsBefore = static_cast<int>(QApplication::topLevelWidgets().size());
+    gDialogsMade = 0;
+    InstallMainCallback(DialogPerIdleMainCB, nullptr, 1);
+    SetIdleEventRate(0);
+    RunUserInterface();
+    InstallMainCallback(nullptr, nullptr, 0);
+    ASSERT_EQ(gDialogsMade, 60);
+    // Each discarded window is gone, not kept until some outer loop ends.
+    EXPECT_LE(static_cast<int>(QApplication::topLevelWidgets().size()), windowsBefore + 2);
 }
 
 TEST_F(Events, TheCloseBoxAndSessionEndReachThePanelCallback) {
