@@ -1,5 +1,6 @@
 // Texts of the run-time's error codes. See platform/rt_errors.h.
 #include "platform/rt_errors.h"
+#include "platform/serial.h"
 
 const char *RT_GetErrorString(int code) {
     switch (code) {
@@ -36,6 +37,15 @@ const char *RT_GetErrorString(int code) {
     case RT_ERR_DISK_FULL: return "Disk full";
     case RT_ERR_FILE_EXISTS: return "File already exists";
     case RT_ERR_LANGUAGE_FILE: return "Not a valid language file";
+    // The serial services' codes (platform/serial.h); no other run-time code uses -2 .. -9.
+    case RT_COM_ERR_PORT_NUMBER: return "Serial port number out of range";
+    case RT_COM_ERR_NO_DEVICE: return "No serial device for that port number";
+    case RT_COM_ERR_OPEN: return "The serial device cannot be opened (busy or no permission)";
+    case RT_COM_ERR_CONFIG: return "The serial device refused the line settings";
+    case RT_COM_ERR_NOT_OPEN: return "The serial port is not open";
+    case RT_COM_ERR_READ: return "The serial device failed or disappeared during a read";
+    case RT_COM_ERR_WRITE: return "The serial device failed during a write";
+    case RT_COM_ERR_ESCAPE: return "The serial device refused an RTS/DTR change";
     }
     return "Unknown error";
 }

@@ -2,6 +2,8 @@
 #include "rt_test_support.h"
 
 #include <cstring>
+#include <set>
+#include <string>
 
 using namespace rtt;
 
@@ -338,3 +340,20 @@ TEST(Assertions, AreReportedOnStandardErrorWhenHeadless) {
 }
 } // namespace
 #endif
+
+TEST(ErrorTexts, EveryRunTimeAndSerialCodeHasItsOwnText) {
+    const int codes[] = {RT_ERR_NOT_INITIALISED, RT_ERR_RESOURCE_FILE,   RT_ERR_RESOURCE_ID,
+                         RT_ERR_UNKNOWN_STYLE,   RT_ERR_DUPLICATE_ID,    RT_ERR_UNKNOWN_CALLBACK,
+                         RT_ERR_INVALID_PANEL,   RT_ERR_INVALID_CONTROL, RT_ERR_INVALID_ATTRIBUTE,
+                         RT_ERR_OUT_OF_MEMORY,   RT_ERR_NULL_POINTER,    RT_ERR_FILE_NOT_FOUND,
+                         RT_COM_ERR_PORT_NUMBER, RT_COM_ERR_NO_DEVICE,   RT_COM_ERR_OPEN,
+                         RT_COM_ERR_CONFIG,      RT_COM_ERR_NOT_OPEN,    RT_COM_ERR_READ,
+                         RT_COM_ERR_WRITE,       RT_COM_ERR_ESCAPE};
+    std::set<std::string> texts;
+    for (int code : codes) {
+        const std::string text = RT_GetErrorString(code);
+        EXPECT_NE(text, RT_GetErrorString(-4242)) << code;
+        texts.insert(text);
+    }
+    EXPECT_EQ(texts.size(), std::size(codes)) << "two codes share a text";
+}
