@@ -139,12 +139,18 @@ int ReadLine(char (&line)[kLineSize + 1]) {
     return n;
 }
 
-void CompleteRecord(int dialog) {
-    KsShowRecord();
+// The pending-record rule: a newly shown record first logs the one before it (whose entry and
+// notes are still on the panel); the first record of a run is only marked pending.
+void LogPreviousRecord() {
     if (Save2Log != 0)
         Save2LogFile(&NewDataInput);
     else
         Save2Log = 1;
+}
+
+void CompleteRecord(int dialog) {
+    KsShowRecord();
+    LogPreviousRecord();
     ResetTextBox(panelHandle, MAIN_NOTES, "");
     SetCtrlVal(panelHandle, MAIN_ENTRY, "");
     NewDataInput = DataInput;
@@ -501,10 +507,7 @@ int TestcodeCD(int, int, int event, void *, int, int) {
         }
         KsWriteSettings();
     }
-    if (Save2Log != 0)
-        Save2LogFile(&NewDataInput);
-    else
-        Save2Log = 1;
+    LogPreviousRecord();
     SetCtrlVal(panelHandle, MAIN_NOTES, "");
     SetCtrlVal(panelHandle, MAIN_ENTRY, "");
     NewDataInput = DataInput;
