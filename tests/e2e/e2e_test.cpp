@@ -16,6 +16,12 @@ using namespace e2e;
 
 namespace {
 
+#ifdef KS_SANITIZED
+constexpr bool kSanitizedBuild = true;
+#else
+constexpr bool kSanitizedBuild = false;
+#endif
+
 // Seconds one record needs at wire speed, with room for a machine loaded by other tests.
 constexpr double kRecordSeconds = 1.6;
 
@@ -136,7 +142,11 @@ TEST(FaultDrill, ThousandRecordsInARowLoseNothingAndKeepMemoryFlat) {
     const long residentAtEnd = bench.app().residentKiB();
     std::printf("drill: resident memory %ld KiB after 100 records, %ld KiB after %d (+%ld KiB)\n",
                 residentAt100, residentAtEnd, count, residentAtEnd - residentAt100);
-    EXPECT_LT(residentAtEnd - residentAt100, 2048);
+    // The program keeps nothing per record: 2 MB is the bound. Under AddressSanitizer the
+    // sanitizer's own allocator and shadow memory still grow while it warms up (about 3 MB over
+    // this run, flattening out), so the bound there only tells a leak apart: the progress dialog
+    // a record once left behind cost 18 MB over this run without the quarantine.
+    EXPECT_LT(residentAtEnd - residentAt100, kSanitizedBuild ? 8192 : 2048);
     expectLogHolds(bench, bench.sent(), 1, count - 1);
     EXPECT_TRUE(bench.app().running());
 }
