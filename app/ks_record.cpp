@@ -103,16 +103,20 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
 }
 
+// Steps over leading blanks and one optional sign, the start of every number the tester sends.
+const char *SkipBlanksAndSign(const char *text, bool *negative) {
+    while (IsBlank(*text))
+        ++text;
+    *negative = *text == '-';
+    if (*text == '+' || *text == '-') ++text;
+    return text;
+}
+
 // The leading decimal number of a text the way atof reads it, but always with a point as the
 // decimal separator whatever the process locale says; 0 when no number starts the text.
 double LeadingDouble(const char *text) {
-    while (IsBlank(*text))
-        ++text;
     bool negative = false;
-    if (*text == '+' || *text == '-') {
-        negative = (*text == '-');
-        ++text;
-    }
+    text = SkipBlanksAndSign(text, &negative);
     // Only digits, a point and an exponent belong to a decimal number; "inf", "nan" and hex
     // forms have no decimal digits and give 0 like any other text without digits.
     if (!((*text >= '0' && *text <= '9') || (*text == '.' && text[1] >= '0' && text[1] <= '9')))
@@ -132,13 +136,8 @@ double LeadingDouble(const char *text) {
 } // namespace
 
 int32_t KsAtoi(const char *text) {
-    while (IsBlank(*text))
-        ++text;
     bool negative = false;
-    if (*text == '+' || *text == '-') {
-        negative = (*text == '-');
-        ++text;
-    }
+    text = SkipBlanksAndSign(text, &negative);
     int64_t value = 0;
     const int64_t limit = static_cast<int64_t>(std::numeric_limits<int32_t>::max()) + 1;
     for (; *text >= '0' && *text <= '9'; ++text) {
