@@ -57,6 +57,22 @@ int Refill(LineFileRecord *lf)
 
 } // namespace
 
+namespace {
+
+// The first line end (LF, CR or NUL) in [begin, end), or end: library scans, which run many
+// bytes at a time, beat one byte loop on lines of any length.
+const char *FindLineEnd(const char *begin, const char *end)
+{
+    auto *lineFeed = static_cast<const char *>(memchr(begin, '\n', static_cast<size_t>(end - begin)));
+    const char *limit = lineFeed ? lineFeed : end;
+    auto *carriageReturn =
+        static_cast<const char *>(memchr(begin, '\r', static_cast<size_t>(limit - begin)));
+    limit = carriageReturn ? carriageReturn : limit;
+    return begin + strnlen(begin, static_cast<size_t>(limit - begin));
+}
+
+} // namespace
+
 LineFile LineFile_New(LineFileReadCallback readCallback, void *readData)
 {
     auto *lf = static_cast<LineFileRecord *>(calloc(1, sizeof(LineFileRecord)));
@@ -143,9 +159,7 @@ int LineFile_Read(LineFile lf, char *lineBuffer, int maxChars, int *numCharsRead
             break;
         }
         // The run of line bytes in this block, then possibly its terminator.
-        const char *p = pos;
-        while (p < end && !IsLineEnd(*p))
-            ++p;
+        const char *p = FindLineEnd(pos, end);
         size_t run = static_cast<size_t>(p - pos);
         if (run > 0) {
             size_t room = static_cast<size_t>(maxChars - stored);
