@@ -427,6 +427,7 @@ IniSection *NewSection(IniObject pool, const char *name, int sorted, int line)
     }
     section->name = reinterpret_cast<char *>(section + 1);
     memcpy(section->name, name, length + 1);
+    section->nameLength = length;
     section->sortedItems = nullptr;
     section->sortedSlice = nullptr;
     section->sortedCount = 0;
@@ -512,17 +513,30 @@ IniItem *FindItem(IniSection *section, const char *itemName)
 
 IniItem *LookupItem(IniObject ini, const char *sectionName, const char *itemName)
 {
-    IniItem *item;
-    if (ini && sectionName && itemName && ini->sectionIndex &&
-        !(ini->lastSection && StrICmp(ini->lastSection->name, sectionName) == 0)) {
-        // The same answer as the two lookups below, with fewer dependent memory reads.
-        IniSection *section = nullptr;
-        item = IndexLookup(ini, sectionName, itemName, &section);
-        if (section)
-            ini->lastSection = section;
-    } else {
-        item = FindItem(FindSection(ini, sectionName), itemName);
+    IniItem *item = nullptr;
+    bool found = false;
+    if (ini && sectionName && itemName && ini->sectionIndex) {
+        // The cached section wins over the index (it may be a duplicate the index does not
+        // hold). Its hash settles most mismatches without reading its name, so that one
+        // lookup need not wait for the memory read of the one before.
+        NameKey sectionKey = MakeNameKey(sectionName);
+        bool cached = ini->lastSection &&
+                      (ini->hashedSection != ini->lastSection ||
+                       ini->lastSectionHash == sectionKey.hash) &&
+                      SameName(SectionName(ini->lastSection), sectionKey);
+        if (!cached) {
+            IniSection *section = nullptr;
+            item = IndexLookup(ini, sectionKey, itemName, &section);
+            if (section) {
+                ini->lastSection = section;
+                ini->hashedSection = section;
+                ini->lastSectionHash = sectionKey.hash;
+            }
+            found = true;
+        }
     }
+    if (!found)
+        item = FindItem(FindSection(ini, sectionName), itemName);
     if (item)
         ini->lineOfLastAccess = item->line;
     return item;

@@ -39,6 +39,7 @@ struct PoolChunk {
 
 struct IniSection {
     char *name; // stored behind the record, in the same block
+    size_t nameLength;
     ListHandle items;       // IniItem*, file or insertion order (or sorted)
     // The sorted items copy: a list, or, as Ini_SortInternally makes it, a slice of one block
     // shared by all sections (sortedSlice, sortedCount; hasSlice set), which becomes a list
@@ -54,12 +55,21 @@ struct IniSection {
     unsigned itemIndexMask;
 };
 
+// Per slot of the section index: the section's item table, its size's log2 in the tag bits
+// (0: no table), and a copy of the section's name, its length in the tag bits (0: none).
+struct IndexedSection {
+    uintptr_t itemTable;
+    uintptr_t nameCopy;
+};
+
 } // namespace ini_detail
 
 struct IniObjectRecord {
     ListHandle sections;       // ini_detail::IniSection*
     ListHandle sortedSections; // the same pointers sorted by name, or null
     ini_detail::IniSection *lastSection;
+    ini_detail::IniSection *hashedSection; // lastSectionHash is the hash of this one's name
+    uint64_t lastSectionHash;
     unsigned char sorted;
     int lineOfLastAccess;
     char separator[ini_detail::kMaxTokenBytes + 1];
@@ -79,7 +89,8 @@ struct IniObjectRecord {
     // Hash index of the sorted copies, built by Ini_SortInternally and dropped by any change:
     // it gives exactly what the binary search of the copies would find, in fewer memory reads.
     uintptr_t *sectionIndex;
-    uintptr_t *sectionIndexTables; // per slot: the item table of that slot's section, or 0
+    ini_detail::IndexedSection *indexedSections; // per slot of sectionIndex
+    char *sectionNameCopies;                     // the block of the name copies
     unsigned sectionIndexMask;
     unsigned char indexBuilt; // section tables may exist
 };
@@ -116,7 +127,33 @@ IniSection *IndexFindSection(IniObject ini, const char *sectionName);
 IniItem *IndexFindItem(const IniSection *section, const char *itemName);
 // Section and item in one pass over the index (the object's cache not consulted); stores the
 // section found, or null.
-IniItem *IndexLookup(IniObject ini, const char *sectionName, const char *itemName,
+// A name prepared for the index: its length and its hash as StrICmp sees it (names that
+// compare equal hash equal).
+struct NameKey {
+    static constexpr size_t kFoldedWords = 4;
+    const char *text;
+    size_t length;
+    uint64_t hash;
+    uint64_t folded[kFoldedWords]; // the first words, upper-cased, for the comparisons
+    uint64_t foldedTail;
+};
+NameKey MakeNameKey(const char *name);
+struct StoredName {
+    const char *text;
+    size_t length;
+};
+inline StoredName StoredItemName(const IniItem *item)
+{
+    const char *name = ItemName(item);
+    return {name, static_cast<size_t>(item->value - name) - 1}; // the value follows the name
+}
+inline StoredName SectionName(const IniSection *section)
+{
+    return {section->name, section->nameLength};
+}
+// Whether a stored name compares equal to the key's name.
+bool SameName(StoredName stored, const NameKey &key);
+IniItem *IndexLookup(IniObject ini, const NameKey &sectionKey, const char *itemName,
                      IniSection **section);
 
 // The section's sorted items copy as an array; false when there is none.

@@ -457,6 +457,8 @@ int Ini_RemoveSection(IniObject ini, const char *sectionName)
         RemovePointer(ini->sortedSections, section);
     if (ini->lastSection == section)
         ini->lastSection = nullptr;
+    if (ini->hashedSection == section)
+        ini->hashedSection = nullptr;
     FreeSection(section);
     return 1;
 }

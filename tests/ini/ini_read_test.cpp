@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <memory>
 #include <random>
 #include <string>
@@ -410,6 +412,86 @@ TEST(IniRead, TheLookupIndexFindsWhatTheBinarySearchFinds)
     Ini_PutInt(ini.get(), "DUP", "new", 1);
     EXPECT_EQ(ini->sectionIndex, nullptr);
     EXPECT_EQ(RawValue(ini.get(), "dup", "NEW"), "1");
+}
+
+std::string RandomName(std::mt19937 &random)
+{
+    std::string name(random() % 50, ' ');
+    for (char &c : name) {
+        // Letters often, so that case variants are common; any byte but NUL otherwise.
+        c = static_cast<char>(random() % 4 == 0 ? 1 + random() % 255 : 'a' + random() % 26);
+    }
+    return name;
+}
+
+std::string OtherCase(std::string name, std::mt19937 &random)
+{
+    for (char &c : name)
+        if (random() % 2 && static_cast<unsigned char>(c) < 0x80 &&
+            isalpha(static_cast<unsigned char>(c)))
+            c = static_cast<char>(c ^ 0x20);
+    return name;
+}
+
+TEST(IniRead, NameKeysAgreeWithTheNameComparison)
+{
+    // The index compares and hashes names a word at a time; it must judge exactly as the
+    // byte-wise comparison does, for every length (short, word-sized, long beyond the
+    // prepared words) and every byte.
+    std::mt19937 random(2024);
+    for (int round = 0; round < 20000; ++round) {
+        std::string a = RandomName(random);
+        std::string b = random() % 2 ? OtherCase(a, random) : RandomName(random);
+        if (random() % 4 == 0 && !b.empty())
+            b[random() % b.size()] ^= static_cast<char>(1 << (random() % 8) | 1);
+        if (b.find('\0') != std::string::npos)
+            continue;
+        const bool equal = ini_detail::StrICmp(a.c_str(), b.c_str()) == 0;
+        ini_detail::NameKey keyA = ini_detail::MakeNameKey(a.c_str());
+        ini_detail::NameKey keyB = ini_detail::MakeNameKey(b.c_str());
+        ASSERT_EQ(ini_detail::SameName({a.c_str(), a.size()}, keyB), equal) << a << " | " << b;
+        ASSERT_EQ(ini_detail::SameName({b.c_str(), b.size()}, keyA), equal) << a << " | " << b;
+        if (equal) {
+            ASSERT_EQ(keyA.hash, keyB.hash) << a << " | " << b;
+        }
+    }
+}
+
+TEST(IniRead, IndexedLookupsOfLongAndShortNames)
+{
+    // Sections with item tables, names from 1 to 72 bytes, looked up in other letter cases,
+    // each answer checked against an object that keeps no index.
+    std::mt19937 random(7);
+    std::vector<std::pair<std::string, std::string>> wanted;
+    std::string text;
+    for (int s = 0; s < 300; ++s) {
+        std::string section(random() % 70, 'x');
+        for (char &c : section)
+            c = static_cast<char>('a' + random() % 26);
+        section += std::to_string(s); // no two sections alike
+        text += "[" + section + "]\n";
+        for (int i = 0; i < 9; ++i) {
+            std::string item =
+                section.substr(0, 1 + random() % section.size()) + "_" + std::to_string(i);
+            text += item + " = " + std::to_string(s * 10 + i) + "\n";
+            wanted.push_back({section, item});
+        }
+    }
+    auto indexed = Parse(text);
+    auto plain = Parse(text);
+    ASSERT_EQ(Ini_SortInternally(indexed.get()), 0);
+    ASSERT_NE(indexed->sectionIndex, nullptr);
+    std::shuffle(wanted.begin(), wanted.end(), random);
+    for (const auto &[section, item] : wanted) {
+        std::string s = OtherCase(section, random), i = OtherCase(item, random);
+        ASSERT_EQ(RawValue(indexed.get(), s.c_str(), i.c_str()),
+                  RawValue(plain.get(), s.c_str(), i.c_str()))
+            << s << " " << i;
+        // A near miss (one more or one less character; no such names exist) is no match.
+        ASSERT_EQ(Ini_ItemExists(indexed.get(), (s + "_").c_str(), i.c_str()), 0);
+        ASSERT_EQ(Ini_ItemExists(indexed.get(), s.c_str(), i.substr(0, i.size() - 1).c_str()),
+                  0);
+    }
 }
 
 } // namespace
