@@ -973,6 +973,21 @@ void Ini_Sort(IniObject ini)
     ini->sorted = 1;
 }
 
+namespace {
+
+// Whether a list of pointers is already in order. Files are often written sorted; such a list
+// is taken as it is, which costs one pass and keeps equal names in file order.
+bool InOrder(const void *pointers, int count, CompareFunction compare)
+{
+    auto *entries = static_cast<void *const *>(pointers);
+    for (int i = 1; i < count; ++i)
+        if (compare(&entries[i - 1], &entries[i]) > 0)
+            return false;
+    return true;
+}
+
+} // namespace
+
 int Ini_SortInternally(IniObject ini)
 {
     if (!ini)
@@ -981,7 +996,8 @@ int Ini_SortInternally(IniObject ini)
     ListHandle sortedSections = ListCopy(ini->sections);
     if (!sortedSections)
         return kOutOfMemory;
-    ListQuickSort(sortedSections, CompareSections);
+    if (!InOrder(ListGetDataPtr(sortedSections), ListNumItems(sortedSections), CompareSections))
+        ListQuickSort(sortedSections, CompareSections);
     ini->sortedSections = sortedSections;
     // The item copies are slices of one block: sorted exactly as ListQuickSort sorts a list.
     int count = ListNumItems(ini->sections);
@@ -999,7 +1015,8 @@ int Ini_SortInternally(IniObject ini)
         int numItems = ListNumItems(sections[i]->items);
         if (numItems > 0)
             memcpy(slice, ItemArray(sections[i]->items), numItems * sizeof(IniItem *));
-        QuickSortArray(slice, numItems, sizeof(IniItem *), CompareItems);
+        if (!InOrder(slice, numItems, CompareItems))
+            QuickSortArray(slice, numItems, sizeof(IniItem *), CompareItems);
         sections[i]->sortedSlice = slice;
         sections[i]->sortedCount = numItems;
         sections[i]->hasSlice = 1;
