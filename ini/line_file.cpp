@@ -8,6 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 struct LineFileRecord {
     void *readData;
@@ -59,16 +62,27 @@ int Refill(LineFileRecord *lf)
 
 namespace {
 
-// The first line end (LF, CR or NUL) in [begin, end), or end: library scans, which run many
-// bytes at a time, beat one byte loop on lines of any length.
-const char *FindLineEnd(const char *begin, const char *end)
+// The first line end (LF, CR or NUL) in [begin, end), or end. Sixteen bytes at a time where
+// the processor offers it (every x86-64 does); lines are long, and this is the reader's
+// hottest loop.
+const char *FindLineEnd(const char *p, const char *end)
 {
-    auto *lineFeed = static_cast<const char *>(memchr(begin, '\n', static_cast<size_t>(end - begin)));
-    const char *limit = lineFeed ? lineFeed : end;
-    auto *carriageReturn =
-        static_cast<const char *>(memchr(begin, '\r', static_cast<size_t>(limit - begin)));
-    limit = carriageReturn ? carriageReturn : limit;
-    return begin + strnlen(begin, static_cast<size_t>(limit - begin));
+#if defined(__SSE2__)
+    const __m128i lineFeed = _mm_set1_epi8('\n');
+    const __m128i carriageReturn = _mm_set1_epi8('\r');
+    const __m128i nul = _mm_setzero_si128();
+    for (; end - p >= 16; p += 16) {
+        __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        __m128i ends = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, lineFeed),
+                                                 _mm_cmpeq_epi8(bytes, carriageReturn)),
+                                    _mm_cmpeq_epi8(bytes, nul));
+        if (int mask = _mm_movemask_epi8(ends))
+            return p + __builtin_ctz(static_cast<unsigned>(mask));
+    }
+#endif
+    while (p < end && !IsLineEnd(*p))
+        ++p;
+    return p;
 }
 
 } // namespace
