@@ -18,9 +18,9 @@ namespace {
 const char kLogoNone[] = "NONE";
 const char kImageTypes[] = "*.BMP;*.DIB;*.RLE;*.ICO;*.PCX;*.WMF";
 const char kDialogTitle[] = "Enter File Name";
-constexpr int kPortValue = 3;       // panel 3: the port number
-constexpr int kQuitYes = 2;         // panel 4: quit
-constexpr int kQuitNo = 3;          // panel 4: stay
+constexpr int kPortValue = 3; // panel 3: the port number
+constexpr int kQuitYes = 2;   // panel 4: quit
+constexpr int kQuitNo = 3;    // panel 4: stay
 constexpr int kHeightWithLogo3 = 571;
 constexpr int kHeightWithoutLogo3 = 480;
 constexpr int kHeightBaseWidth = 445;
@@ -30,8 +30,7 @@ constexpr int kReadmeTop = 40, kReadmeLeft = 20;
 // Loads a panel of the resource localized, else plainly. Returns the handle or a negative code.
 int LoadPanelInLanguage(int panelId) {
     int panel = 0;
-    if (LoadLocalizedPanel(0, kUiFile, panelId, langFilePath, &panel) >= 0)
-        return panel;
+    if (LoadLocalizedPanel(0, kUiFile, panelId, langFilePath, &panel) >= 0) return panel;
     return LoadPanel(0, kUiFile, panelId);
 }
 
@@ -39,19 +38,21 @@ int LoadPanelInLanguage(int panelId) {
 // run-time delivers no more events.
 int WaitForEither(int panel, int first, int second) {
     for (;;) {
-        if (GetUserEvent(1, &temppanel, &tempctrl) < 0)
-            return -1;
-        if (temppanel == panel && (tempctrl == first || tempctrl == second))
-            return tempctrl;
+        if (GetUserEvent(1, &temppanel, &tempctrl) < 0) return -1;
+        if (temppanel == panel && (tempctrl == first || tempctrl == second)) return tempctrl;
     }
 }
 
 char *LogoPathOf(int control) {
     switch (control) {
-    case MAIN_LOGO1: return HostConfig.Logo1Path;
-    case MAIN_LOGO2: return HostConfig.Logo2Path;
-    case MAIN_LOGO3: return HostConfig.Logo3Path;
-    default: return nullptr;
+    case MAIN_LOGO1:
+        return HostConfig.Logo1Path;
+    case MAIN_LOGO2:
+        return HostConfig.Logo2Path;
+    case MAIN_LOGO3:
+        return HostConfig.Logo3Path;
+    default:
+        return nullptr;
     }
 }
 
@@ -92,17 +93,14 @@ void PrintMCB(int, int, void *, int) {
 void CommPortMCB(int, int, void *, int) {
     const int oldPort = HostConfig.ComPort;
     MessagePanel = LoadPanelInLanguage(PNL_PORT);
-    if (MessagePanel < 0)
-        return;
+    if (MessagePanel < 0) return;
     const int popup = MessagePanel;
     InstallPopup(popup);
     SetCtrlVal(popup, kPortValue, static_cast<int>(HostConfig.ComPort));
     InstallMainCallback(nullptr, nullptr, 1);
     for (;;) {
-        if (GetUserEvent(1, &temppanel, &tempctrl) < 0)
-            break;
-        if (temppanel == popup && tempctrl == NOTICE_OK)
-            break;
+        if (GetUserEvent(1, &temppanel, &tempctrl) < 0) break;
+        if (temppanel == popup && tempctrl == NOTICE_OK) break;
     }
     int port = HostConfig.ComPort;
     GetCtrlVal(popup, kPortValue, &port);
@@ -111,8 +109,7 @@ void CommPortMCB(int, int, void *, int) {
     KsRetirePopup(popup);
     if (HostConfig.ComPort != oldPort) {
         KsWriteSettings();
-        if (commStatus == 0)
-            CloseCom(oldPort);
+        if (commStatus == 0) CloseCom(oldPort);
         commStatus = 1;
     }
     InstallMainCallback(KSMainCB, nullptr, 1);
@@ -120,16 +117,13 @@ void CommPortMCB(int, int, void *, int) {
 
 void SelLanguageMCB(int, int, void *, int) {
     int language = HostConfig.Language;
-    if (GetAppLanguage(&language) < 0)
-        return;
+    if (GetAppLanguage(&language) < 0) return;
     HostConfig.Language = KsValidLanguage(language);
     GetLocalLanguageFilePath(HostConfig.Language, langFilePath, readmeFilePath);
     if (LocalizePanel(panelHandle, langFilePath) < 0) {
-        if (KsShowNotice(PNL_LANGUAGE_FAILED) < 0)
-            return;
+        if (KsShowNotice(PNL_LANGUAGE_FAILED) < 0) return;
         const int menuBar = GetPanelMenuBar(panelHandle);
-        if (menuBar > 0)
-            DiscardMenuBar(menuBar);
+        if (menuBar > 0) DiscardMenuBar(menuBar);
         DiscardPanel(panelHandle);
         panelHandle = LoadPanel(0, kUiFile, PNL_MAIN);
         DisplayPanel(panelHandle);
@@ -144,8 +138,8 @@ void SelLanguageMCB(int, int, void *, int) {
 void KsApplyHeightRule(int withLogo3) {
     int width = 0;
     GetPanelAttribute(panelHandle, ATTR_WIDTH, &width);
-    const int height = width * (withLogo3 ? kHeightWithLogo3 : kHeightWithoutLogo3) /
-                       kHeightBaseWidth;
+    const int height =
+        width * (withLogo3 ? kHeightWithLogo3 : kHeightWithoutLogo3) / kHeightBaseWidth;
     SetPanelAttribute(panelHandle, ATTR_HEIGHT, height);
 }
 
@@ -153,44 +147,54 @@ void LoadGraphic(int control) {
     char folder[KS_PATH_WIDTH] = "";
     GetProjectDir(folder);
     char path[KS_PATH_WIDTH] = "";
-    if (FileSelectPopup(folder, kImageTypes, kImageTypes, kDialogTitle, VAL_LOAD_BUTTON, 0, 0, 1,
-                        0, path) <= 0)
+    if (FileSelectPopup(folder, kImageTypes, kImageTypes, kDialogTitle, VAL_LOAD_BUTTON, 0, 0, 1, 0,
+                        path) <= 0)
         return;
     DisplayImageFile(panelHandle, control, path);
     char *field = LogoPathOf(control);
-    if (field != nullptr)
-        KsCopyField(field, KS_PATH_WIDTH, path);
-    if (control == MAIN_LOGO3)
-        KsApplyHeightRule(1);
+    if (field != nullptr) KsCopyField(field, KS_PATH_WIDTH, path);
+    if (control == MAIN_LOGO3) KsApplyHeightRule(1);
     KsWriteSettings();
 }
 
 int LoadGraphicCB(int, int control, int event, void *, int, int) {
-    if (event == EVENT_RIGHT_DOUBLE_CLICK)
-        LoadGraphic(control);
+    if (event == EVENT_RIGHT_DOUBLE_CLICK) LoadGraphic(control);
     return 0;
 }
 
 void LoadGraphicMCB(int, int menuItem, void *, int) {
     switch (menuItem) {
-    case MENU_LOAD_LOGO1: LoadGraphic(MAIN_LOGO1); break;
-    case MENU_LOAD_LOGO2: LoadGraphic(MAIN_LOGO2); break;
-    case MENU_LOAD_LOGO3: LoadGraphic(MAIN_LOGO3); break;
-    default: break;
+    case MENU_LOAD_LOGO1:
+        LoadGraphic(MAIN_LOGO1);
+        break;
+    case MENU_LOAD_LOGO2:
+        LoadGraphic(MAIN_LOGO2);
+        break;
+    case MENU_LOAD_LOGO3:
+        LoadGraphic(MAIN_LOGO3);
+        break;
+    default:
+        break;
     }
 }
 
 void UnLoadGraphicMCB(int, int menuItem, void *, int) {
     int control = 0;
     switch (menuItem) {
-    case MENU_UNLOAD_LOGO1: control = MAIN_LOGO1; break;
-    case MENU_UNLOAD_LOGO2: control = MAIN_LOGO2; break;
-    case MENU_UNLOAD_LOGO3: control = MAIN_LOGO3; break;
-    default: return; // an item this command does not own changes nothing
+    case MENU_UNLOAD_LOGO1:
+        control = MAIN_LOGO1;
+        break;
+    case MENU_UNLOAD_LOGO2:
+        control = MAIN_LOGO2;
+        break;
+    case MENU_UNLOAD_LOGO3:
+        control = MAIN_LOGO3;
+        break;
+    default:
+        return; // an item this command does not own changes nothing
     }
     KsCopyField(LogoPathOf(control), KS_PATH_WIDTH, kLogoNone);
-    if (control == MAIN_LOGO3)
-        KsApplyHeightRule(0);
+    if (control == MAIN_LOGO3) KsApplyHeightRule(0);
     DeleteImage(panelHandle, control);
     KsWriteSettings();
 }
@@ -204,8 +208,7 @@ void ReadmeMCB(int, int, void *, int) {
         return;
     }
     readmePanelHandle = LoadPanelInLanguage(PNL_README);
-    if (readmePanelHandle < 0)
-        return;
+    if (readmePanelHandle < 0) return;
     const int textBox = NewCtrl(readmePanelHandle, CTRL_TEXT_MSG, "", kReadmeTop, kReadmeLeft);
     SetCtrlAttribute(readmePanelHandle, textBox, ATTR_TEXT_FONT, "Arial");
     SetCtrlAttribute(readmePanelHandle, textBox, ATTR_TEXT_POINT_SIZE, kReadmeFontSize);
@@ -236,8 +239,7 @@ void ExitReadMeMCB(int, int, void *, int) {
 }
 
 int ExitReadMeCB(int, int, int event, void *, int, int) {
-    if (event == EVENT_COMMIT)
-        DiscardPanel(readmePanelHandle);
+    if (event == EVENT_COMMIT) DiscardPanel(readmePanelHandle);
     return 0;
 }
 
@@ -250,23 +252,19 @@ void AboutMCB(int, int, void *, int) {
 void Quit(void) {
     if (Save2Log != 0) {
         SavePanelHandle = LoadPanelInLanguage(PNL_SAVE_BEFORE_QUIT);
-        if (SavePanelHandle < 0)
-            return;
+        if (SavePanelHandle < 0) return;
         InstallPopup(SavePanelHandle); // SaveCB answers it
         return;
     }
     MessagePanel = LoadPanelInLanguage(PNL_QUIT);
-    if (MessagePanel < 0)
-        return;
+    if (MessagePanel < 0) return;
     const int popup = MessagePanel;
     InstallPopup(popup);
     const int answer = WaitForEither(popup, kQuitYes, kQuitNo);
     RemovePopup(0);
     KsRetirePopup(popup);
-    if (answer != kQuitYes)
-        return;
-    if (commStatus == 0)
-        CloseCom(HostConfig.ComPort);
+    if (answer != kQuitYes) return;
+    if (commStatus == 0) CloseCom(HostConfig.ComPort);
     commStatus = -1;
     QuitUserInterface(0);
 }
@@ -287,8 +285,7 @@ int MainPNLCB(int, int event, void *, int, int) {
 }
 
 int TextEnterCB(int, int control, int event, void *, int, int) {
-    if (event != EVENT_VAL_CHANGED)
-        return 0;
+    if (event != EVENT_VAL_CHANGED) return 0;
     int limit = 0;
     if (control == MAIN_NOTES)
         limit = KS_NOTES_BOX_LINES;

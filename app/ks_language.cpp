@@ -17,13 +17,11 @@ constexpr int kLanguageOk = 2;   // panel 7: OK
 } // namespace
 
 void KsLanguageBaseName(int language, char *name, size_t size) {
-    if (size == 0)
-        return;
+    if (size == 0) return;
     language = KsValidLanguage(language);
     if (language == 0) {
         name[0] = '\0';
-        if (RT_GetSystemLanguageName(name, size) < 0)
-            name[0] = '\0';
+        if (RT_GetSystemLanguageName(name, size) < 0) name[0] = '\0';
         return;
     }
     std::snprintf(name, size, "%s", kLanguageNames[language]);
@@ -31,8 +29,7 @@ void KsLanguageBaseName(int language, char *name, size_t size) {
 
 int GetAppLanguage(int *language) {
     const int panel = LoadPanel(0, kUiFile, PNL_LANGUAGE);
-    if (panel < 0)
-        return -1;
+    if (panel < 0) return -1;
     InstallPopup(panel);
     int eventPanel = 0, eventControl = 0;
     for (;;) {

@@ -44,12 +44,12 @@ constexpr int kDataBits = 8;
 constexpr int kStopBits = 1;
 constexpr int kInputQueue = 32768;
 constexpr int kOutputQueue = 512;
-constexpr double kReadTimeout = 0.2;   // seconds per read while polling
-constexpr double kDtrPulse = 0.1;      // seconds of the DTR low pulse (and the wait before it)
+constexpr double kReadTimeout = 0.2;     // seconds per read while polling
+constexpr double kDtrPulse = 0.1;        // seconds of the DTR low pulse (and the wait before it)
 constexpr double kRecordDeadline = 10.0; // seconds from the start line to the stop line
-constexpr double kPassPause = 0.03;    // seconds of pause per reception pass
+constexpr double kPassPause = 0.03;      // seconds of pause per reception pass
 constexpr int kProgressStep = 5;
-constexpr int kLineSize = 256;         // most bytes of one received line
+constexpr int kLineSize = 256; // most bytes of one received line
 constexpr int kEscRaiseRts = 3, kEscRaiseDtr = 5, kEscLowerDtr = 6;
 constexpr int kDateSize = 256;
 constexpr int kTextBoxLineSize = 256;
@@ -71,22 +71,18 @@ struct FileCloser {
 // Reads the 4-byte legacy language file; 1 when Language was taken from it (and it was deleted).
 int ReadLegacyLanguage() {
     char legacyPath[KS_PATH_WIDTH];
-    if (RT_MapLegacyPath(kLegacyLanguageFile, legacyPath, sizeof legacyPath) < 0)
-        return 0;
-    if (GetFileInfo(legacyPath, &Size) != 1 || Size != kLegacyFileSize)
-        return 0;
+    if (RT_MapLegacyPath(kLegacyLanguageFile, legacyPath, sizeof legacyPath) < 0) return 0;
+    if (GetFileInfo(legacyPath, &Size) != 1 || Size != kLegacyFileSize) return 0;
     unsigned char bytes[kLegacyFileSize] = {};
     {
         FileCloser closer;
         file = std::fopen(legacyPath, "rb");
-        if (file == nullptr)
-            return 0;
-        if (std::fread(bytes, 1, sizeof bytes, file) != sizeof bytes)
-            return 0;
+        if (file == nullptr) return 0;
+        if (std::fread(bytes, 1, sizeof bytes, file) != sizeof bytes) return 0;
     }
-    const uint32_t value = static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
-                           (static_cast<uint32_t>(bytes[2]) << 16) |
-                           (static_cast<uint32_t>(bytes[3]) << 24);
+    const uint32_t value =
+        static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
+        (static_cast<uint32_t>(bytes[2]) << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
     HostConfig.Language = KsValidLanguage(static_cast<int32_t>(value));
     RT_DeleteFile(legacyPath);
     return 1;
@@ -103,20 +99,19 @@ void ShowLogo(int control, const char *path) {
 // dropped. Stops as well when the run-time can deliver no more events.
 void WaitForControl(int panel, int answer) {
     for (;;) {
-        if (GetUserEvent(1, &temppanel, &tempctrl) < 0)
-            return;
-        if (temppanel == panel && tempctrl == answer)
-            return;
+        if (GetUserEvent(1, &temppanel, &tempctrl) < 0) return;
+        if (temppanel == panel && tempctrl == answer) return;
     }
 }
 
 int receptionDepth = 0;
-int retiredPopup = 0; // the finished popup kept loaded (KsRetirePopup) // KSMainCB entries in progress; nested events must not poll again
+int retiredPopup = 0; // the finished popup kept loaded (KsRetirePopup) // KSMainCB entries in
+                      // progress; nested events must not poll again
 
 void OpenPort() {
     const int port = HostConfig.ComPort;
-    commStatus = OpenComConfig(port, "", kBaudRate, kParityNone, kDataBits, kStopBits,
-                               kInputQueue, kOutputQueue);
+    commStatus = OpenComConfig(port, "", kBaudRate, kParityNone, kDataBits, kStopBits, kInputQueue,
+                               kOutputQueue);
     if (commStatus < 0) {
         // commStatus is already negative, so idle events during the notice do nothing.
         KsShowNotice(PNL_PORT_FAILED);
@@ -175,8 +170,7 @@ void ReceiveRecord() {
         progress += kProgressStep;
         UpdateProgressDialog(dialog, progress, 0);
         ReadLine(line);
-        if (KsStoreValueLine(DataInput, line))
-            continue;
+        if (KsStoreValueLine(DataInput, line)) continue;
         if (KsIsStopLine(line)) {
             CompleteRecord(dialog);
             return;
@@ -200,8 +194,7 @@ int KsWriteSettings(void) {
     {
         FileCloser closer;
         file = std::fopen(temporary.c_str(), "wb");
-        if (file == nullptr)
-            return -1;
+        if (file == nullptr) return -1;
         ok = std::fwrite(bytes, 1, sizeof bytes, file) == sizeof bytes;
         ok = ok && std::fflush(file) == 0;
         ok = ok && fsync(fileno(file)) == 0; // on disk before it replaces the old file
@@ -216,16 +209,13 @@ int KsWriteSettings(void) {
 }
 
 int KsReadSettings(void) {
-    if (GetFileInfo(kSettingsFile, &Size) != 1 || Size != KS_SETTINGS_SIZE)
-        return 0;
+    if (GetFileInfo(kSettingsFile, &Size) != 1 || Size != KS_SETTINGS_SIZE) return 0;
     unsigned char bytes[KS_SETTINGS_SIZE];
     {
         FileCloser closer;
         file = std::fopen(kSettingsFile, "rb");
-        if (file == nullptr)
-            return 0;
-        if (std::fread(bytes, 1, sizeof bytes, file) != sizeof bytes)
-            return 0;
+        if (file == nullptr) return 0;
+        if (std::fread(bytes, 1, sizeof bytes, file) != sizeof bytes) return 0;
     }
     HostConfigFromBytes(bytes, HostConfig);
     return 1;
@@ -236,8 +226,7 @@ int KsReadSettings(void) {
 int KsShowNotice(int panelId) {
     if (LoadLocalizedPanel(0, kUiFile, panelId, langFilePath, &MessagePanel) < 0) {
         MessagePanel = LoadPanel(0, kUiFile, panelId);
-        if (MessagePanel < 0)
-            return MessagePanel;
+        if (MessagePanel < 0) return MessagePanel;
     }
     const int notice = MessagePanel;
     InstallPopup(notice);
@@ -248,8 +237,7 @@ int KsShowNotice(int panelId) {
 }
 
 void KsRetirePopup(int panel) {
-    if (retiredPopup > 0 && retiredPopup != panel)
-        DiscardPanel(retiredPopup);
+    if (retiredPopup > 0 && retiredPopup != panel) DiscardPanel(retiredPopup);
     retiredPopup = panel;
 }
 
@@ -263,8 +251,8 @@ void KsLayoutMainPanel(void) {
         GetCtrlAttribute(panelHandle, control, ATTR_WIDTH, &controlWidth);
         SetCtrlAttribute(panelHandle, control, ATTR_LEFT, (width - controlWidth) / 2);
     }
-    PutLabelsOnLeft(panelHandle, 0, 9, MAIN_ENTRY, MAIN_TCOMP, MAIN_INVEH, MAIN_SETPNT,
-                    MAIN_SYSTEM, MAIN_TCODE, MAIN_BVOLT, MAIN_SOC, MAIN_BRSLT);
+    PutLabelsOnLeft(panelHandle, 0, 9, MAIN_ENTRY, MAIN_TCOMP, MAIN_INVEH, MAIN_SETPNT, MAIN_SYSTEM,
+                    MAIN_TCODE, MAIN_BVOLT, MAIN_SOC, MAIN_BRSLT);
     int notesLeft = 0;
     GetCtrlAttribute(panelHandle, MAIN_NOTES, ATTR_LEFT, &notesLeft);
     SetCtrlAttribute(panelHandle, MAIN_NOTES, ATTR_LABEL_LEFT, notesLeft);
@@ -293,14 +281,12 @@ void KsTrimInfoBox(void) {
 }
 
 int KsStartup(char **argv) {
-    if (InitRuntime(0, argv, 0) == 0)
-        return -1;
+    if (InitRuntime(0, argv, 0) == 0) return -1;
     if (!KsReadSettings()) {
         HostConfigStartFresh(HostConfig);
         if (!ReadLegacyLanguage()) {
             int language = 0;
-            if (GetAppLanguage(&language) < 0)
-                return -1;
+            if (GetAppLanguage(&language) < 0) return -1;
             HostConfig.Language = KsValidLanguage(language);
         }
         HostConfig.ComPort = 1;
@@ -314,16 +300,14 @@ int KsStartup(char **argv) {
 
     if (LoadLocalizedPanel(0, kUiFile, PNL_MAIN, langFilePath, &panelHandle) < 0) {
         MessagePanel = LoadPanel(0, kUiFile, PNL_LANGUAGE_FAILED);
-        if (MessagePanel < 0)
-            return -1;
+        if (MessagePanel < 0) return -1;
         const int notice = MessagePanel;
         InstallPopup(notice);
         WaitForControl(notice, NOTICE_OK);
         RemovePopup(0);
         KsRetirePopup(notice);
         panelHandle = LoadPanel(0, kUiFile, PNL_MAIN);
-        if (panelHandle < 0)
-            return -1;
+        if (panelHandle < 0) return -1;
     }
 
     InstallMainCallback(KSMainCB, nullptr, 1);
@@ -348,22 +332,17 @@ int KsStartup(char **argv) {
 
 int KsReadMain(char **argv) {
     KsRegisterCallbacks();
-    if (KsStartup(argv) < 0)
-        return -1;
+    if (KsStartup(argv) < 0) return -1;
     RunUserInterface();
     return 0;
 }
 
 void KsResetState(void) {
     InstallMainCallback(nullptr, nullptr, 0);
-    if (commStatus == 0)
-        CloseCom(HostConfig.ComPort);
-    if (readmePanelHandle > 0)
-        DiscardPanel(readmePanelHandle);
-    if (panelHandle > 0)
-        DiscardPanel(panelHandle);
-    if (retiredPopup > 0)
-        DiscardPanel(retiredPopup);
+    if (commStatus == 0) CloseCom(HostConfig.ComPort);
+    if (readmePanelHandle > 0) DiscardPanel(readmePanelHandle);
+    if (panelHandle > 0) DiscardPanel(panelHandle);
+    if (retiredPopup > 0) DiscardPanel(retiredPopup);
     retiredPopup = 0;
     std::memset(&HostConfig, 0, sizeof HostConfig);
     std::memset(&DataInput, 0, sizeof DataInput);
@@ -383,8 +362,7 @@ void KsResetState(void) {
 int KSMainCB(int, int, int, void *, int, int) {
     // A popup or ProcessSystemEvents inside this callback can deliver further events; they must
     // not poll (or open) the port in the middle of the work of the outer call.
-    if (receptionDepth > 0)
-        return 0;
+    if (receptionDepth > 0) return 0;
     ++receptionDepth;
     struct DepthGuard {
         ~DepthGuard() { --receptionDepth; }
@@ -392,19 +370,16 @@ int KSMainCB(int, int, int, void *, int, int) {
 
     if (commStatus == 1) {
         OpenPort();
-        if (commStatus < 0)
-            return 0;
+        if (commStatus < 0) return 0;
     }
-    if (commStatus != 0)
-        return 0;
+    if (commStatus != 0) return 0;
     char line[kLineSize + 1];
     const int n = ReadLine(line);
     if (n >= kLineSize || n < 0) {
         FlushInQ(HostConfig.ComPort);
         return 0;
     }
-    if (n == 0)
-        return 0;
+    if (n == 0) return 0;
     if (FindPattern(line, 0, -1, kStartPattern, 1, 1) < 0) {
         FlushInQ(HostConfig.ComPort);
         return 0;
@@ -460,8 +435,7 @@ void TCError(void) {
 }
 
 int TestcodeCD(int, int, int event, void *, int, int) {
-    if (event != EVENT_COMMIT)
-        return 0;
+    if (event != EVENT_COMMIT) return 0;
     // Read more than the 11 characters that are examined, so that a longer entry is seen as too
     // long rather than silently cut into something valid.
     char typed[kTextBoxLineSize] = "";

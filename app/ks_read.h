@@ -10,8 +10,8 @@
 
 // ---- File and resource names -------------------------------------------------------------------
 
-extern const char kUiFile[];       // "ks_read.ui.json", in the program folder
-extern const char kSettingsFile[]; // "ks.ini", in the current directory
+extern const char kUiFile[];             // "ks_read.ui.json", in the program folder
+extern const char kSettingsFile[];       // "ks.ini", in the current directory
 extern const char kLegacyLanguageFile[]; // "C:\ks.ini", mapped by the run-time
 
 // Panels of the UI resource.
@@ -33,18 +33,18 @@ enum {
 };
 // Controls of the main panel.
 enum {
-    MAIN_INFO = 2,    // text box: an empty line, then the six information lines
-    MAIN_TCOMP = 3,   // ring, by index
-    MAIN_INVEH = 4,   // ring, by index
-    MAIN_SETPNT = 5,  // number display
-    MAIN_SYSTEM = 6,  // ring, by index
+    MAIN_INFO = 2,   // text box: an empty line, then the six information lines
+    MAIN_TCOMP = 3,  // ring, by index
+    MAIN_INVEH = 4,  // ring, by index
+    MAIN_SETPNT = 5, // number display
+    MAIN_SYSTEM = 6, // ring, by index
     MAIN_DATE = 7,
-    MAIN_ENTRY = 8,   // operator entry
-    MAIN_TCODE = 9,   // test code, typed or received
-    MAIN_BVOLT = 10,  // number display
-    MAIN_SOC = 11,    // ring, by index; one item has the value -1
-    MAIN_BRSLT = 12,  // ring, by value
-    MAIN_NOTES = 13,  // text box
+    MAIN_ENTRY = 8,  // operator entry
+    MAIN_TCODE = 9,  // test code, typed or received
+    MAIN_BVOLT = 10, // number display
+    MAIN_SOC = 11,   // ring, by index; one item has the value -1
+    MAIN_BRSLT = 12, // ring, by value
+    MAIN_NOTES = 13, // text box
     MAIN_CENTRE1 = 14,
     MAIN_CENTRE2 = 15,
     MAIN_LOGO1 = 16,

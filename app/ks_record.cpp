@@ -33,8 +33,7 @@ int32_t GetInt32(const unsigned char *at) {
 
 // A field read from disk may lack its terminator; its last byte then becomes one.
 template <size_t N> void BoundText(char (&field)[N]) {
-    if (std::memchr(field, '\0', N) == nullptr)
-        field[N - 1] = '\0';
+    if (std::memchr(field, '\0', N) == nullptr) field[N - 1] = '\0';
 }
 
 } // namespace
@@ -58,8 +57,7 @@ void HostConfigToBytes(const HostConfigRecord &config, unsigned char (&bytes)[KS
                  config.PrintSettings[i]);
 }
 
-void HostConfigFromBytes(const unsigned char (&bytes)[KS_SETTINGS_SIZE],
-                         HostConfigRecord &config) {
+void HostConfigFromBytes(const unsigned char (&bytes)[KS_SETTINGS_SIZE], HostConfigRecord &config) {
     std::memcpy(config.InfoLines, bytes + offsetof(HostConfigRecord, InfoLines),
                 sizeof config.InfoLines);
     std::memcpy(config.reserved, bytes + offsetof(HostConfigRecord, reserved),
@@ -89,11 +87,9 @@ void HostConfigStartFresh(HostConfigRecord &config) {
 // ---- Conversions -------------------------------------------------------------------------------
 
 void KsCopyField(char *field, size_t fieldSize, const char *text) {
-    if (fieldSize == 0)
-        return;
+    if (fieldSize == 0) return;
     const size_t length = text ? strnlen(text, fieldSize - 1) : 0;
-    if (length > 0)
-        std::memcpy(field, text, length);
+    if (length > 0) std::memcpy(field, text, length);
     field[length] = '\0';
 }
 
@@ -128,8 +124,7 @@ double LeadingDouble(const char *text) {
         value = std::numeric_limits<double>::max();
     else if (parsed.ec != std::errc())
         value = 0.0;
-    if (!std::isfinite(value))
-        value = 0.0;
+    if (!std::isfinite(value)) value = 0.0;
     return negative ? -value : value;
 }
 
@@ -142,20 +137,16 @@ int32_t KsAtoi(const char *text) {
     const int64_t limit = static_cast<int64_t>(std::numeric_limits<int32_t>::max()) + 1;
     for (; *text >= '0' && *text <= '9'; ++text) {
         value = value * 10 + (*text - '0');
-        if (value > limit)
-            value = limit; // saturate; the digits that follow cannot bring it back
+        if (value > limit) value = limit; // saturate; the digits that follow cannot bring it back
     }
-    if (negative)
-        value = -value;
-    if (value > std::numeric_limits<int32_t>::max())
-        value = std::numeric_limits<int32_t>::max();
+    if (negative) value = -value;
+    if (value > std::numeric_limits<int32_t>::max()) value = std::numeric_limits<int32_t>::max();
     return static_cast<int32_t>(value);
 }
 
 double KsConvertVolt(const char *text) {
     double volts = LeadingDouble(text);
-    if (std::strlen(text) >= 3 && text[2] == ',')
-        volts += LeadingDouble(text + 3) / 100.0;
+    if (std::strlen(text) >= 3 && text[2] == ',') volts += LeadingDouble(text + 3) / 100.0;
     return volts;
 }
 
@@ -173,31 +164,79 @@ namespace {
 // Stores the value of label number `index` (an index into kRecordLabels).
 void StoreValue(TestRecord &r, int index, const char *value) {
     switch (index) {
-    case 0: KsCopyField(r.Logo0, value); break;
-    case 1: KsCopyField(r.Logo1, value); break;
-    case 2: case 3: case 4: case 5: case 6: case 7:
+    case 0:
+        KsCopyField(r.Logo0, value);
+        break;
+    case 1:
+        KsCopyField(r.Logo1, value);
+        break;
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+    case 6:
+    case 7:
         KsCopyField(r.Info[index - 2], value);
         break;
-    case 8: r.Sys24V = KsAtoi(value); break;
-    case 9: r.InVehicle = KsAtoi(value); break;
-    case 10: r.SetPoint = KsAtoi(value); break;
-    case 11: r.System = KsAtoi(value); break;
-    case 12: KsCopyField(r.JisNo, value); break;
-    case 13: r.BVolt = KsConvertVolt(value); break;
-    case 14: r.BCca = KsAtoi(value); break;
-    case 15: r.BRslt = KsAtoi(value); break;
-    case 16: r.BType = KsAtoi(value); break;
-    case 17: r.Soc = KsAtoi(value); break;
-    case 18: KsCopyField(r.TCode, value); break;
-    case 19: KsCopyField(r.CCode, value); break;
-    case 20: KsCopyField(r.Ver, value); break;
-    case 21: r.TComp = KsAtoi(value); break;
-    case 22: r.B4aCh = KsAtoi(value); break;
-    case 23: r.SChrg = KsAtoi(value); break;
-    case 24: r.Sys6V = KsAtoi(value); break;
-    case 25: r.TestNo = KsAtoi(value); break;
-    case 26: r.SerNo = KsAtoi(value); break;
-    default: break;
+    case 8:
+        r.Sys24V = KsAtoi(value);
+        break;
+    case 9:
+        r.InVehicle = KsAtoi(value);
+        break;
+    case 10:
+        r.SetPoint = KsAtoi(value);
+        break;
+    case 11:
+        r.System = KsAtoi(value);
+        break;
+    case 12:
+        KsCopyField(r.JisNo, value);
+        break;
+    case 13:
+        r.BVolt = KsConvertVolt(value);
+        break;
+    case 14:
+        r.BCca = KsAtoi(value);
+        break;
+    case 15:
+        r.BRslt = KsAtoi(value);
+        break;
+    case 16:
+        r.BType = KsAtoi(value);
+        break;
+    case 17:
+        r.Soc = KsAtoi(value);
+        break;
+    case 18:
+        KsCopyField(r.TCode, value);
+        break;
+    case 19:
+        KsCopyField(r.CCode, value);
+        break;
+    case 20:
+        KsCopyField(r.Ver, value);
+        break;
+    case 21:
+        r.TComp = KsAtoi(value);
+        break;
+    case 22:
+        r.B4aCh = KsAtoi(value);
+        break;
+    case 23:
+        r.SChrg = KsAtoi(value);
+        break;
+    case 24:
+        r.Sys6V = KsAtoi(value);
+        break;
+    case 25:
+        r.TestNo = KsAtoi(value);
+        break;
+    case 26:
+        r.SerNo = KsAtoi(value);
+        break;
+    default:
+        break;
     }
 }
 
@@ -221,43 +260,48 @@ int KsIsStopLine(const char *line) {
 // ---- Test codes --------------------------------------------------------------------------------
 
 int KsTestCodeSymbolValue(char symbol) {
-    if (symbol >= '0' && symbol <= '9')
-        return symbol - '0';
+    if (symbol >= '0' && symbol <= '9') return symbol - '0';
     switch (symbol) {
-    case 'A': case 'a': return 10;
-    case 'B': case 'b': return 11;
-    case 'C': case 'c': return 12;
-    case 'E': case 'e': return 13; // "D" is not a symbol
-    case 'F': case 'f': return 14;
-    case 'G': case 'g': return 15;
-    default: return -1;
+    case 'A':
+    case 'a':
+        return 10;
+    case 'B':
+    case 'b':
+        return 11;
+    case 'C':
+    case 'c':
+        return 12;
+    case 'E':
+    case 'e':
+        return 13; // "D" is not a symbol
+    case 'F':
+    case 'f':
+        return 14;
+    case 'G':
+    case 'g':
+        return 15;
+    default:
+        return -1;
     }
 }
 
 int32_t KsStateOfCharge(int32_t bRslt, double bVolt, int32_t bCca, int32_t setPoint) {
-    if (bRslt >= 3)
-        return 5;
-    if (bRslt == 0 && bVolt >= 12.4)
-        return 0;
-    if (setPoint == 0)
-        return 4;
+    if (bRslt >= 3) return 5;
+    if (bRslt == 0 && bVolt >= 12.4) return 0;
+    if (setPoint == 0) return 4;
     const double ratio = 100.0 * bCca / setPoint;
-    if (ratio <= 80.0)
-        return 4;
+    if (ratio <= 80.0) return 4;
     const double scaled =
         bVolt >= 12.4 ? 75.0 * (ratio - 80.0) / 40.0 : 75.0 * (ratio - 80.0) / 75.0;
     const int p = static_cast<int>(scaled); // truncation toward zero; ratio <= 25550 keeps it small
-    if (p <= 25)
-        return 3;
-    if (p >= 50)
-        return 1;
+    if (p <= 25) return 3;
+    if (p >= 50) return 1;
     return 2;
 }
 
 int KsDecodeTestCode(const char *text, KsTestCode *result) {
     const size_t length = strnlen(text, KS_TESTCODE_MAX_TEXT + 1);
-    if (length > KS_TESTCODE_MAX_TEXT)
-        return KS_TESTCODE_TOO_LONG;
+    if (length > KS_TESTCODE_MAX_TEXT) return KS_TESTCODE_TOO_LONG;
     char symbols[KS_TESTCODE_SYMBOLS];
     if (length == 9 && text[4] == ' ') {
         std::memcpy(symbols, text, 4);
@@ -270,8 +314,7 @@ int KsDecodeTestCode(const char *text, KsTestCode *result) {
     int d[KS_TESTCODE_SYMBOLS + 1] = {}; // d[1] .. d[8] as the symbols are numbered
     for (int i = 0; i < KS_TESTCODE_SYMBOLS; ++i) {
         d[i + 1] = KsTestCodeSymbolValue(symbols[i]);
-        if (d[i + 1] < 0)
-            return KS_TESTCODE_BAD_SYMBOL;
+        if (d[i + 1] < 0) return KS_TESTCODE_BAD_SYMBOL;
     }
     KsTestCode out{};
     out.SetPoint = 10 * (16 * d[1] + d[4]);
@@ -286,8 +329,7 @@ int KsDecodeTestCode(const char *text, KsTestCode *result) {
     static const char kUpper[] = "0123456789ABCEFG";
     for (int i = 0, j = 0; i < KS_TESTCODE_SYMBOLS; ++i) {
         out.shown[j++] = kUpper[d[i + 1]];
-        if (i == 3)
-            out.shown[j++] = ' ';
+        if (i == 3) out.shown[j++] = ' ';
     }
     out.shown[9] = '\0';
     *result = out;

@@ -10,12 +10,12 @@
 // ---- Field widths ------------------------------------------------------------------------------
 
 enum {
-    KS_INFO_LINES = 6,      // information lines of a record and of the settings
-    KS_INFO_WIDTH = 17,     // 16 characters + NUL
-    KS_TEXT_WIDTH = 17,     // the short texts of a test record
+    KS_INFO_LINES = 6,  // information lines of a record and of the settings
+    KS_INFO_WIDTH = 17, // 16 characters + NUL
+    KS_TEXT_WIDTH = 17, // the short texts of a test record
     KS_JISNO_WIDTH = 24,
     KS_VER_WIDTH = 18,
-    KS_PATH_WIDTH = 260,    // every path text
+    KS_PATH_WIDTH = 260, // every path text
     KS_PRINT_SLOTS = 12,
     KS_SETTINGS_SIZE = 940, // the settings file is exactly this many bytes
     KS_LABEL_WIDTH = 9,     // every value-line label, blanks included
@@ -55,8 +55,7 @@ void HostConfigToBytes(const HostConfigRecord &config, unsigned char (&bytes)[KS
 // Builds the record from a file image. Texts are bounded by their field even when the image has
 // no NUL inside it (the last byte of such a field becomes the terminator); a language number
 // outside 0 .. 9 counts as 0. Bytes after a terminator are kept as read.
-void HostConfigFromBytes(const unsigned char (&bytes)[KS_SETTINGS_SIZE],
-                         HostConfigRecord &config);
+void HostConfigFromBytes(const unsigned char (&bytes)[KS_SETTINGS_SIZE], HostConfigRecord &config);
 // A fresh record's texts and print settings: six empty information lines, the reserved bytes
 // zero, the twelve print defaults. ComPort, Language and the logo paths are left to the caller.
 void HostConfigStartFresh(HostConfigRecord &config);

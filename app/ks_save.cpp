@@ -22,7 +22,7 @@ const char kDialogTitle[] = "Enter File Name";
 constexpr int kScratchSize = 256;
 
 // Main-panel controls whose labels head the columns 3 to 12, in column order.
-const int kLogColumns[] = {MAIN_ENTRY, MAIN_TCODE, MAIN_INVEH,  MAIN_TCOMP, MAIN_SETPNT,
+const int kLogColumns[] = {MAIN_ENTRY, MAIN_TCODE,  MAIN_INVEH, MAIN_TCOMP, MAIN_SETPNT,
                            MAIN_BVOLT, MAIN_SYSTEM, MAIN_BRSLT, MAIN_SOC,   MAIN_NOTES};
 
 bool logBackedUp = false; // the previous run's log is kept once, before this run first truncates
@@ -48,8 +48,7 @@ int StartLog() {
         }
     }
     const int fileHandle = RT_OpenFile(logFilePath, RT_FILE_WRITE, RT_FILE_TRUNCATE, RT_FILE_ASCII);
-    if (fileHandle < 0)
-        return fileHandle;
+    if (fileHandle < 0) return fileHandle;
     FmtFile(fileHandle, "\t\t");
     char text[kScratchSize];
     for (int control : kLogColumns) {
@@ -69,8 +68,7 @@ int StartLog() {
 
 void Remove_NL(char *text) {
     for (; *text != '\0'; ++text)
-        if (*text == '\n')
-            *text = ' ';
+        if (*text == '\n') *text = ' ';
 }
 
 void KsResetLogState(void) {
@@ -80,12 +78,10 @@ void KsResetLogState(void) {
 }
 
 void Save2LogFile(TestRecord *record) {
-    const int fileHandle = logStarted == 0
-                               ? StartLog()
-                               : RT_OpenFile(logFilePath, RT_FILE_WRITE, RT_FILE_APPEND,
-                                             RT_FILE_ASCII);
-    if (fileHandle < 0)
-        return;
+    const int fileHandle =
+        logStarted == 0 ? StartLog()
+                        : RT_OpenFile(logFilePath, RT_FILE_WRITE, RT_FILE_APPEND, RT_FILE_ASCII);
+    if (fileHandle < 0) return;
     char text[kScratchSize];
     FmtFile(fileHandle, "%s\t", DateStr());
     FmtFile(fileHandle, "%s\t", TimeStr());
@@ -119,8 +115,7 @@ void Save2File(void) {
     GetProjectDir(directory);
     char folder[KS_PATH_WIDTH] = "";
     std::snprintf(folder, sizeof folder, "%s/%s/", directory, kDataFolder);
-    if (GetFileInfo(folder, &Size) == 0)
-        MakeDir(folder);
+    if (GetFileInfo(folder, &Size) == 0) MakeDir(folder);
     // The chosen path comes back in a text of its own, so the start folder is never overwritten
     // while the dialog still reads it.
     char path[KS_PATH_WIDTH] = "";
@@ -137,18 +132,15 @@ void Save2File(void) {
 }
 
 int SaveCB(int panel, int control, int event, void *, int, int) {
-    if (event != EVENT_COMMIT)
-        return 0;
+    if (event != EVENT_COMMIT) return 0;
     RemovePopup(0);
     KsRetirePopup(panel);
     if (control == 2) {
-        if (Save2Log != 0)
-            Save2File();
+        if (Save2Log != 0) Save2File();
     } else if (control != 3) {
         return 0;
     }
-    if (commStatus == 0)
-        CloseCom(HostConfig.ComPort);
+    if (commStatus == 0) CloseCom(HostConfig.ComPort);
     commStatus = -1;
     QuitUserInterface(0);
     return 0;

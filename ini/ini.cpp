@@ -23,8 +23,7 @@ namespace {
 // toupper of the "C" locale as a table: name comparison is the hot path of every lookup.
 struct UpperTable {
     unsigned char map[256];
-    constexpr UpperTable() : map()
-    {
+    constexpr UpperTable() : map() {
         for (int i = 0; i < 256; ++i)
             map[i] = static_cast<unsigned char>(i >= 'a' && i <= 'z' ? i - 'a' + 'A' : i);
     }
@@ -39,18 +38,16 @@ constexpr size_t kFirstPoolChunkBytes = 4096;
 constexpr size_t kPoolChunkBytes = 65536;
 
 // Bump allocation from the object's pool, 8-byte aligned. Null when out of memory.
-void *PoolAllocate(IniObject ini, size_t size)
-{
+void *PoolAllocate(IniObject ini, size_t size) {
     size = (size + 7) & ~static_cast<size_t>(7);
     const size_t header = (sizeof(PoolChunk) + 7) & ~static_cast<size_t>(7);
     PoolChunk *chunk = ini->pool;
     if (!chunk || chunk->size - chunk->used < size) {
-        size_t grown = chunk ? std::min(2 * (chunk->size + header), kPoolChunkBytes)
-                             : kFirstPoolChunkBytes;
+        size_t grown =
+            chunk ? std::min(2 * (chunk->size + header), kPoolChunkBytes) : kFirstPoolChunkBytes;
         size_t bytes = header + std::max(size, grown - header);
         chunk = static_cast<PoolChunk *>(malloc(bytes));
-        if (!chunk)
-            return nullptr;
+        if (!chunk) return nullptr;
         chunk->next = ini->pool;
         chunk->used = 0;
         chunk->size = bytes - header;
@@ -61,39 +58,33 @@ void *PoolAllocate(IniObject ini, size_t size)
     return block;
 }
 
-IniItem **ItemArray(ListHandle list)
-{
+IniItem **ItemArray(ListHandle list) {
     return static_cast<IniItem **>(ListGetDataPtr(list));
 }
 
-IniSection **SectionArray(ListHandle list)
-{
+IniSection **SectionArray(ListHandle list) {
     return static_cast<IniSection **>(ListGetDataPtr(list));
 }
 
-size_t TrimmedLength(const char *text, size_t length)
-{
+size_t TrimmedLength(const char *text, size_t length) {
     while (length > 0 && IsSpace(text[length - 1]))
         --length;
     return length;
 }
 
-const char *SkipSpace(const char *p)
-{
+const char *SkipSpace(const char *p) {
     while (*p && IsSpace(*p))
         ++p;
     return p;
 }
 
 // First occurrence of the token at a character-unit boundary in [p, end), or null.
-const char *FindToken(const char *p, const char *end, const char *token, size_t tokenLength)
-{
+const char *FindToken(const char *p, const char *end, const char *token, size_t tokenLength) {
     if (static_cast<unsigned char>(token[0]) < 0x80) {
         // A byte below 0x80 is never inside a multibyte unit, so a plain byte search suffices.
         while (p < end) {
             const char *hit = static_cast<const char *>(memchr(p, token[0], end - p));
-            if (!hit)
-                return nullptr;
+            if (!hit) return nullptr;
             if (static_cast<size_t>(end - hit) >= tokenLength &&
                 memcmp(hit, token, tokenLength) == 0)
                 return hit;
@@ -110,29 +101,25 @@ const char *FindToken(const char *p, const char *end, const char *token, size_t 
 }
 
 // Last occurrence of the character at a unit boundary in [p, end), or null.
-const char *FindLastChar(const char *p, const char *end, char c)
-{
+const char *FindLastChar(const char *p, const char *end, char c) {
     if (static_cast<unsigned char>(c) < 0x80)
         return static_cast<const char *>(memrchr(p, c, end - p));
     const char *last = nullptr;
     while (p < end) {
-        if (*p == c)
-            last = p;
+        if (*p == c) last = p;
         p += CharUnitLength(p);
     }
     return last;
 }
 
-void CopyToken(char *destination, const char *source)
-{
+void CopyToken(char *destination, const char *source) {
     size_t length = CutWithoutSplitting(source, strlen(source), kMaxTokenBytes);
     memcpy(destination, source, length);
     destination[length] = '\0';
 }
 
 // Joins the runs of "<name> Line<k>" pieces of every section (see ini.h). 0 or -12.
-int JoinMultiLineItems(IniObject ini)
-{
+int JoinMultiLineItems(IniObject ini) {
     int numSections = ListNumItems(ini->sections);
     for (int si = 0; si < numSections; ++si) {
         IniSection *section = SectionArray(ini->sections)[si];
@@ -151,21 +138,20 @@ int JoinMultiLineItems(IniObject ini)
             size_t total = strlen(items[i]->value);
             size_t ignoredBase;
             long next;
-            while (runEnd < count && IsContinuationName(ItemName(items[runEnd]), &ignoredBase, &next) &&
-                   next != 1) {
+            while (runEnd < count &&
+                   IsContinuationName(ItemName(items[runEnd]), &ignoredBase, &next) && next != 1) {
                 total += strlen(items[runEnd]->value);
                 ++runEnd;
             }
             IniItem *first = items[i];
-            IniItem *item = NewItem(ini, ItemName(first), baseLength, nullptr, total,
-                                    first->line, first->quoted);
+            IniItem *item = NewItem(ini, ItemName(first), baseLength, nullptr, total, first->line,
+                                    first->quoted);
             if (!item) {
                 // Keep the list whole: close the gap left by the compaction so far.
                 memmove(items + write, items + i, (count - i) * sizeof(IniItem *));
                 if (write < i)
                     ListRemoveItems(section->items, nullptr, write + (count - i) + 1, i - write);
-                if (joined)
-                    DiscardItemCopy(section);
+                if (joined) DiscardItemCopy(section);
                 return kOutOfMemory;
             }
             char *out = item->value;
@@ -180,41 +166,34 @@ int JoinMultiLineItems(IniObject ini)
             i = runEnd;
             joined = true;
         }
-        if (write < count)
-            ListRemoveItems(section->items, nullptr, write + 1, count - write);
+        if (write < count) ListRemoveItems(section->items, nullptr, write + 1, count - write);
         // The sorted copy still points at the freed pieces; the caller rebuilds the copies.
-        if (joined)
-            DiscardItemCopy(section);
+        if (joined) DiscardItemCopy(section);
     }
     return 0;
 }
 
 int ReadLineFromLineFile(void *callbackData, char *lineBuffer, int maxChars, int *endOfFile,
-                         int *lineNumber)
-{
+                         int *lineNumber) {
     auto lineFile = static_cast<LineFile>(callbackData);
     int result = LineFile_ReadNonEmpty(lineFile, lineBuffer, maxChars, nullptr, endOfFile);
     *lineNumber = LineFile_NumLinesRead(lineFile);
     return result;
 }
 
-bool IsHexDigit(char c)
-{
+bool IsHexDigit(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
 // Stores the escape-resolved form of value in the scratch buffer. 0 or -12.
-int ResolveEscapes(IniObject ini, const char *value, const char **resolved)
-{
+int ResolveEscapes(IniObject ini, const char *value, const char **resolved) {
     *resolved = nullptr;
     size_t length = strlen(value);
     size_t size = ((length + 1) / kScratchGranule + 1) * kScratchGranule;
-    if (size > 0xFFFFFFFFu)
-        return kOutOfMemory;
+    if (size > 0xFFFFFFFFu) return kOutOfMemory;
     if (!ini->scratch) {
         ini->scratch = NewHandle(static_cast<unsigned int>(size));
-        if (!ini->scratch)
-            return kOutOfMemory;
+        if (!ini->scratch) return kOutOfMemory;
     } else if (!SetHandleSize(ini->scratch, static_cast<unsigned int>(size))) {
         return kOutOfMemory;
     }
@@ -225,8 +204,7 @@ int ResolveEscapes(IniObject ini, const char *value, const char **resolved)
         int unit = CharUnitLength(p);
         if (unit == 1 && *p == '\\') {
             ++p;
-            if (!*p)
-                break; // a backslash at the very end is dropped
+            if (!*p) break; // a backslash at the very end is dropped
             unit = CharUnitLength(p);
             if (unit == 1) {
                 char c = *p;
@@ -258,12 +236,10 @@ int ResolveEscapes(IniObject ini, const char *value, const char **resolved)
 
 // Finds the item and gives its raw or resolved text. 1 found, 0 not found, or -12.
 int GetText(IniObject ini, const char *sectionName, const char *itemName, bool resolve,
-            const char **text)
-{
+            const char **text) {
     *text = nullptr;
     IniItem *item = LookupItem(ini, sectionName, itemName);
-    if (!item)
-        return 0;
+    if (!item) return 0;
     if (!resolve) {
         *text = item->value;
         return 1;
@@ -273,40 +249,32 @@ int GetText(IniObject ini, const char *sectionName, const char *itemName, bool r
 }
 
 int GetCopy(IniObject ini, const char *sectionName, const char *itemName, bool resolve,
-            char **copy)
-{
-    if (copy)
-        *copy = nullptr;
+            char **copy) {
+    if (copy) *copy = nullptr;
     const char *text;
     int result = GetText(ini, sectionName, itemName, resolve, &text);
-    if (result != 1 || !copy)
-        return result;
+    if (result != 1 || !copy) return result;
     size_t length = strlen(text);
     char *block = static_cast<char *>(malloc(length + 1));
-    if (!block)
-        return kOutOfMemory;
+    if (!block) return kOutOfMemory;
     memcpy(block, text, length + 1);
     *copy = block;
     return 1;
 }
 
 int GetIntoBuffer(IniObject ini, const char *sectionName, const char *itemName, bool resolve,
-                  char *buffer, size_t bufferSize)
-{
-    if (buffer && bufferSize > 0)
-        buffer[0] = '\0';
+                  char *buffer, size_t bufferSize) {
+    if (buffer && bufferSize > 0) buffer[0] = '\0';
     const char *text;
     int result = GetText(ini, sectionName, itemName, resolve, &text);
-    if (result != 1 || !buffer || bufferSize == 0)
-        return result;
+    if (result != 1 || !buffer || bufferSize == 0) return result;
     size_t length = CutWithoutSplitting(text, strlen(text), bufferSize - 1);
     memcpy(buffer, text, length);
     buffer[length] = '\0';
     return 1;
 }
 
-void DiscardSortedCopies(IniObject ini)
-{
+void DiscardSortedCopies(IniObject ini) {
     DropLookupIndex(ini);
     ListDispose(ini->sortedSections);
     ini->sortedSections = nullptr;
@@ -324,78 +292,62 @@ void DiscardSortedCopies(IniObject ini)
 
 namespace ini_detail {
 
-int StrICmp(const char *a, const char *b)
-{
-    if (!a || !b)
-        return a ? 1 : (b ? -1 : 0);
+int StrICmp(const char *a, const char *b) {
+    if (!a || !b) return a ? 1 : (b ? -1 : 0);
     auto x = reinterpret_cast<const unsigned char *>(a);
     auto y = reinterpret_cast<const unsigned char *>(b);
     for (;; ++x, ++y) {
         int ca = kUpper.map[*x];
         int cb = kUpper.map[*y];
-        if (ca != cb)
-            return ca - cb;
-        if (ca == 0)
-            return 0;
+        if (ca != cb) return ca - cb;
+        if (ca == 0) return 0;
     }
 }
 
-int CompareSections(const void *a, const void *b)
-{
+int CompareSections(const void *a, const void *b) {
     return StrICmp((*static_cast<IniSection *const *>(a))->name,
                    (*static_cast<IniSection *const *>(b))->name);
 }
 
-int CompareItems(const void *a, const void *b)
-{
+int CompareItems(const void *a, const void *b) {
     return StrICmp(ItemName(*static_cast<IniItem *const *>(a)),
                    ItemName(*static_cast<IniItem *const *>(b)));
 }
 
-int CompareNameWithItem(const void *key, const void *item)
-{
+int CompareNameWithItem(const void *key, const void *item) {
     return StrICmp(*static_cast<const char *const *>(key),
                    ItemName(*static_cast<IniItem *const *>(item)));
 }
 
 IniItem *NewItem(IniObject pool, const char *name, size_t nameLength, const char *value,
-                 size_t valueLength, int line, int quoted)
-{
-    if (nameLength > SIZE_MAX / 4 || valueLength > SIZE_MAX / 4)
-        return nullptr;
+                 size_t valueLength, int line, int quoted) {
+    if (nameLength > SIZE_MAX / 4 || valueLength > SIZE_MAX / 4) return nullptr;
     size_t size = sizeof(IniItem) + nameLength + valueLength + 2;
     IniItem *item = nullptr;
     if (pool && size <= kPoolChunkBytes / 8) {
         item = static_cast<IniItem *>(PoolAllocate(pool, size));
-        if (item)
-            item->pooled = 1;
+        if (item) item->pooled = 1;
     } else {
         item = static_cast<IniItem *>(malloc(size));
-        if (item)
-            item->pooled = 0;
+        if (item) item->pooled = 0;
     }
-    if (!item)
-        return nullptr;
+    if (!item) return nullptr;
     char *itemName = ItemName(item);
     memcpy(itemName, name, nameLength);
     itemName[nameLength] = '\0';
     item->value = itemName + nameLength + 1;
-    if (value)
-        memcpy(item->value, value, valueLength);
+    if (value) memcpy(item->value, value, valueLength);
     item->value[valueLength] = '\0';
     item->line = line;
     item->quoted = quoted ? 1 : 0;
     return item;
 }
 
-void FreeItem(IniItem *item)
-{
-    if (item && !item->pooled)
-        free(item);
+void FreeItem(IniItem *item) {
+    if (item && !item->pooled) free(item);
 }
 
-void FreePool(IniObject ini)
-{
+void FreePool(IniObject ini) {
     while (ini->pool) {
         PoolChunk *next = ini->pool->next;
         free(ini->pool);
@@ -403,26 +355,21 @@ void FreePool(IniObject ini)
     }
 }
 
-IniSection *NewSection(IniObject pool, const char *name, int sorted, int line)
-{
+IniSection *NewSection(IniObject pool, const char *name, int sorted, int line) {
     size_t length = strlen(name);
     size_t size = sizeof(IniSection) + length + 1;
     IniSection *section = nullptr;
     if (pool && size <= kPoolChunkBytes / 8) {
         section = static_cast<IniSection *>(PoolAllocate(pool, size));
-        if (section)
-            section->pooled = 1;
+        if (section) section->pooled = 1;
     } else {
         section = static_cast<IniSection *>(malloc(size));
-        if (section)
-            section->pooled = 0;
+        if (section) section->pooled = 0;
     }
-    if (!section)
-        return nullptr;
+    if (!section) return nullptr;
     section->items = ListCreate(sizeof(IniItem *));
     if (!section->items) {
-        if (!section->pooled)
-            free(section);
+        if (!section->pooled) free(section);
         return nullptr;
     }
     section->name = reinterpret_cast<char *>(section + 1);
@@ -439,10 +386,8 @@ IniSection *NewSection(IniObject pool, const char *name, int sorted, int line)
     return section;
 }
 
-void FreeSection(IniSection *section)
-{
-    if (!section)
-        return;
+void FreeSection(IniSection *section) {
+    if (!section) return;
     int count = ListNumItems(section->items);
     IniItem **items = ItemArray(section->items);
     for (int i = 0; i < count; ++i)
@@ -450,28 +395,24 @@ void FreeSection(IniSection *section)
     ListDispose(section->items);
     ListDispose(section->sortedItems);
     free(section->itemIndex);
-    if (!section->pooled)
-        free(section);
+    if (!section->pooled) free(section);
 }
 
-IniSection *FindSection(IniObject ini, const char *sectionName)
-{
-    if (!ini || !sectionName)
-        return nullptr;
+IniSection *FindSection(IniObject ini, const char *sectionName) {
+    if (!ini || !sectionName) return nullptr;
     if (ini->lastSection && StrICmp(ini->lastSection->name, sectionName) == 0)
         return ini->lastSection;
     IniSection key{};
     key.name = const_cast<char *>(sectionName);
     IniSection *keyPointer = &key;
     IniSection *found = nullptr;
-    ListHandle searched = ini->sortedSections ? ini->sortedSections
-                                              : (ini->sorted ? ini->sections : nullptr);
+    ListHandle searched =
+        ini->sortedSections ? ini->sortedSections : (ini->sorted ? ini->sections : nullptr);
     if (ini->sectionIndex) {
         found = IndexFindSection(ini, sectionName);
     } else if (searched) {
         int position = ListBinSearch(searched, &keyPointer, CompareSections);
-        if (position > 0)
-            found = *static_cast<IniSection **>(ListGetPtrToItem(searched, position));
+        if (position > 0) found = *static_cast<IniSection **>(ListGetPtrToItem(searched, position));
     } else {
         int count = ListNumItems(ini->sections);
         IniSection **sections = SectionArray(ini->sections);
@@ -481,17 +422,13 @@ IniSection *FindSection(IniObject ini, const char *sectionName)
                 break;
             }
     }
-    if (found)
-        ini->lastSection = found;
+    if (found) ini->lastSection = found;
     return found;
 }
 
-IniItem *FindItem(IniSection *section, const char *itemName)
-{
-    if (!section || !itemName)
-        return nullptr;
-    if (section->itemIndex)
-        return IndexFindItem(section, itemName);
+IniItem *FindItem(IniSection *section, const char *itemName) {
+    if (!section || !itemName) return nullptr;
+    if (section->itemIndex) return IndexFindItem(section, itemName);
     IniItem *const *sorted = nullptr;
     int sortedCount = 0;
     if (SortedItemArray(section, &sorted, &sortedCount) || section->sorted) {
@@ -499,20 +436,18 @@ IniItem *FindItem(IniSection *section, const char *itemName)
             sorted = ItemArray(section->items);
             sortedCount = ListNumItems(section->items);
         }
-        int index = BinSearch(sorted, sortedCount, sizeof(IniItem *), &itemName,
-                              CompareNameWithItem);
+        int index =
+            BinSearch(sorted, sortedCount, sizeof(IniItem *), &itemName, CompareNameWithItem);
         return index >= 0 ? sorted[index] : nullptr;
     }
     int count = ListNumItems(section->items);
     IniItem **items = ItemArray(section->items);
     for (int i = 0; i < count; ++i)
-        if (StrICmp(ItemName(items[i]), itemName) == 0)
-            return items[i];
+        if (StrICmp(ItemName(items[i]), itemName) == 0) return items[i];
     return nullptr;
 }
 
-IniItem *LookupItem(IniObject ini, const char *sectionName, const char *itemName)
-{
+IniItem *LookupItem(IniObject ini, const char *sectionName, const char *itemName) {
     IniItem *item = nullptr;
     bool found = false;
     if (ini && sectionName && itemName && ini->sectionIndex) {
@@ -520,10 +455,10 @@ IniItem *LookupItem(IniObject ini, const char *sectionName, const char *itemName
         // hold). Its hash settles most mismatches without reading its name, so that one
         // lookup need not wait for the memory read of the one before.
         NameKey sectionKey = MakeNameKey(sectionName);
-        bool cached = ini->lastSection &&
-                      (ini->hashedSection != ini->lastSection ||
-                       ini->lastSectionHash == sectionKey.hash) &&
-                      SameName(SectionName(ini->lastSection), sectionKey);
+        bool cached =
+            ini->lastSection &&
+            (ini->hashedSection != ini->lastSection || ini->lastSectionHash == sectionKey.hash) &&
+            SameName(SectionName(ini->lastSection), sectionKey);
         if (!cached) {
             IniSection *section = nullptr;
             item = IndexLookup(ini, sectionKey, itemName, &section);
@@ -535,15 +470,12 @@ IniItem *LookupItem(IniObject ini, const char *sectionName, const char *itemName
             found = true;
         }
     }
-    if (!found)
-        item = FindItem(FindSection(ini, sectionName), itemName);
-    if (item)
-        ini->lineOfLastAccess = item->line;
+    if (!found) item = FindItem(FindSection(ini, sectionName), itemName);
+    if (item) ini->lineOfLastAccess = item->line;
     return item;
 }
 
-void RemovePointer(ListHandle list, const void *pointer)
-{
+void RemovePointer(ListHandle list, const void *pointer) {
     int count = ListNumItems(list);
     void **entries = static_cast<void **>(ListGetDataPtr(list));
     for (int i = 0; i < count; ++i)
@@ -553,8 +485,7 @@ void RemovePointer(ListHandle list, const void *pointer)
         }
 }
 
-bool SortedItemArray(const IniSection *section, IniItem *const **array, int *count)
-{
+bool SortedItemArray(const IniSection *section, IniItem *const **array, int *count) {
     if (section->sortedItems) {
         *array = ItemArray(section->sortedItems);
         *count = ListNumItems(section->sortedItems);
@@ -568,10 +499,8 @@ bool SortedItemArray(const IniSection *section, IniItem *const **array, int *cou
     return false;
 }
 
-void DetachItemCopy(IniSection *section)
-{
-    if (!section->hasSlice)
-        return;
+void DetachItemCopy(IniSection *section) {
+    if (!section->hasSlice) return;
     ListHandle list = ListCreate(sizeof(IniItem *));
     if (list && section->sortedCount > 0 &&
         !ListInsertItems(list, section->sortedSlice, LIST_POS_END, section->sortedCount)) {
@@ -584,8 +513,7 @@ void DetachItemCopy(IniSection *section)
     section->hasSlice = 0;
 }
 
-void DiscardItemCopy(IniSection *section)
-{
+void DiscardItemCopy(IniSection *section) {
     ListDispose(section->sortedItems);
     section->sortedItems = nullptr;
     section->sortedSlice = nullptr;
@@ -593,39 +521,31 @@ void DiscardItemCopy(IniSection *section)
     section->hasSlice = 0;
 }
 
-void RemoveItemAt(IniSection *section, int position)
-{
+void RemoveItemAt(IniSection *section, int position) {
     DetachItemCopy(section);
     IniItem *item = *static_cast<IniItem **>(ListGetPtrToItem(section->items, position));
     ListRemoveItem(section->items, nullptr, position);
-    if (section->sortedItems)
-        RemovePointer(section->sortedItems, item);
+    if (section->sortedItems) RemovePointer(section->sortedItems, item);
     FreeItem(item);
 }
 
-void InsertIntoSortedCopy(ListHandle *copy, const void *pointerToEntry, CompareFunction compare)
-{
+void InsertIntoSortedCopy(ListHandle *copy, const void *pointerToEntry, CompareFunction compare) {
     if (*copy && !ListInsertInOrder(*copy, pointerToEntry, compare)) {
         ListDispose(*copy);
         *copy = nullptr;
     }
 }
 
-bool IsContinuationName(const char *name, size_t *baseLength, long *pieceNumber)
-{
+bool IsContinuationName(const char *name, size_t *baseLength, long *pieceNumber) {
     const char *marker = strstr(name, " Line");
-    if (!marker)
-        return false;
+    if (!marker) return false;
     const char *digits = marker + 5;
-    if (!*digits)
-        return false;
+    if (!*digits) return false;
     long number = 0;
     for (const char *p = digits; *p; ++p) {
-        if (*p < '0' || *p > '9')
-            return false;
+        if (*p < '0' || *p > '9') return false;
         int digit = *p - '0';
-        if (number > (LONG_MAX - digit) / 10)
-            return false; // would overflow
+        if (number > (LONG_MAX - digit) / 10) return false; // would overflow
         number = number * 10 + digit;
     }
     *baseLength = static_cast<size_t>(marker - name);
@@ -633,8 +553,7 @@ bool IsContinuationName(const char *name, size_t *baseLength, long *pieceNumber)
     return true;
 }
 
-ClassifiedLine ClassifyLine(IniObject ini, const char *line)
-{
+ClassifiedLine ClassifyLine(IniObject ini, const char *line) {
     ClassifiedLine result{LineKind::Unrecognised, nullptr, 0, nullptr, 0};
     const char *p = SkipSpace(line);
     if (!*p) {
@@ -650,24 +569,20 @@ ClassifiedLine ClassifyLine(IniObject ini, const char *line)
     if (*p == ini->sectionStart) {
         const char *nameStart = SkipSpace(p + 1);
         const char *close = FindLastChar(nameStart, end, ini->sectionEnd);
-        if (!close || *SkipSpace(close + 1))
-            return result;
+        if (!close || *SkipSpace(close + 1)) return result;
         size_t length = TrimmedLength(nameStart, static_cast<size_t>(close - nameStart));
-        if (length == 0)
-            return result;
+        if (length == 0) return result;
         result.kind = LineKind::Section;
         result.name = nameStart;
         result.nameLength = length;
         return result;
     }
     const char *separator = FindToken(p, end, ini->separator, ini->separatorLength);
-    if (!separator)
-        return result;
+    if (!separator) return result;
     size_t nameLength = TrimmedLength(p, static_cast<size_t>(separator - p));
     const char *value = SkipSpace(separator + ini->separatorLength);
     size_t valueLength = TrimmedLength(value, static_cast<size_t>(end - value));
-    if (nameLength == 0 || valueLength == 0)
-        return result;
+    if (nameLength == 0 || valueLength == 0) return result;
     result.kind = LineKind::Item;
     result.name = p;
     result.nameLength = nameLength;
@@ -676,8 +591,7 @@ ClassifiedLine ClassifyLine(IniObject ini, const char *line)
     return result;
 }
 
-int StripQuotes(const char **value, size_t *length)
-{
+int StripQuotes(const char **value, size_t *length) {
     if (*length >= 2 && (*value)[0] == '"' && (*value)[*length - 1] == '"') {
         ++*value;
         *length -= 2;
@@ -690,11 +604,9 @@ int StripQuotes(const char **value, size_t *length)
 
 // ---- Object and tokens ---------------------------------------------------------------------
 
-IniObject Ini_New(int automaticSorting)
-{
+IniObject Ini_New(int automaticSorting) {
     auto *ini = static_cast<IniObjectRecord *>(calloc(1, sizeof(IniObjectRecord)));
-    if (!ini)
-        return nullptr;
+    if (!ini) return nullptr;
     ini->sections = ListCreate(sizeof(IniSection *));
     if (!ini->sections) {
         free(ini);
@@ -709,10 +621,8 @@ IniObject Ini_New(int automaticSorting)
     return ini;
 }
 
-void Ini_Dispose(IniObject ini)
-{
-    if (!ini)
-        return;
+void Ini_Dispose(IniObject ini) {
+    if (!ini) return;
     DropLookupIndex(ini);
     int count = ListNumItems(ini->sections);
     IniSection **sections = SectionArray(ini->sections);
@@ -727,14 +637,10 @@ void Ini_Dispose(IniObject ini)
 }
 
 int Ini_SetTokens(IniObject ini, char sectionStartChar, char sectionEndChar,
-                  const char *valueSeparator, const char *commentMarker)
-{
-    if (!ini)
-        return kNullPointer;
-    if (sectionStartChar)
-        ini->sectionStart = sectionStartChar;
-    if (sectionEndChar)
-        ini->sectionEnd = sectionEndChar;
+                  const char *valueSeparator, const char *commentMarker) {
+    if (!ini) return kNullPointer;
+    if (sectionStartChar) ini->sectionStart = sectionStartChar;
+    if (sectionEndChar) ini->sectionEnd = sectionEndChar;
     if (valueSeparator && *valueSeparator) {
         CopyToken(ini->separator, valueSeparator);
         ini->separatorLength = static_cast<int>(strlen(ini->separator));
@@ -748,19 +654,15 @@ int Ini_SetTokens(IniObject ini, char sectionStartChar, char sectionEndChar,
     return 0;
 }
 
-int Ini_SetSectionFilter(IniObject ini, IniSectionFilter filter, void *callbackData)
-{
-    if (!ini)
-        return kNullPointer;
+int Ini_SetSectionFilter(IniObject ini, IniSectionFilter filter, void *callbackData) {
+    if (!ini) return kNullPointer;
     ini->filter = filter;
     ini->filterData = filter ? callbackData : nullptr;
     return 0;
 }
 
-int Ini_SetDuplicateChecking(IniObject ini, int enable)
-{
-    if (!ini)
-        return 0;
+int Ini_SetDuplicateChecking(IniObject ini, int enable) {
+    if (!ini) return 0;
     int previous = ini->duplicateChecking;
     ini->duplicateChecking = enable ? 1 : 0;
     return previous;
@@ -768,13 +670,10 @@ int Ini_SetDuplicateChecking(IniObject ini, int enable)
 
 // ---- Reading -------------------------------------------------------------------------------
 
-int Ini_ReadFromFile(IniObject ini, const char *pathName)
-{
-    if (!ini || !pathName)
-        return kNullPointer;
+int Ini_ReadFromFile(IniObject ini, const char *pathName) {
+    if (!ini || !pathName) return kNullPointer;
     FILE *file = fopen(pathName, "rb");
-    if (!file)
-        return ToolErr_CantOpenFileForReading;
+    if (!file) return ToolErr_CantOpenFileForReading;
     struct stat info;
     size_t bufferSize = kReadStreamBuffer;
     if (fstat(fileno(file), &info) == 0 && info.st_size >= 0 &&
@@ -783,17 +682,14 @@ int Ini_ReadFromFile(IniObject ini, const char *pathName)
     setvbuf(file, nullptr, _IOFBF, bufferSize);
     LineFile lineFile = LineFile_New(LineFile_ReadFromFile, file);
     int result = kOutOfMemory;
-    if (lineFile)
-        result = Ini_ReadGeneric(ini, ReadLineFromLineFile, lineFile);
+    if (lineFile) result = Ini_ReadGeneric(ini, ReadLineFromLineFile, lineFile);
     LineFile_Dispose(lineFile);
     fclose(file);
     return result;
 }
 
-int Ini_ReadGeneric(IniObject ini, IniReadLineCallback readLine, void *callbackData)
-{
-    if (!ini || !readLine)
-        return kNullPointer;
+int Ini_ReadGeneric(IniObject ini, IniReadLineCallback readLine, void *callbackData) {
+    if (!ini || !readLine) return kNullPointer;
     const bool internalSorting = ini->sortedSections != nullptr;
     DropLookupIndex(ini);
     IniSection *current = nullptr;
@@ -805,14 +701,11 @@ int Ini_ReadGeneric(IniObject ini, IniReadLineCallback readLine, void *callbackD
         int lineNumber = 0;
         result = readLine(callbackData, line, kMaxLineChars, &endOfFile, &lineNumber);
         line[kMaxLineChars] = '\0'; // whatever the source did, the line ends inside the buffer
-        if (result < 0)
-            break;
+        if (result < 0) break;
         if (endOfFile) {
-            if (current)
-                ListCompact(current->items);
+            if (current) ListCompact(current->items);
             result = JoinMultiLineItems(ini);
-            if (result == 0 && ini->sorted)
-                Ini_Sort(ini);
+            if (result == 0 && ini->sorted) Ini_Sort(ini);
             break;
         }
         ClassifiedLine parsed = ClassifyLine(ini, line);
@@ -822,8 +715,7 @@ int Ini_ReadGeneric(IniObject ini, IniReadLineCallback readLine, void *callbackD
             name[parsed.nameLength] = '\0';
             // A finished section gives back its list's growth room at once, while the memory
             // can still serve the next sections.
-            if (current)
-                ListCompact(current->items);
+            if (current) ListCompact(current->items);
             if (ini->filter && !ini->filter(ini, ini->filterData, name)) {
                 current = nullptr;
                 continue;
@@ -850,119 +742,94 @@ int Ini_ReadGeneric(IniObject ini, IniReadLineCallback readLine, void *callbackD
     }
     if (internalSorting) {
         int sortResult = Ini_SortInternally(ini);
-        if (result == 0)
-            result = sortResult;
+        if (result == 0) result = sortResult;
     }
     return result;
 }
 
 // ---- Lookup --------------------------------------------------------------------------------
 
-int Ini_SectionExists(IniObject ini, const char *sectionName)
-{
+int Ini_SectionExists(IniObject ini, const char *sectionName) {
     return FindSection(ini, sectionName) ? 1 : 0;
 }
 
-int Ini_NumberOfSections(IniObject ini)
-{
+int Ini_NumberOfSections(IniObject ini) {
     return ini ? ListNumItems(ini->sections) : 0;
 }
 
-int Ini_NthSectionName(IniObject ini, int n, char **sectionNamePtr)
-{
-    if (sectionNamePtr)
-        *sectionNamePtr = nullptr;
-    if (!ini || n < 1 || n > ListNumItems(ini->sections))
-        return 0;
-    if (sectionNamePtr)
-        *sectionNamePtr = SectionArray(ini->sections)[n - 1]->name;
+int Ini_NthSectionName(IniObject ini, int n, char **sectionNamePtr) {
+    if (sectionNamePtr) *sectionNamePtr = nullptr;
+    if (!ini || n < 1 || n > ListNumItems(ini->sections)) return 0;
+    if (sectionNamePtr) *sectionNamePtr = SectionArray(ini->sections)[n - 1]->name;
     return 1;
 }
 
-int Ini_NumberOfItems(IniObject ini, const char *sectionName)
-{
+int Ini_NumberOfItems(IniObject ini, const char *sectionName) {
     IniSection *section = FindSection(ini, sectionName);
     return section ? ListNumItems(section->items) : 0;
 }
 
-int Ini_NthItemName(IniObject ini, const char *sectionName, int n, char **itemNamePtr)
-{
-    if (itemNamePtr)
-        *itemNamePtr = nullptr;
+int Ini_NthItemName(IniObject ini, const char *sectionName, int n, char **itemNamePtr) {
+    if (itemNamePtr) *itemNamePtr = nullptr;
     IniSection *section = FindSection(ini, sectionName);
-    if (!section || n < 1 || n > ListNumItems(section->items))
-        return 0;
-    if (itemNamePtr)
-        *itemNamePtr = ItemName(ItemArray(section->items)[n - 1]);
+    if (!section || n < 1 || n > ListNumItems(section->items)) return 0;
+    if (itemNamePtr) *itemNamePtr = ItemName(ItemArray(section->items)[n - 1]);
     return 1;
 }
 
-int Ini_ItemExists(IniObject ini, const char *sectionName, const char *itemName)
-{
+int Ini_ItemExists(IniObject ini, const char *sectionName, const char *itemName) {
     return LookupItem(ini, sectionName, itemName) ? 1 : 0;
 }
 
-int Ini_ItemOrMultiLineItemExists(IniObject ini, const char *sectionName, const char *itemName)
-{
+int Ini_ItemOrMultiLineItemExists(IniObject ini, const char *sectionName, const char *itemName) {
     return Ini_ItemExists(ini, sectionName, itemName);
 }
 
-int Ini_LineOfLastAccess(IniObject ini)
-{
+int Ini_LineOfLastAccess(IniObject ini) {
     return ini ? ini->lineOfLastAccess : -1;
 }
 
 // ---- Text getters --------------------------------------------------------------------------
 
 int Ini_GetPointerToRawString(IniObject ini, const char *sectionName, const char *itemName,
-                              char **pointer)
-{
+                              char **pointer) {
     const char *text;
     int result = GetText(ini, sectionName, itemName, false, &text);
-    if (pointer)
-        *pointer = const_cast<char *>(text);
+    if (pointer) *pointer = const_cast<char *>(text);
     return result;
 }
 
 int Ini_GetPointerToString(IniObject ini, const char *sectionName, const char *itemName,
-                           char **pointer)
-{
+                           char **pointer) {
     const char *text;
     int result = GetText(ini, sectionName, itemName, true, &text);
-    if (pointer)
-        *pointer = const_cast<char *>(text);
+    if (pointer) *pointer = const_cast<char *>(text);
     return result;
 }
 
 int Ini_GetRawStringCopy(IniObject ini, const char *sectionName, const char *itemName,
-                         char **copy)
-{
+                         char **copy) {
     return GetCopy(ini, sectionName, itemName, false, copy);
 }
 
-int Ini_GetStringCopy(IniObject ini, const char *sectionName, const char *itemName, char **copy)
-{
+int Ini_GetStringCopy(IniObject ini, const char *sectionName, const char *itemName, char **copy) {
     return GetCopy(ini, sectionName, itemName, true, copy);
 }
 
 int Ini_GetRawStringIntoBuffer(IniObject ini, const char *sectionName, const char *itemName,
-                               char *buffer, size_t bufferSize)
-{
+                               char *buffer, size_t bufferSize) {
     return GetIntoBuffer(ini, sectionName, itemName, false, buffer, bufferSize);
 }
 
 int Ini_GetStringIntoBuffer(IniObject ini, const char *sectionName, const char *itemName,
-                            char *buffer, size_t bufferSize)
-{
+                            char *buffer, size_t bufferSize) {
     return GetIntoBuffer(ini, sectionName, itemName, true, buffer, bufferSize);
 }
 
 // ---- Sorting -------------------------------------------------------------------------------
 
-void Ini_Sort(IniObject ini)
-{
-    if (!ini)
-        return;
+void Ini_Sort(IniObject ini) {
+    if (!ini) return;
     int count = ListNumItems(ini->sections);
     IniSection **sections = SectionArray(ini->sections);
     for (int i = 0; i < count; ++i) {
@@ -977,25 +844,20 @@ namespace {
 
 // Whether a list of pointers is already in order. Files are often written sorted; such a list
 // is taken as it is, which costs one pass and keeps equal names in file order.
-bool InOrder(const void *pointers, int count, CompareFunction compare)
-{
+bool InOrder(const void *pointers, int count, CompareFunction compare) {
     auto *entries = static_cast<void *const *>(pointers);
     for (int i = 1; i < count; ++i)
-        if (compare(&entries[i - 1], &entries[i]) > 0)
-            return false;
+        if (compare(&entries[i - 1], &entries[i]) > 0) return false;
     return true;
 }
 
 } // namespace
 
-int Ini_SortInternally(IniObject ini)
-{
-    if (!ini)
-        return kNullPointer;
+int Ini_SortInternally(IniObject ini) {
+    if (!ini) return kNullPointer;
     DiscardSortedCopies(ini);
     ListHandle sortedSections = ListCopy(ini->sections);
-    if (!sortedSections)
-        return kOutOfMemory;
+    if (!sortedSections) return kOutOfMemory;
     if (!InOrder(ListGetDataPtr(sortedSections), ListNumItems(sortedSections), CompareSections))
         ListQuickSort(sortedSections, CompareSections);
     ini->sortedSections = sortedSections;
@@ -1005,7 +867,8 @@ int Ini_SortInternally(IniObject ini)
     size_t total = 0;
     for (int i = 0; i < count; ++i)
         total += static_cast<size_t>(ListNumItems(sections[i]->items));
-    ini->sliceBlock = static_cast<IniItem **>(malloc(std::max<size_t>(total, 1) * sizeof(IniItem *)));
+    ini->sliceBlock =
+        static_cast<IniItem **>(malloc(std::max<size_t>(total, 1) * sizeof(IniItem *)));
     if (!ini->sliceBlock) {
         DiscardSortedCopies(ini);
         return kOutOfMemory;
@@ -1026,16 +889,12 @@ int Ini_SortInternally(IniObject ini)
     return 0;
 }
 
-void Ini_DisableInternalSorting(IniObject ini)
-{
-    if (ini)
-        DiscardSortedCopies(ini);
+void Ini_DisableInternalSorting(IniObject ini) {
+    if (ini) DiscardSortedCopies(ini);
 }
 
-void Ini_DisableSorting(IniObject ini)
-{
-    if (!ini)
-        return;
+void Ini_DisableSorting(IniObject ini) {
+    if (!ini) return;
     ini->sorted = 0;
     int count = ListNumItems(ini->sections);
     IniSection **sections = SectionArray(ini->sections);

@@ -144,8 +144,8 @@ int Ini_GetDouble(IniObject ini, const char *sectionName, const char *itemName, 
 int Ini_GetBoolean(IniObject ini, const char *sectionName, const char *itemName, int *value);
 // Decodes the data text of the item. 1 whenever the item exists, 0 when not, -12.
 // *data is a block the caller frees with free() (null for an empty result); dataSize may be null.
-int Ini_GetData(IniObject ini, const char *sectionName, const char *itemName,
-                unsigned char **data, size_t *dataSize);
+int Ini_GetData(IniObject ini, const char *sectionName, const char *itemName, unsigned char **data,
+                size_t *dataSize);
 
 // ---- Puts -------------------------------------------------------------------------------------
 // A put adds the item (name trimmed) to the section, creating the section (name as given) at
@@ -156,12 +156,10 @@ int Ini_GetData(IniObject ini, const char *sectionName, const char *itemName,
 // 0, -12 (the object as before, except replaced items are already removed) or -65.
 
 int Ini_PutInt(IniObject ini, const char *sectionName, const char *itemName, int value);
-int Ini_PutUInt(IniObject ini, const char *sectionName, const char *itemName,
-                unsigned int value);
+int Ini_PutUInt(IniObject ini, const char *sectionName, const char *itemName, unsigned int value);
 int Ini_PutDouble(IniObject ini, const char *sectionName, const char *itemName, double value);
 int Ini_PutBoolean(IniObject ini, const char *sectionName, const char *itemName, int value);
-int Ini_PutString(IniObject ini, const char *sectionName, const char *itemName,
-                  const char *value);
+int Ini_PutString(IniObject ini, const char *sectionName, const char *itemName, const char *value);
 int Ini_PutRawString(IniObject ini, const char *sectionName, const char *itemName,
                      const char *value);
 int Ini_PutData(IniObject ini, const char *sectionName, const char *itemName,

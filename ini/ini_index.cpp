@@ -20,24 +20,21 @@ constexpr uint64_t kOnes = 0x0101010101010101ull;
 constexpr uint64_t kMix = 0x9E3779B97F4A7C15ull;
 
 // Eight bytes upper-cased the way StrICmp does it (ASCII letters only), all at once.
-uint64_t FoldCase(uint64_t bytes)
-{
+uint64_t FoldCase(uint64_t bytes) {
     uint64_t low7 = bytes & (0x7F * kOnes);
-    uint64_t fromA = low7 + (0x80 - 'a') * kOnes;   // high bit set where byte >= 'a'
+    uint64_t fromA = low7 + (0x80 - 'a') * kOnes;     // high bit set where byte >= 'a'
     uint64_t pastZ = low7 + (0x80 - 'z' - 1) * kOnes; // high bit set where byte > 'z'
     uint64_t lower = fromA & ~pastZ & ~bytes & (0x80 * kOnes);
     return bytes - (lower >> 2); // 0x80 >> 2 is the distance from 'a' to 'A'
 }
 
-uint64_t Load8(const char *p)
-{
+uint64_t Load8(const char *p) {
     uint64_t word;
     memcpy(&word, p, sizeof word);
     return word;
 }
 
-uint64_t Load4(const char *p)
-{
+uint64_t Load4(const char *p) {
     uint32_t word;
     memcpy(&word, p, sizeof word);
     return word;
@@ -45,22 +42,17 @@ uint64_t Load4(const char *p)
 
 // The last bytes of a name as one word: the last eight (overlapping the word before, which
 // is the same for equal names), or, in a shorter name, every byte of it.
-[[gnu::always_inline]] inline uint64_t TailWord(const char *p, size_t length)
-{
-    if (length >= 8)
-        return Load8(p + length - 8);
-    if (length >= 4)
-        return Load4(p) | Load4(p + length - 4) << 32;
-    if (length == 0)
-        return 0;
+[[gnu::always_inline]] inline uint64_t TailWord(const char *p, size_t length) {
+    if (length >= 8) return Load8(p + length - 8);
+    if (length >= 4) return Load4(p) | Load4(p + length - 4) << 32;
+    if (length == 0) return 0;
     auto byte = [p](size_t i) { return uint64_t{static_cast<unsigned char>(p[i])}; };
     return byte(0) | byte(length / 2) << 8 | byte(length - 1) << 16;
 }
 
 } // namespace
 
-NameKey MakeNameKey(const char *name)
-{
+NameKey MakeNameKey(const char *name) {
     NameKey key;
     key.text = name;
     key.length = strlen(name);
@@ -68,8 +60,7 @@ NameKey MakeNameKey(const char *name)
     uint64_t hash = length * kMix;
     for (size_t i = 0; i + 8 < length; i += 8) {
         uint64_t folded = FoldCase(Load8(name + i));
-        if (i < 8 * NameKey::kFoldedWords)
-            key.folded[i / 8] = folded;
+        if (i < 8 * NameKey::kFoldedWords) key.folded[i / 8] = folded;
         hash = std::rotl((hash ^ folded) * kMix, 29);
     }
     key.foldedTail = FoldCase(TailWord(name, length));
@@ -81,22 +72,19 @@ NameKey MakeNameKey(const char *name)
     return key;
 }
 
-[[gnu::always_inline]] inline bool SameNameInline(StoredName stored, const NameKey &key)
-{
+[[gnu::always_inline]] inline bool SameNameInline(StoredName stored, const NameKey &key) {
     const size_t length = key.length;
-    if (stored.length != length)
-        return false;
+    if (stored.length != length) return false;
     uint64_t differ = FoldCase(TailWord(stored.text, length)) ^ key.foldedTail;
     for (size_t i = 0; i + 8 < length; i += 8) {
-        uint64_t wanted = i < 8 * NameKey::kFoldedWords ? key.folded[i / 8]
-                                                        : FoldCase(Load8(key.text + i));
+        uint64_t wanted =
+            i < 8 * NameKey::kFoldedWords ? key.folded[i / 8] : FoldCase(Load8(key.text + i));
         differ |= FoldCase(Load8(stored.text + i)) ^ wanted;
     }
     return differ == 0;
 }
 
-bool SameName(StoredName stored, const NameKey &key)
-{
+bool SameName(StoredName stored, const NameKey &key) {
     return SameNameInline(stored, key);
 }
 
@@ -109,20 +97,17 @@ constexpr unsigned kSlotsPerLine = 64 / sizeof(uintptr_t);
 constexpr unsigned kPrefetchedSlots = 4 * kSlotsPerLine;
 constexpr size_t kMaxCopiedName = 0xFFFF; // its length goes in a slot's tag bits
 
-size_t CopyBytes(size_t nameLength)
-{
+size_t CopyBytes(size_t nameLength) {
     return (nameLength + 1 + 7) & ~size_t{7}; // NUL-terminated, 8-byte aligned
 }
 
-uintptr_t Tag(uint64_t hash)
-{
+uintptr_t Tag(uint64_t hash) {
     return static_cast<uintptr_t>(hash >> kTagShift) << kTagShift;
 }
 
 // Smallest power of two holding count entries at a load of at most 4/5 (with the tags in
 // the slots, a longer probe costs no extra memory reads).
-unsigned TableSize(int count)
-{
+unsigned TableSize(int count) {
     unsigned size = 4;
     while (size * 4 < static_cast<unsigned>(count) * 5)
         size *= 2;
@@ -130,7 +115,6 @@ unsigned TableSize(int count)
 }
 
 using NameOf = StoredName (*)(const void *entry);
-
 
 // Lambdas, so that the lookups inline them; they convert to NameOf where a table is built.
 constexpr auto SectionNameOf = [](const void *entry) {
@@ -143,13 +127,11 @@ constexpr auto ItemNameOf = [](const void *entry) {
 
 // Builds the table of a sorted list of pointers; null when memory is short or a pointer does
 // not fit beside its tag.
-uintptr_t *BuildTable(void *const *entries, int count, CompareFunction searchCompare,
-                      NameOf nameOf, unsigned *mask)
-{
+uintptr_t *BuildTable(void *const *entries, int count, CompareFunction searchCompare, NameOf nameOf,
+                      unsigned *mask) {
     unsigned size = TableSize(count);
     auto *table = static_cast<uintptr_t *>(calloc(size, sizeof(uintptr_t)));
-    if (!table)
-        return nullptr;
+    if (!table) return nullptr;
     bool sameAsPrevious = false;
     for (int i = 0; i < count; ++i) {
         const char *name = nameOf(entries[i]).text;
@@ -158,9 +140,9 @@ uintptr_t *BuildTable(void *const *entries, int count, CompareFunction searchCom
         // own is simply where it stands).
         bool skip = sameAsPrevious;
         sameAsPrevious = sameAsNext;
-        if (skip)
-            continue;
-        int index = sameAsNext ? BinSearch(entries, count, sizeof(void *), &name, searchCompare) : i;
+        if (skip) continue;
+        int index =
+            sameAsNext ? BinSearch(entries, count, sizeof(void *), &name, searchCompare) : i;
         auto pointer = reinterpret_cast<uintptr_t>(entries[index >= 0 ? index : i]);
         if (pointer & ~kPointerMask) {
             free(table);
@@ -178,33 +160,27 @@ uintptr_t *BuildTable(void *const *entries, int count, CompareFunction searchCom
 
 template <typename NameOfEntry>
 const void *FindInTable(const uintptr_t *table, unsigned mask, const NameKey &key,
-                        NameOfEntry nameOf)
-{
+                        NameOfEntry nameOf) {
     const uintptr_t tag = Tag(key.hash);
     for (unsigned slot = static_cast<unsigned>(key.hash) & mask;; slot = (slot + 1) & mask) {
         uintptr_t entry = table[slot];
-        if (!entry)
-            return nullptr;
+        if (!entry) return nullptr;
         if ((entry & ~kPointerMask) == tag) {
             auto *pointer = reinterpret_cast<const void *>(entry & kPointerMask);
-            if (SameNameInline(nameOf(pointer), key))
-                return pointer;
+            if (SameNameInline(nameOf(pointer), key)) return pointer;
         }
     }
 }
 
-int CompareNameWithSection(const void *key, const void *section)
-{
+int CompareNameWithSection(const void *key, const void *section) {
     return StrICmp(*static_cast<const char *const *>(key),
                    (*static_cast<IniSection *const *>(section))->name);
 }
 
 } // namespace
 
-void DropLookupIndex(IniObject ini)
-{
-    if (!ini->indexBuilt)
-        return;
+void DropLookupIndex(IniObject ini) {
+    if (!ini->indexBuilt) return;
     ini->indexBuilt = 0;
     free(ini->sectionIndex);
     ini->sectionIndex = nullptr;
@@ -220,11 +196,9 @@ void DropLookupIndex(IniObject ini)
     }
 }
 
-void BuildLookupIndex(IniObject ini)
-{
+void BuildLookupIndex(IniObject ini) {
     DropLookupIndex(ini);
-    if (!ini->sortedSections)
-        return;
+    if (!ini->sortedSections) return;
     ini->indexBuilt = 1;
     int count = ListNumItems(ini->sections);
     auto **sections = static_cast<IniSection **>(ListGetDataPtr(ini->sections));
@@ -233,8 +207,7 @@ void BuildLookupIndex(IniObject ini)
         IniItem *const *sorted = nullptr;
         int numItems = 0;
         // A few items are found as fast by the binary search; no table for them.
-        if (!SortedItemArray(section, &sorted, &numItems) || numItems <= kMinIndexedItems)
-            continue;
+        if (!SortedItemArray(section, &sorted, &numItems) || numItems <= kMinIndexedItems) continue;
         section->itemIndex = BuildTable(reinterpret_cast<void *const *>(sorted), numItems,
                                         CompareNameWithItem, ItemNameOf, &section->itemIndexMask);
         if (!section->itemIndex) {
@@ -266,8 +239,7 @@ void BuildLookupIndex(IniObject ini)
     char *copy = ini->sectionNameCopies;
     for (unsigned slot = 0; slot < size; ++slot) {
         auto *section = reinterpret_cast<IniSection *>(ini->sectionIndex[slot] & kPointerMask);
-        if (!section || !section->itemIndex)
-            continue;
+        if (!section || !section->itemIndex) continue;
         auto table = reinterpret_cast<uintptr_t>(section->itemIndex);
         auto copyPointer = reinterpret_cast<uintptr_t>(copy);
         if ((table | copyPointer) & ~kPointerMask) {
@@ -285,25 +257,20 @@ void BuildLookupIndex(IniObject ini)
     }
 }
 
-IniSection *IndexFindSection(IniObject ini, const char *sectionName)
-{
-    return static_cast<IniSection *>(const_cast<void *>(
-        FindInTable(ini->sectionIndex, ini->sectionIndexMask, MakeNameKey(sectionName),
-                    SectionNameOf)));
+IniSection *IndexFindSection(IniObject ini, const char *sectionName) {
+    return static_cast<IniSection *>(const_cast<void *>(FindInTable(
+        ini->sectionIndex, ini->sectionIndexMask, MakeNameKey(sectionName), SectionNameOf)));
 }
 
 IniItem *IndexLookup(IniObject ini, const NameKey &sectionKey, const char *itemName,
-                     IniSection **section)
-{
+                     IniSection **section) {
     *section = nullptr;
     const uintptr_t tag = Tag(sectionKey.hash);
     const unsigned mask = ini->sectionIndexMask;
     for (unsigned slot = static_cast<unsigned>(sectionKey.hash) & mask;; slot = (slot + 1) & mask) {
         uintptr_t entry = ini->sectionIndex[slot];
-        if (!entry)
-            return nullptr;
-        if ((entry & ~kPointerMask) != tag)
-            continue;
+        if (!entry) return nullptr;
+        if ((entry & ~kPointerMask) != tag) continue;
         auto *candidate = reinterpret_cast<IniSection *>(entry & kPointerMask);
         const IndexedSection &indexed = ini->indexedSections[slot];
         const uintptr_t items = indexed.itemTable;
@@ -313,25 +280,21 @@ IniItem *IndexLookup(IniObject ini, const NameKey &sectionKey, const char *itemN
         for (unsigned i = 0; items && i <= itemMask && i < kPrefetchedSlots; i += kSlotsPerLine)
             __builtin_prefetch(table + i);
         const StoredName name =
-            indexed.nameCopy ? StoredName{reinterpret_cast<const char *>(indexed.nameCopy &
-                                                                         kPointerMask),
-                                          indexed.nameCopy >> kTagShift}
-                             : SectionName(candidate);
-        if (!SameNameInline(name, sectionKey))
-            continue;
+            indexed.nameCopy
+                ? StoredName{reinterpret_cast<const char *>(indexed.nameCopy & kPointerMask),
+                             indexed.nameCopy >> kTagShift}
+                : SectionName(candidate);
+        if (!SameNameInline(name, sectionKey)) continue;
         *section = candidate;
-        if (!items)
-            return FindItem(candidate, itemName);
+        if (!items) return FindItem(candidate, itemName);
         return static_cast<IniItem *>(
             const_cast<void *>(FindInTable(table, itemMask, MakeNameKey(itemName), ItemNameOf)));
     }
 }
 
-IniItem *IndexFindItem(const IniSection *section, const char *itemName)
-{
-    return static_cast<IniItem *>(const_cast<void *>(
-        FindInTable(section->itemIndex, section->itemIndexMask, MakeNameKey(itemName),
-                    ItemNameOf)));
+IniItem *IndexFindItem(const IniSection *section, const char *itemName) {
+    return static_cast<IniItem *>(const_cast<void *>(FindInTable(
+        section->itemIndex, section->itemIndexMask, MakeNameKey(itemName), ItemNameOf)));
 }
 
 } // namespace ini_detail

@@ -25,8 +25,7 @@ struct IniItem {
     unsigned char pooled;
 };
 
-inline char *ItemName(const IniItem *item)
-{
+inline char *ItemName(const IniItem *item) {
     return reinterpret_cast<char *>(const_cast<IniItem *>(item) + 1);
 }
 
@@ -40,7 +39,7 @@ struct PoolChunk {
 struct IniSection {
     char *name; // stored behind the record, in the same block
     size_t nameLength;
-    ListHandle items;       // IniItem*, file or insertion order (or sorted)
+    ListHandle items; // IniItem*, file or insertion order (or sorted)
     // The sorted items copy: a list, or, as Ini_SortInternally makes it, a slice of one block
     // shared by all sections (sortedSlice, sortedCount; hasSlice set), which becomes a list
     // of its own as soon as it has to change. Neither when there is no copy.
@@ -84,7 +83,7 @@ struct IniObjectRecord {
     IniSectionFilter filter;
     void *filterData;
     MemHandle scratch;
-    ini_detail::PoolChunk *pool; // newest chunk first
+    ini_detail::PoolChunk *pool;      // newest chunk first
     ini_detail::IniItem **sliceBlock; // the sorted item copies of Ini_SortInternally
     // Hash index of the sorted copies, built by Ini_SortInternally and dropped by any change:
     // it gives exactly what the binary search of the copies would find, in fewer memory reads.
@@ -142,13 +141,11 @@ struct StoredName {
     const char *text;
     size_t length;
 };
-inline StoredName StoredItemName(const IniItem *item)
-{
+inline StoredName StoredItemName(const IniItem *item) {
     const char *name = ItemName(item);
     return {name, static_cast<size_t>(item->value - name) - 1}; // the value follows the name
 }
-inline StoredName SectionName(const IniSection *section)
-{
+inline StoredName SectionName(const IniSection *section) {
     return {section->name, section->nameLength};
 }
 // Whether a stored name compares equal to the key's name.

@@ -24,37 +24,30 @@ constexpr size_t kFormatBuffer = 256; // every numeric form fits
 
 // Numbers are always written and read with the "C" locale's decimal point, so that a file
 // reads back the same whatever locale the process runs in.
-locale_t CLocale()
-{
+locale_t CLocale() {
     static locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
     return locale;
 }
 
-bool IsBlank(const char *text)
-{
+bool IsBlank(const char *text) {
     while (*text)
-        if (!IsSpace(*text++))
-            return false;
+        if (!IsSpace(*text++)) return false;
     return true;
 }
 
 // Common put: builds the item and places it (see ini.h). 0, -12 or -65.
 int PutText(IniObject ini, const char *sectionName, const char *itemName, const char *text,
-            int quoted)
-{
-    if (!ini || !sectionName || !itemName)
-        return kNullPointer;
+            int quoted) {
+    if (!ini || !sectionName || !itemName) return kNullPointer;
     DropLookupIndex(ini);
-    if (!text)
-        text = "";
+    if (!text) text = "";
     while (*itemName && IsSpace(*itemName))
         ++itemName;
     size_t nameLength = strlen(itemName);
     while (nameLength > 0 && IsSpace(itemName[nameLength - 1]))
         --nameLength;
     IniItem *item = NewItem(nullptr, itemName, nameLength, text, strlen(text), 0, quoted);
-    if (!item)
-        return kOutOfMemory;
+    if (!item) return kOutOfMemory;
 
     IniSection *section = FindSection(ini, sectionName);
     if (section) {
@@ -64,18 +57,16 @@ int PutText(IniObject ini, const char *sectionName, const char *itemName, const 
             for (int i = 1; i <= ListNumItems(section->items);) {
                 IniItem *old = *static_cast<IniItem **>(ListGetPtrToItem(section->items, i));
                 if (StrICmp(ItemName(old), ItemName(item)) == 0) {
-                    if (position == 0)
-                        position = i;
+                    if (position == 0) position = i;
                     RemoveItemAt(section, i);
                 } else {
                     ++i;
                 }
             }
         }
-        int inserted = section->sorted
-                           ? ListInsertInOrder(section->items, &item, CompareItems)
-                           : ListInsertItem(section->items, &item,
-                                            position > 0 ? position : LIST_POS_END);
+        int inserted = section->sorted ? ListInsertInOrder(section->items, &item, CompareItems)
+                                       : ListInsertItem(section->items, &item,
+                                                        position > 0 ? position : LIST_POS_END);
         if (!inserted) {
             FreeItem(item);
             return kOutOfMemory;
@@ -104,12 +95,11 @@ int PutText(IniObject ini, const char *sectionName, const char *itemName, const 
     return 0;
 }
 
-int PutFormatted(IniObject ini, const char *sectionName, const char *itemName,
-                 const char *format, ...) __attribute__((format(printf, 4, 5)));
+int PutFormatted(IniObject ini, const char *sectionName, const char *itemName, const char *format,
+                 ...) __attribute__((format(printf, 4, 5)));
 
-int PutFormatted(IniObject ini, const char *sectionName, const char *itemName,
-                 const char *format, ...)
-{
+int PutFormatted(IniObject ini, const char *sectionName, const char *itemName, const char *format,
+                 ...) {
     char text[kFormatBuffer];
     va_list args;
     va_start(args, format);
@@ -121,20 +111,16 @@ int PutFormatted(IniObject ini, const char *sectionName, const char *itemName,
 }
 
 // The stored text of a typed value: 1 with text, 0 when missing or blank.
-int TypedText(IniObject ini, const char *sectionName, const char *itemName, const char **text)
-{
+int TypedText(IniObject ini, const char *sectionName, const char *itemName, const char **text) {
     IniItem *item = LookupItem(ini, sectionName, itemName);
-    if (!item || IsBlank(item->value))
-        return 0;
+    if (!item || IsBlank(item->value)) return 0;
     *text = item->value;
     return 1;
 }
 
 // The shared strict syntax of StrToInt/StrToUInt: sign and magnitude, or false.
-bool ParseMagnitude(const char *text, bool *negative, uint32_t *magnitude)
-{
-    if (!text)
-        return false;
+bool ParseMagnitude(const char *text, bool *negative, uint32_t *magnitude) {
+    if (!text) return false;
     const char *p = text;
     while (*p && IsSpace(*p))
         ++p;
@@ -147,16 +133,14 @@ bool ParseMagnitude(const char *text, bool *negative, uint32_t *magnitude)
     bool anyDigit = false;
     while (*p >= '0' && *p <= '9') {
         uint32_t digit = static_cast<uint32_t>(*p - '0');
-        if (value > 429496729u || (value == 429496729u && digit > 5))
-            return false;
+        if (value > 429496729u || (value == 429496729u && digit > 5)) return false;
         value = value * 10 + digit;
         anyDigit = true;
         ++p;
     }
     while (*p && IsSpace(*p))
         ++p;
-    if (*p || !anyDigit)
-        return false;
+    if (*p || !anyDigit) return false;
     *magnitude = value;
     return true;
 }
@@ -165,45 +149,33 @@ bool ParseMagnitude(const char *text, bool *negative, uint32_t *magnitude)
 
 // ---- Strict integer parsing ----------------------------------------------------------------
 
-int StrToInt(const char *text, int *value)
-{
+int StrToInt(const char *text, int *value) {
     bool negative;
     uint32_t magnitude;
-    if (!ParseMagnitude(text, &negative, &magnitude))
-        return 0;
-    if (negative ? magnitude > 2147483648u : magnitude > 2147483647u)
-        return 0;
-    if (value)
-        *value = negative ? static_cast<int>(0u - magnitude) : static_cast<int>(magnitude);
+    if (!ParseMagnitude(text, &negative, &magnitude)) return 0;
+    if (negative ? magnitude > 2147483648u : magnitude > 2147483647u) return 0;
+    if (value) *value = negative ? static_cast<int>(0u - magnitude) : static_cast<int>(magnitude);
     return 1;
 }
 
-int StrToUInt(const char *text, unsigned int *value)
-{
+int StrToUInt(const char *text, unsigned int *value) {
     bool negative;
     uint32_t magnitude;
-    if (!ParseMagnitude(text, &negative, &magnitude) || negative)
-        return 0;
-    if (value)
-        *value = magnitude;
+    if (!ParseMagnitude(text, &negative, &magnitude) || negative) return 0;
+    if (value) *value = magnitude;
     return 1;
 }
 
 // ---- Data text ----------------------------------------------------------------------------
 
-int ConvertDataToText(const unsigned char *data, size_t numBytes, char **text)
-{
-    if (text)
-        *text = nullptr;
-    if (!text || (!data && numBytes > 0))
-        return 0;
-    if (numBytes > (SIZE_MAX - 4) / 4 * 3 - 3)
-        return 0;
+int ConvertDataToText(const unsigned char *data, size_t numBytes, char **text) {
+    if (text) *text = nullptr;
+    if (!text || (!data && numBytes > 0)) return 0;
+    if (numBytes > (SIZE_MAX - 4) / 4 * 3 - 3) return 0;
     size_t remainder = numBytes % 3;
     size_t length = 4 * (numBytes / 3) + (remainder == 0 ? 0 : remainder + 1);
     auto *out = static_cast<char *>(malloc(length + 1));
-    if (!out)
-        return 0;
+    if (!out) return 0;
     char *p = out;
     size_t i = 0;
     for (; i + 3 <= numBytes; i += 3) {
@@ -228,17 +200,13 @@ int ConvertDataToText(const unsigned char *data, size_t numBytes, char **text)
     return 1;
 }
 
-int ConvertTextToData(const char *text, size_t *numBytes, unsigned char **data)
-{
+int ConvertTextToData(const char *text, size_t *numBytes, unsigned char **data) {
     size_t length = text ? strlen(text) : 0;
     size_t remainder = length % 4;
     size_t count = 3 * (length / 4) + (remainder >= 2 ? remainder - 1 : 0);
-    if (numBytes)
-        *numBytes = count;
-    if (count == 0)
-        return 1;
-    if (!data)
-        return 0;
+    if (numBytes) *numBytes = count;
+    if (count == 0) return 1;
+    if (!data) return 0;
     auto *out = static_cast<unsigned char *>(malloc(count));
     if (!out) {
         *data = nullptr;
@@ -256,8 +224,7 @@ int ConvertTextToData(const char *text, size_t *numBytes, unsigned char **data)
     if (remainder >= 2) {
         unsigned char x0 = x(i);
         *p++ = static_cast<unsigned char>((x0 & 0x30) << 2 | x(i + 1));
-        if (remainder == 3)
-            *p++ = static_cast<unsigned char>((x0 & 0x0C) << 4 | x(i + 2));
+        if (remainder == 3) *p++ = static_cast<unsigned char>((x0 & 0x0C) << 4 | x(i + 2));
     }
     *data = out;
     return 1;
@@ -265,44 +232,33 @@ int ConvertTextToData(const char *text, size_t *numBytes, unsigned char **data)
 
 // ---- Puts ----------------------------------------------------------------------------------
 
-int Ini_PutInt(IniObject ini, const char *sectionName, const char *itemName, int value)
-{
+int Ini_PutInt(IniObject ini, const char *sectionName, const char *itemName, int value) {
     return PutFormatted(ini, sectionName, itemName, "%d", value);
 }
 
-int Ini_PutUInt(IniObject ini, const char *sectionName, const char *itemName,
-                unsigned int value)
-{
+int Ini_PutUInt(IniObject ini, const char *sectionName, const char *itemName, unsigned int value) {
     return PutFormatted(ini, sectionName, itemName, "%u", value);
 }
 
-int Ini_PutDouble(IniObject ini, const char *sectionName, const char *itemName, double value)
-{
+int Ini_PutDouble(IniObject ini, const char *sectionName, const char *itemName, double value) {
     return PutFormatted(ini, sectionName, itemName, "%.16g", value);
 }
 
-int Ini_PutBoolean(IniObject ini, const char *sectionName, const char *itemName, int value)
-{
+int Ini_PutBoolean(IniObject ini, const char *sectionName, const char *itemName, int value) {
     return PutText(ini, sectionName, itemName, value ? "True" : "False", 0);
 }
 
 int Ini_PutRawString(IniObject ini, const char *sectionName, const char *itemName,
-                     const char *value)
-{
+                     const char *value) {
     return PutText(ini, sectionName, itemName, value, 1);
 }
 
-int Ini_PutString(IniObject ini, const char *sectionName, const char *itemName,
-                  const char *value)
-{
-    if (!value)
-        value = "";
+int Ini_PutString(IniObject ini, const char *sectionName, const char *itemName, const char *value) {
+    if (!value) value = "";
     size_t length = strlen(value);
-    if (length > (SIZE_MAX - 1) / 4)
-        return kOutOfMemory;
+    if (length > (SIZE_MAX - 1) / 4) return kOutOfMemory;
     auto *escaped = static_cast<char *>(malloc(4 * length + 1));
-    if (!escaped)
-        return kOutOfMemory;
+    if (!escaped) return kOutOfMemory;
     char *out = escaped;
     for (const char *p = value; *p;) {
         int unit = CharUnitLength(p);
@@ -339,13 +295,10 @@ int Ini_PutString(IniObject ini, const char *sectionName, const char *itemName,
 }
 
 int Ini_PutData(IniObject ini, const char *sectionName, const char *itemName,
-                const unsigned char *data, size_t dataSize)
-{
-    if (!data && dataSize > 0)
-        return kNullPointer;
+                const unsigned char *data, size_t dataSize) {
+    if (!data && dataSize > 0) return kNullPointer;
     char *text = nullptr;
-    if (!ConvertDataToText(data, dataSize, &text))
-        return kOutOfMemory;
+    if (!ConvertDataToText(data, dataSize, &text)) return kOutOfMemory;
     int result = PutText(ini, sectionName, itemName, text, 1);
     free(text);
     return result;
@@ -353,38 +306,27 @@ int Ini_PutData(IniObject ini, const char *sectionName, const char *itemName,
 
 // ---- Typed getters -------------------------------------------------------------------------
 
-int Ini_GetInt(IniObject ini, const char *sectionName, const char *itemName, int *value)
-{
+int Ini_GetInt(IniObject ini, const char *sectionName, const char *itemName, int *value) {
     const char *text;
-    if (!TypedText(ini, sectionName, itemName, &text))
-        return 0;
+    if (!TypedText(ini, sectionName, itemName, &text)) return 0;
     int parsed;
-    if (!StrToInt(text, &parsed))
-        return ToolErr_InvalidIntNumber;
-    if (value)
-        *value = parsed;
+    if (!StrToInt(text, &parsed)) return ToolErr_InvalidIntNumber;
+    if (value) *value = parsed;
     return 1;
 }
 
-int Ini_GetUInt(IniObject ini, const char *sectionName, const char *itemName,
-                unsigned int *value)
-{
+int Ini_GetUInt(IniObject ini, const char *sectionName, const char *itemName, unsigned int *value) {
     const char *text;
-    if (!TypedText(ini, sectionName, itemName, &text))
-        return 0;
+    if (!TypedText(ini, sectionName, itemName, &text)) return 0;
     unsigned int parsed;
-    if (!StrToUInt(text, &parsed))
-        return ToolErr_InvalidUIntNumber;
-    if (value)
-        *value = parsed;
+    if (!StrToUInt(text, &parsed)) return ToolErr_InvalidUIntNumber;
+    if (value) *value = parsed;
     return 1;
 }
 
-int Ini_GetDouble(IniObject ini, const char *sectionName, const char *itemName, double *value)
-{
+int Ini_GetDouble(IniObject ini, const char *sectionName, const char *itemName, double *value) {
     const char *text;
-    if (!TypedText(ini, sectionName, itemName, &text))
-        return 0;
+    if (!TypedText(ini, sectionName, itemName, &text)) return 0;
     double parsed;
     if (StrICmp(text, "Inf") == 0 || StrICmp(text, "+Inf") == 0) {
         parsed = HUGE_VAL;
@@ -395,20 +337,16 @@ int Ini_GetDouble(IniObject ini, const char *sectionName, const char *itemName, 
         errno = 0;
         parsed = strtod_l(text, &end, CLocale());
         bool ok = *end == '\0' && errno == 0;
-        if (value)
-            *value = parsed;
+        if (value) *value = parsed;
         return ok ? 1 : ToolErr_InvalidDoubleNumber;
     }
-    if (value)
-        *value = parsed;
+    if (value) *value = parsed;
     return 1;
 }
 
-int Ini_GetBoolean(IniObject ini, const char *sectionName, const char *itemName, int *value)
-{
+int Ini_GetBoolean(IniObject ini, const char *sectionName, const char *itemName, int *value) {
     const char *text;
-    if (!TypedText(ini, sectionName, itemName, &text))
-        return 0;
+    if (!TypedText(ini, sectionName, itemName, &text)) return 0;
     int parsed;
     if (StrICmp(text, "True") == 0)
         parsed = 1;
@@ -416,58 +354,44 @@ int Ini_GetBoolean(IniObject ini, const char *sectionName, const char *itemName,
         parsed = 0;
     else
         return ToolErr_InvalidBooleanValue;
-    if (value)
-        *value = parsed;
+    if (value) *value = parsed;
     return 1;
 }
 
-int Ini_GetData(IniObject ini, const char *sectionName, const char *itemName,
-                unsigned char **data, size_t *dataSize)
-{
-    if (data)
-        *data = nullptr;
-    if (dataSize)
-        *dataSize = 0;
+int Ini_GetData(IniObject ini, const char *sectionName, const char *itemName, unsigned char **data,
+                size_t *dataSize) {
+    if (data) *data = nullptr;
+    if (dataSize) *dataSize = 0;
     IniItem *item = LookupItem(ini, sectionName, itemName);
-    if (!item)
-        return 0;
+    if (!item) return 0;
     size_t count = 0;
     unsigned char *block = nullptr;
-    if (!ConvertTextToData(item->value, &count, &block))
-        return kOutOfMemory;
+    if (!ConvertTextToData(item->value, &count, &block)) return kOutOfMemory;
     if (data)
         *data = block;
     else
         free(block);
-    if (dataSize)
-        *dataSize = count;
+    if (dataSize) *dataSize = count;
     return 1;
 }
 
 // ---- Removing and copying ------------------------------------------------------------------
 
-int Ini_RemoveSection(IniObject ini, const char *sectionName)
-{
+int Ini_RemoveSection(IniObject ini, const char *sectionName) {
     IniSection *section = FindSection(ini, sectionName);
-    if (!section)
-        return 0;
+    if (!section) return 0;
     DropLookupIndex(ini);
     RemovePointer(ini->sections, section);
-    if (ini->sortedSections)
-        RemovePointer(ini->sortedSections, section);
-    if (ini->lastSection == section)
-        ini->lastSection = nullptr;
-    if (ini->hashedSection == section)
-        ini->hashedSection = nullptr;
+    if (ini->sortedSections) RemovePointer(ini->sortedSections, section);
+    if (ini->lastSection == section) ini->lastSection = nullptr;
+    if (ini->hashedSection == section) ini->hashedSection = nullptr;
     FreeSection(section);
     return 1;
 }
 
-int Ini_RemoveItem(IniObject ini, const char *sectionName, const char *itemName)
-{
+int Ini_RemoveItem(IniObject ini, const char *sectionName, const char *itemName) {
     IniSection *section = FindSection(ini, sectionName);
-    if (!section || !itemName)
-        return 0;
+    if (!section || !itemName) return 0;
     DropLookupIndex(ini);
     int removed = 0;
     for (int i = 1; i <= ListNumItems(section->items);) {
@@ -483,18 +407,13 @@ int Ini_RemoveItem(IniObject ini, const char *sectionName, const char *itemName)
 }
 
 int Ini_CopySection(IniObject source, const char *sectionName, IniObject destination,
-                    int overwrite)
-{
-    if (!source || !destination)
-        return kNullPointer;
-    if (source == destination)
-        return 0;
+                    int overwrite) {
+    if (!source || !destination) return kNullPointer;
+    if (source == destination) return 0;
     for (int s = 1; s <= ListNumItems(source->sections); ++s) {
         auto *section = *static_cast<IniSection **>(ListGetPtrToItem(source->sections, s));
-        if (sectionName && StrICmp(section->name, sectionName) != 0)
-            continue;
-        if (overwrite)
-            Ini_RemoveSection(destination, section->name);
+        if (sectionName && StrICmp(section->name, sectionName) != 0) continue;
+        if (overwrite) Ini_RemoveSection(destination, section->name);
         for (int i = 1; i <= ListNumItems(section->items); ++i) {
             auto *item = *static_cast<IniItem **>(ListGetPtrToItem(section->items, i));
             // The value a lookup by name finds (the first of equal names); an item that the
@@ -502,8 +421,7 @@ int Ini_CopySection(IniObject source, const char *sectionName, IniObject destina
             IniItem *found = LookupItem(source, section->name, ItemName(item));
             int result = Ini_PutRawString(destination, section->name, ItemName(item),
                                           found ? found->value : item->value);
-            if (result < 0)
-                return result;
+            if (result < 0) return result;
         }
     }
     return 0;

@@ -32,8 +32,7 @@ constexpr int kAccessDenied = -95;
 constexpr int kDiskFull = -97;
 constexpr int kFileExists = -100;
 
-int WriteErrorFromErrno(int error)
-{
+int WriteErrorFromErrno(int error) {
     switch (error) {
     case ENOMEM:
         return kOutOfMemory;
@@ -47,8 +46,7 @@ int WriteErrorFromErrno(int error)
     }
 }
 
-int RenameErrorFromErrno(int error)
-{
+int RenameErrorFromErrno(int error) {
     switch (error) {
     case ENOENT:
         return kFileNotFound;
@@ -73,38 +71,32 @@ int RenameErrorFromErrno(int error)
     }
 }
 
-bool HasLineBreak(const char *text, size_t length)
-{
+bool HasLineBreak(const char *text, size_t length) {
     return memchr(text, '\n', length) || memchr(text, '\r', length);
 }
 
 // A value written without quotes reads back unchanged only when the reader neither trims it
 // nor takes it for a quoted value.
-bool ReadsBackUnquoted(const char *value, size_t length)
-{
-    if (length == 0 || IsSpace(value[0]) || IsSpace(value[length - 1]))
-        return false;
+bool ReadsBackUnquoted(const char *value, size_t length) {
+    if (length == 0 || IsSpace(value[0]) || IsSpace(value[length - 1])) return false;
     return !(length >= 2 && value[0] == '"' && value[length - 1] == '"');
 }
 
-bool HeaderReadsBack(IniObject ini, const char *line, const char *name)
-{
+bool HeaderReadsBack(IniObject ini, const char *line, const char *name) {
     ClassifiedLine parsed = ClassifyLine(ini, line);
     return parsed.kind == LineKind::Section && parsed.nameLength == strlen(name) &&
            memcmp(parsed.name, name, parsed.nameLength) == 0;
 }
 
 bool ItemLineReadsBack(IniObject ini, const char *line, const char *name, size_t nameLength,
-                       const char *value, size_t valueLength, bool quoted)
-{
+                       const char *value, size_t valueLength, bool quoted) {
     ClassifiedLine parsed = ClassifyLine(ini, line);
     if (parsed.kind != LineKind::Item || parsed.nameLength != nameLength ||
         memcmp(parsed.name, name, nameLength) != 0)
         return false;
     const char *readValue = parsed.value;
     size_t readLength = parsed.valueLength;
-    if (StripQuotes(&readValue, &readLength) != (quoted ? 1 : 0))
-        return false;
+    if (StripQuotes(&readValue, &readLength) != (quoted ? 1 : 0)) return false;
     return readLength == valueLength && memcmp(readValue, value, valueLength) == 0;
 }
 
@@ -112,8 +104,7 @@ bool ItemLineReadsBack(IniObject ini, const char *line, const char *name, size_t
 // back as exactly that item and hands it to the sink.
 int WriteItemLine(IniObject ini, IniWriteLineCallback writeLine, void *callbackData,
                   const char *name, size_t nameLength, const char *value, size_t valueLength,
-                  bool quoted)
-{
+                  bool quoted) {
     char line[kMaxLineChars + 1];
     size_t total = nameLength + ini->outputSeparatorLength + valueLength + (quoted ? 2 : 0);
     if (total > static_cast<size_t>(kMaxLineChars) || HasLineBreak(value, valueLength))
@@ -127,15 +118,13 @@ int WriteItemLine(IniObject ini, IniWriteLineCallback writeLine, void *callbackD
 }
 
 int WriteItem(IniObject ini, IniWriteLineCallback writeLine, void *callbackData,
-              const IniItem *item)
-{
+              const IniItem *item) {
     const char *value = item->value;
     size_t length = strlen(value);
     size_t nameLength = strlen(ItemName(item));
     size_t baseLength;
     long piece;
-    if (HasLineBreak(ItemName(item), nameLength))
-        return ToolErr_LineWouldNotReadBack;
+    if (HasLineBreak(ItemName(item), nameLength)) return ToolErr_LineWouldNotReadBack;
 
     if (length <= kMaxPieceBytes) {
         // A name of the piece form would be renamed or joined when read back.
@@ -154,14 +143,14 @@ int WriteItem(IniObject ini, IniWriteLineCallback writeLine, void *callbackData,
         quoted = !ReadsBackUnquoted(value + offset, cut);
         offset += cut;
     }
-    if (nameLength > static_cast<size_t>(kMaxLineChars))
-        return ToolErr_LineWouldNotReadBack;
+    if (nameLength > static_cast<size_t>(kMaxLineChars)) return ToolErr_LineWouldNotReadBack;
     int result = 0;
     long k = 1;
     for (size_t offset = 0; offset < length; ++k) {
         size_t cut = CutWithoutSplitting(value + offset, length - offset, kMaxPieceBytes);
         char pieceName[kMaxLineChars + 16];
-        int pieceNameLength = snprintf(pieceName, sizeof pieceName, "%s Line%04ld", ItemName(item), k);
+        int pieceNameLength =
+            snprintf(pieceName, sizeof pieceName, "%s Line%04ld", ItemName(item), k);
         if (pieceNameLength < 0 || static_cast<size_t>(pieceNameLength) >= sizeof pieceName)
             return ToolErr_LineWouldNotReadBack;
         // The reader joins the pieces only when it finds this very base name and number.
@@ -170,15 +159,13 @@ int WriteItem(IniObject ini, IniWriteLineCallback writeLine, void *callbackData,
             return ToolErr_LineWouldNotReadBack;
         result = WriteItemLine(ini, writeLine, callbackData, pieceName,
                                static_cast<size_t>(pieceNameLength), value + offset, cut, quoted);
-        if (result < 0)
-            return result;
+        if (result < 0) return result;
         offset += cut;
     }
     return result;
 }
 
-int WriteLineToFile(void *callbackData, const char *lineText)
-{
+int WriteLineToFile(void *callbackData, const char *lineText) {
     auto *stream = static_cast<FILE *>(callbackData);
     size_t length = strlen(lineText);
     errno = 0;
@@ -189,21 +176,18 @@ int WriteLineToFile(void *callbackData, const char *lineText)
 
 // 1 writable, 0 not writable, or a negative code. A missing file is created and removed
 // again to learn whether it could be.
-int GetFileWritability(const char *pathName)
-{
+int GetFileWritability(const char *pathName) {
     FILE *file = fopen(pathName, "r+b");
     if (file) {
         fclose(file);
         return 1;
     }
-    if (errno != ENOENT)
-        return 0;
+    if (errno != ENOENT) return 0;
     int fd = open(pathName, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
         if (errno == EEXIST)
             return 1; // created meanwhile by someone else; the final rename replaces it
-        if (errno == ENOENT || errno == ENOTDIR)
-            return kFileNotFound;
+        if (errno == ENOENT || errno == ENOTDIR) return kFileNotFound;
         return 0;
     }
     close(fd);
@@ -212,8 +196,7 @@ int GetFileWritability(const char *pathName)
 }
 
 // Creates ini$$<n>.TMP exclusively beside pathName, so no existing file is ever reused.
-int CreateTemporaryFile(const char *pathName, char *temporaryPath, size_t size, FILE **stream)
-{
+int CreateTemporaryFile(const char *pathName, char *temporaryPath, size_t size, FILE **stream) {
     *stream = nullptr;
     const char *slash = strrchr(pathName, '/');
     int directoryLength = slash ? static_cast<int>(slash - pathName + 1) : 0;
@@ -224,10 +207,8 @@ int CreateTemporaryFile(const char *pathName, char *temporaryPath, size_t size, 
             return ToolErr_CouldNotCreateTempFile;
         int fd = open(temporaryPath, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0) {
-            if (errno == EEXIST)
-                continue;
-            if (errno == EMFILE || errno == ENFILE)
-                return kTooManyFiles;
+            if (errno == EEXIST) continue;
+            if (errno == EMFILE || errno == ENFILE) return kTooManyFiles;
             return ToolErr_CouldNotCreateTempFile;
         }
         // The new file takes over the permissions of the one it replaces.
@@ -247,10 +228,8 @@ int CreateTemporaryFile(const char *pathName, char *temporaryPath, size_t size, 
 
 } // namespace
 
-int Ini_WriteGeneric(IniObject ini, IniWriteLineCallback writeLine, void *callbackData)
-{
-    if (!ini || !writeLine)
-        return kNullPointer;
+int Ini_WriteGeneric(IniObject ini, IniWriteLineCallback writeLine, void *callbackData) {
+    if (!ini || !writeLine) return kNullPointer;
     int result = 0;
     int numSections = ListNumItems(ini->sections);
     for (int s = 1; s <= numSections; ++s) {
@@ -262,48 +241,38 @@ int Ini_WriteGeneric(IniObject ini, IniWriteLineCallback writeLine, void *callba
         char header[kMaxLineChars + 1];
         snprintf(header, sizeof header, "%c%s%c", ini->sectionStart, section->name,
                  ini->sectionEnd);
-        if (!HeaderReadsBack(ini, header, section->name))
-            return ToolErr_LineWouldNotReadBack;
+        if (!HeaderReadsBack(ini, header, section->name)) return ToolErr_LineWouldNotReadBack;
         result = writeLine(callbackData, header);
-        if (result < 0)
-            return result;
+        if (result < 0) return result;
         int numItems = ListNumItems(section->items);
         for (int i = 1; i <= numItems; ++i) {
             auto *item = *static_cast<IniItem **>(ListGetPtrToItem(section->items, i));
             result = WriteItem(ini, writeLine, callbackData, item);
-            if (result < 0)
-                return result;
+            if (result < 0) return result;
         }
         result = writeLine(callbackData, "");
-        if (result < 0)
-            return result;
+        if (result < 0) return result;
     }
     return result;
 }
 
-int Ini_WriteToFile(IniObject ini, const char *pathName)
-{
-    if (!ini)
-        return kNullPointer;
+int Ini_WriteToFile(IniObject ini, const char *pathName) {
+    if (!ini) return kNullPointer;
     if (!pathName) {
         int result = Ini_WriteGeneric(ini, WriteLineToFile, stdout);
         errno = 0;
-        if (fflush(stdout) != 0 && result >= 0)
-            result = WriteErrorFromErrno(errno);
+        if (fflush(stdout) != 0 && result >= 0) result = WriteErrorFromErrno(errno);
         return result;
     }
 
     int writable = GetFileWritability(pathName);
-    if (writable < 0)
-        return writable;
-    if (writable == 0)
-        return kAccessDenied;
+    if (writable < 0) return writable;
+    if (writable == 0) return kAccessDenied;
 
     char temporaryPath[PATH_MAX];
     FILE *stream = nullptr;
     int result = CreateTemporaryFile(pathName, temporaryPath, sizeof temporaryPath, &stream);
-    if (result < 0)
-        return result;
+    if (result < 0) return result;
 
     char *buffer = static_cast<char *>(malloc(kFileBufferSize));
     if (!buffer)
@@ -311,21 +280,17 @@ int Ini_WriteToFile(IniObject ini, const char *pathName)
     else
         setvbuf(stream, buffer, _IOFBF, kFileBufferSize);
 
-    if (result == 0)
-        result = Ini_WriteGeneric(ini, WriteLineToFile, stream);
+    if (result == 0) result = Ini_WriteGeneric(ini, WriteLineToFile, stream);
     if (result >= 0) {
         // On disk before the rename, so that a crash leaves the old file or the new one.
         errno = 0;
-        if (fflush(stream) != 0 || fsync(fileno(stream)) != 0)
-            result = WriteErrorFromErrno(errno);
+        if (fflush(stream) != 0 || fsync(fileno(stream)) != 0) result = WriteErrorFromErrno(errno);
     }
     errno = 0;
-    if (fclose(stream) != 0 && result >= 0)
-        result = WriteErrorFromErrno(errno);
+    if (fclose(stream) != 0 && result >= 0) result = WriteErrorFromErrno(errno);
     free(buffer);
 
-    if (result >= 0 && rename(temporaryPath, pathName) != 0)
-        result = RenameErrorFromErrno(errno);
+    if (result >= 0 && rename(temporaryPath, pathName) != 0) result = RenameErrorFromErrno(errno);
     if (result < 0) {
         unlink(temporaryPath);
         return result;

@@ -32,26 +32,21 @@ namespace {
 // The run-time's code for a null pointer passed where an object is required.
 constexpr int kNullPointer = -65;
 
-inline bool IsLineEnd(char c)
-{
+inline bool IsLineEnd(char c) {
     return c == '\n' || c == '\r' || c == '\0';
 }
 
-int Saturate(long long value)
-{
+int Saturate(long long value) {
     return value > INT_MAX ? INT_MAX : static_cast<int>(value);
 }
 
 // Asks the callback for the next block. A negative result changes nothing.
-int Refill(LineFileRecord *lf)
-{
+int Refill(LineFileRecord *lf) {
     int bytesRead = 0;
     int result = lf->readCallback(lf->readData, LINE_FILE_BUFFER_SIZE, &bytesRead, lf->buffer);
-    if (result < 0)
-        return result;
+    if (result < 0) return result;
     // A count the buffer cannot hold means the source is broken; never read past the buffer.
-    if (bytesRead < 0 || bytesRead > LINE_FILE_BUFFER_SIZE)
-        return ToolErr_ErrorReadingFile;
+    if (bytesRead < 0 || bytesRead > LINE_FILE_BUFFER_SIZE) return ToolErr_ErrorReadingFile;
     lf->readPosition = lf->buffer;
     lf->bytesLeft = bytesRead;
     lf->bytesDelivered += bytesRead;
@@ -65,17 +60,16 @@ namespace {
 // The first line end (LF, CR or NUL) in [begin, end), or end. Sixteen bytes at a time where
 // the processor offers it (every x86-64 does); lines are long, and this is the reader's
 // hottest loop.
-const char *FindLineEnd(const char *p, const char *end)
-{
+const char *FindLineEnd(const char *p, const char *end) {
 #if defined(__SSE2__)
     const __m128i lineFeed = _mm_set1_epi8('\n');
     const __m128i carriageReturn = _mm_set1_epi8('\r');
     const __m128i nul = _mm_setzero_si128();
     for (; end - p >= 16; p += 16) {
         __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-        __m128i ends = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, lineFeed),
-                                                 _mm_cmpeq_epi8(bytes, carriageReturn)),
-                                    _mm_cmpeq_epi8(bytes, nul));
+        __m128i ends = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(bytes, lineFeed), _mm_cmpeq_epi8(bytes, carriageReturn)),
+            _mm_cmpeq_epi8(bytes, nul));
         if (int mask = _mm_movemask_epi8(ends))
             return p + __builtin_ctz(static_cast<unsigned>(mask));
     }
@@ -87,11 +81,9 @@ const char *FindLineEnd(const char *p, const char *end)
 
 } // namespace
 
-LineFile LineFile_New(LineFileReadCallback readCallback, void *readData)
-{
+LineFile LineFile_New(LineFileReadCallback readCallback, void *readData) {
     auto *lf = static_cast<LineFileRecord *>(calloc(1, sizeof(LineFileRecord)));
-    if (!lf)
-        return nullptr;
+    if (!lf) return nullptr;
     lf->buffer = static_cast<char *>(malloc(LINE_FILE_BUFFER_SIZE));
     if (!lf->buffer) {
         free(lf);
@@ -103,27 +95,21 @@ LineFile LineFile_New(LineFileReadCallback readCallback, void *readData)
     return lf;
 }
 
-void LineFile_Dispose(LineFile lineFile)
-{
-    if (!lineFile)
-        return;
+void LineFile_Dispose(LineFile lineFile) {
+    if (!lineFile) return;
     free(lineFile->buffer);
     free(lineFile);
 }
 
-int LineFile_ReadFromFile(void *stream, int maxBytes, int *bytesRead, char *buffer)
-{
+int LineFile_ReadFromFile(void *stream, int maxBytes, int *bytesRead, char *buffer) {
     auto *file = static_cast<FILE *>(stream);
     *bytesRead = 0;
-    if (!file || maxBytes <= 0)
-        return file ? 0 : ToolErr_ErrorReadingFile;
+    if (!file || maxBytes <= 0) return file ? 0 : ToolErr_ErrorReadingFile;
     *bytesRead = static_cast<int>(fread(buffer, 1, static_cast<size_t>(maxBytes), file));
     return ferror(file) ? ToolErr_ErrorReadingFile : 0;
 }
 
-int LineFile_Read(LineFile lf, char *lineBuffer, int maxChars, int *numCharsRead,
-                  int *endOfFile)
-{
+int LineFile_Read(LineFile lf, char *lineBuffer, int maxChars, int *numCharsRead, int *endOfFile) {
     int result = 0;
     int eof = 0;
     bool done = false;
@@ -131,12 +117,10 @@ int LineFile_Read(LineFile lf, char *lineBuffer, int maxChars, int *numCharsRead
     bool sawText = false; // a byte of the line itself was consumed (stored or dropped)
     int stored = 0;
     if (!lf || !lineBuffer) {
-        if (endOfFile)
-            *endOfFile = 1;
+        if (endOfFile) *endOfFile = 1;
         return kNullPointer;
     }
-    if (maxChars < 0)
-        maxChars = 0;
+    if (maxChars < 0) maxChars = 0;
 
     lf->offsetOfLastLine = lf->bytesDelivered - lf->bytesLeft;
     lf->extraTermChars = 0;
@@ -144,8 +128,7 @@ int LineFile_Read(LineFile lf, char *lineBuffer, int maxChars, int *numCharsRead
     while (!eof && !done) {
         if (lf->bytesLeft == 0) {
             result = Refill(lf);
-            if (result < 0)
-                break;
+            if (result < 0) break;
         }
         if (lf->bytesLeft == 0) {
             // End of the data: a last line without a line end is still delivered.
@@ -194,21 +177,16 @@ int LineFile_Read(LineFile lf, char *lineBuffer, int maxChars, int *numCharsRead
     }
 
     lineBuffer[stored] = '\0';
-    if (numCharsRead)
-        *numCharsRead = stored;
-    if (endOfFile)
-        *endOfFile = eof;
-    if (done && result >= 0)
-        ++lf->linesRead;
+    if (numCharsRead) *numCharsRead = stored;
+    if (endOfFile) *endOfFile = eof;
+    if (done && result >= 0) ++lf->linesRead;
     return result;
 }
 
 int LineFile_ReadNonEmpty(LineFile lf, char *lineBuffer, int maxChars, int *numCharsRead,
-                          int *endOfFile)
-{
+                          int *endOfFile) {
     if (!lf || !lineBuffer) {
-        if (endOfFile)
-            *endOfFile = 1;
+        if (endOfFile) *endOfFile = 1;
         return kNullPointer;
     }
     long long skipped = 0;
@@ -217,39 +195,31 @@ int LineFile_ReadNonEmpty(LineFile lf, char *lineBuffer, int maxChars, int *numC
     int result;
     for (;;) {
         result = LineFile_Read(lf, lineBuffer, maxChars, &count, &eof);
-        if (result < 0 || eof)
-            break;
+        if (result < 0 || eof) break;
         const char *p = lineBuffer;
         while (*p && ini_detail::IsSpace(*p))
             ++p;
-        if (*p)
-            break;
+        if (*p) break;
         skipped += count + lf->extraTermChars + 1;
     }
     lf->charsInEmptyLines = skipped;
-    if (numCharsRead)
-        *numCharsRead = count;
-    if (endOfFile)
-        *endOfFile = eof;
+    if (numCharsRead) *numCharsRead = count;
+    if (endOfFile) *endOfFile = eof;
     return result;
 }
 
-int LineFile_NumLinesRead(LineFile lineFile)
-{
+int LineFile_NumLinesRead(LineFile lineFile) {
     return lineFile ? Saturate(lineFile->linesRead) : 0;
 }
 
-int LineFile_OffsetOfLastLine(LineFile lineFile)
-{
+int LineFile_OffsetOfLastLine(LineFile lineFile) {
     return lineFile ? Saturate(lineFile->offsetOfLastLine) : 0;
 }
 
-int LineFile_NumExtraLineTermChars(LineFile lineFile)
-{
+int LineFile_NumExtraLineTermChars(LineFile lineFile) {
     return lineFile ? lineFile->extraTermChars : 0;
 }
 
-int LineFile_NumCharsInEmptyLines(LineFile lineFile)
-{
+int LineFile_NumCharsInEmptyLines(LineFile lineFile) {
     return lineFile ? Saturate(lineFile->charsInEmptyLines) : 0;
 }

@@ -36,8 +36,7 @@ std::string g_failedSection;
 // A getter's outcome: found continues, not found is a missing item, anything else is a failure
 // of the INI object.
 int Outcome(int getterResult) {
-    if (getterResult > 0)
-        return 0;
+    if (getterResult > 0) return 0;
     return getterResult == 0 ? LOC_ERR_MISSING : LOC_ERR_INI;
 }
 
@@ -46,12 +45,9 @@ int Outcome(int getterResult) {
 int CheckHeaderInt(IniObject ini, const char *item, int expected) {
     int value = 0;
     int rc = Ini_GetInt(ini, kHeaderSection, item, &value);
-    if (rc == 0)
-        return LOC_ERR_NOT_LANGUAGE_FILE;
-    if (rc == kOutOfMemory)
-        return LOC_ERR_NO_MEMORY;
-    if (rc < 0)
-        return LOC_ERR_NOT_LANGUAGE_FILE;
+    if (rc == 0) return LOC_ERR_NOT_LANGUAGE_FILE;
+    if (rc == kOutOfMemory) return LOC_ERR_NO_MEMORY;
+    if (rc < 0) return LOC_ERR_NOT_LANGUAGE_FILE;
     return value == expected ? 0 : LOC_ERR_NOT_LANGUAGE_FILE;
 }
 
@@ -77,26 +73,21 @@ bool HasRepeats(std::vector<std::string> &names) {
 // repeats, the lookups stay linear, so the first of them is still the one used.
 void SpeedUpLookups(IniObject ini, int expectedLookups) {
     const int numSections = Ini_NumberOfSections(ini);
-    if (numSections < kSortedLookupThreshold || expectedLookups < kSortedLookupThreshold)
-        return;
+    if (numSections < kSortedLookupThreshold || expectedLookups < kSortedLookupThreshold) return;
     std::vector<std::string> sections;
     for (int i = 1; i <= numSections; ++i) {
         char *name = nullptr;
-        if (Ini_NthSectionName(ini, i, &name))
-            sections.push_back(FoldCase(name));
+        if (Ini_NthSectionName(ini, i, &name)) sections.push_back(FoldCase(name));
     }
-    if (HasRepeats(sections) || Ini_SortInternally(ini) != 0)
-        return;
+    if (HasRepeats(sections) || Ini_SortInternally(ini) != 0) return;
     for (int i = 1; i <= numSections; ++i) {
         char *section = nullptr;
-        if (!Ini_NthSectionName(ini, i, &section))
-            continue;
+        if (!Ini_NthSectionName(ini, i, &section)) continue;
         std::vector<std::string> items;
         const int numItems = Ini_NumberOfItems(ini, section);
         for (int k = 1; k <= numItems; ++k) {
             char *item = nullptr;
-            if (Ini_NthItemName(ini, section, k, &item))
-                items.push_back(FoldCase(item));
+            if (Ini_NthItemName(ini, section, k, &item)) items.push_back(FoldCase(item));
         }
         if (HasRepeats(items)) {
             Ini_DisableInternalSorting(ini);
@@ -109,15 +100,11 @@ void SpeedUpLookups(IniObject ini, int expectedLookups) {
 // of sections the caller is going to look up.
 int OpenLangFile(const char *path, int expectedLookups, IniPtr *out) {
     IniPtr ini(Ini_New(0));
-    if (!ini)
-        return LOC_ERR_NO_MEMORY;
+    if (!ini) return LOC_ERR_NO_MEMORY;
     int rc = Ini_ReadFromFile(ini.get(), path);
-    if (rc == kOutOfMemory)
-        return LOC_ERR_NO_MEMORY;
-    if (rc == ToolErr_CantOpenFileForReading)
-        return LOC_ERR_OPEN;
-    if (rc < 0)
-        return LOC_ERR_READ;
+    if (rc == kOutOfMemory) return LOC_ERR_NO_MEMORY;
+    if (rc == ToolErr_CantOpenFileForReading) return LOC_ERR_OPEN;
+    if (rc < 0) return LOC_ERR_READ;
     SpeedUpLookups(ini.get(), expectedLookups);
     if ((rc = CheckHeaderInt(ini.get(), "Version", kFileVersion)) ||
         (rc = CheckHeaderInt(ini.get(), "Magic", kFileMagic))) {
@@ -132,8 +119,7 @@ int ReadIntExpect(IniObject ini, const char *section, const char *item, int expe
                   int mismatchCode) {
     int value = 0;
     int rc = Ini_GetInt(ini, section, item, &value);
-    if (rc <= 0)
-        return Outcome(rc);
+    if (rc <= 0) return Outcome(rc);
     return value == expected ? 0 : mismatchCode;
 }
 
@@ -141,11 +127,9 @@ int ReadIntExpect(IniObject ini, const char *section, const char *item, int expe
 int ReadString(IniObject ini, const char *section, const char *key, char **dst) {
     char *value = nullptr;
     int rc = Ini_GetPointerToString(ini, section, key, &value);
-    if (rc <= 0)
-        return Outcome(rc);
+    if (rc <= 0) return Outcome(rc);
     char *copy = StrDup(value);
-    if (!copy)
-        return LOC_ERR_STRING_MEMORY;
+    if (!copy) return LOC_ERR_STRING_MEMORY;
     free(*dst);
     *dst = copy;
     return 0;
@@ -157,10 +141,8 @@ int ReadOneFlag(IniObject ini, const char *section, unsigned char *flag) {
     size_t size = 0;
     int rc = Ini_GetData(ini, section, "Flags", &data, &size);
     HeapBytes guard(data);
-    if (rc <= 0)
-        return Outcome(rc);
-    if (size != 1 || !data)
-        return LOC_ERR_INI;
+    if (rc <= 0) return Outcome(rc);
+    if (size != 1 || !data) return LOC_ERR_INI;
     *flag = data[0];
     return 0;
 }
@@ -168,22 +150,24 @@ int ReadOneFlag(IniObject ini, const char *section, unsigned char *flag) {
 // The flag array of classes 6 to 9, which the reader replaces by the block it read.
 unsigned char **FlagArrayOf(CTRL *ctrl) {
     switch (ctrl->type) {
-    case CTRL_CLASS_GRAPH: return &ctrl->localStrs.pgraph->flags;
-    case CTRL_CLASS_STRIP: return &ctrl->localStrs.pstrip->flags;
-    case CTRL_CLASS_LIST: return &ctrl->localStrs.plist->flags;
-    case CTRL_CLASS_TABLE: return &ctrl->localStrs.ptable->flags;
-    default: return nullptr;
+    case CTRL_CLASS_GRAPH:
+        return &ctrl->localStrs.pgraph->flags;
+    case CTRL_CLASS_STRIP:
+        return &ctrl->localStrs.pstrip->flags;
+    case CTRL_CLASS_LIST:
+        return &ctrl->localStrs.plist->flags;
+    case CTRL_CLASS_TABLE:
+        return &ctrl->localStrs.ptable->flags;
+    default:
+        return nullptr;
     }
 }
 
 int ReadControlSection(IniObject ini, const char *section, CTRL *ctrl) {
-    if (!Ini_SectionExists(ini, section))
-        return LOC_ERR_MISSING;
+    if (!Ini_SectionExists(ini, section)) return LOC_ERR_MISSING;
     int rc = ReadIntExpect(ini, section, "Type", ctrl->type, LOC_ERR_CLASS_MISMATCH);
-    if (rc)
-        return rc;
-    if (ctrl->type == CTRL_CLASS_NONE)
-        return 0;
+    if (rc) return rc;
+    if (ctrl->type == CTRL_CLASS_NONE) return 0;
     if (ctrl->type < CTRL_CLASS_NONE || ctrl->type > CTRL_CLASS_TABLE)
         DoAssert(0, __FILE__, __LINE__, "unknown control class");
     DoAssert(StrsPtr(ctrl->type, ctrl->localStrs) != nullptr, __FILE__, __LINE__, "localStrs");
@@ -192,8 +176,7 @@ int ReadControlSection(IniObject ini, const char *section, CTRL *ctrl) {
     size_t size = 0;
     rc = Ini_GetData(ini, section, "Flags", &data, &size);
     HeapBytes flags(data); // released on every error path
-    if (rc <= 0)
-        return Outcome(rc);
+    if (rc <= 0) return Outcome(rc);
     const Counts n = GetCounts(ctrl);
     switch (ctrl->type) {
     case CTRL_CLASS_GRAPH:
@@ -217,11 +200,11 @@ int ReadControlSection(IniObject ini, const char *section, CTRL *ctrl) {
             (rc = ReadIntExpect(ini, section, "Rows", n.a, LOC_ERR_COUNT_MISMATCH)))
             return rc;
         break;
-    default: break;
+    default:
+        break;
     }
     const int numSlots = CtrlNumSlots(ctrl);
-    if (size != static_cast<size_t>(numSlots) || !flags)
-        return LOC_ERR_MISSING;
+    if (size != static_cast<size_t>(numSlots) || !flags) return LOC_ERR_MISSING;
     if (unsigned char **array = FlagArrayOf(ctrl)) {
         free(*array);
         *array = flags.release();
@@ -235,30 +218,30 @@ int ReadControlSection(IniObject ini, const char *section, CTRL *ctrl) {
     for (int pos = 0; pos < numSlots; ++pos) {
         const int k = SlotAtOrder(ctrl, pos, true);
         SlotRef ref;
-        if (!GetSlot(ctrl, ctrl->localStrs, k, &ref) || *ref.flag != SLOT_VALID)
-            continue;
+        if (!GetSlot(ctrl, ctrl->localStrs, k, &ref) || *ref.flag != SLOT_VALID) continue;
         char key[kKeySize];
         SlotKey(ctrl, k, key);
-        if ((rc = ReadString(ini, section, key, ref.str)))
-            return rc;
+        if ((rc = ReadString(ini, section, key, ref.str))) return rc;
     }
     return 0;
 }
 
 } // namespace
 
-const char *LangFileLastFailedSection(void) { return g_failedSection.c_str(); }
+const char *LangFileLastFailedSection(void) {
+    return g_failedSection.c_str();
+}
 
-void LangFileSetFailedSection(const char *section) { g_failedSection = section ? section : ""; }
+void LangFileSetFailedSection(const char *section) {
+    g_failedSection = section ? section : "";
+}
 
 int LangFileToCTRLLocalStrs(IniObject ini, const char *panelSection, CTRL *ctrl) {
     DoAssert(ctrl != nullptr, __FILE__, __LINE__, "pctrl");
     HeapText section(JoinSection(panelSection, ctrl->name));
-    if (!section)
-        return LOC_ERR_NO_MEMORY;
+    if (!section) return LOC_ERR_NO_MEMORY;
     int rc = ReadControlSection(ini, section.get(), ctrl);
-    if (rc)
-        g_failedSection = section.get();
+    if (rc) g_failedSection = section.get();
     return rc;
 }
 
@@ -266,12 +249,10 @@ int LangFileToPNLAndCTRLLocalStrs(const char *langFile, PNL *pnl) {
     g_failedSection.clear();
     DoAssert(pnl != nullptr, __FILE__, __LINE__, "ppnl");
     DoAssert(pnl->plocalStrs != nullptr, __FILE__, __LINE__, "plocalStrs");
-    if (!langFile)
-        return LOC_ERR_NULL_ARGUMENT;
+    if (!langFile) return LOC_ERR_NULL_ARGUMENT;
     IniPtr ini;
     int rc = OpenLangFile(langFile, 1 + ListNumItems(pnl->controls), &ini);
-    if (rc)
-        return rc;
+    if (rc) return rc;
     const char *section = pnl->name ? pnl->name : "";
     unsigned char flag = SLOT_UNUSED;
     if (!(rc = ReadOneFlag(ini.get(), section, &flag))) {
@@ -287,8 +268,7 @@ int LangFileToPNLAndCTRLLocalStrs(const char *langFile, PNL *pnl) {
     for (int i = 1; i <= n; ++i) {
         auto *ctrl = static_cast<CTRL *>(ListGetPtrToItem(pnl->controls, i));
         DoAssert(ctrl != nullptr, __FILE__, __LINE__, "pctrl");
-        if ((rc = LangFileToCTRLLocalStrs(ini.get(), section, ctrl)))
-            return rc;
+        if ((rc = LangFileToCTRLLocalStrs(ini.get(), section, ctrl))) return rc;
     }
     return 0;
 }
@@ -297,8 +277,7 @@ int LangFileToMENUITEMLocalStrs(IniObject ini, const char *parentSection, MENUIT
     DoAssert(item != nullptr, __FILE__, __LINE__, "pmenuItem");
     DoAssert(item->plocalStrs != nullptr, __FILE__, __LINE__, "plocalStrs");
     HeapText section(JoinSection(parentSection, item->name));
-    if (!section)
-        return LOC_ERR_NO_MEMORY;
+    if (!section) return LOC_ERR_NO_MEMORY;
     unsigned char flag = SLOT_UNUSED;
     int rc = ReadOneFlag(ini, section.get(), &flag);
     if (!rc) {
@@ -314,8 +293,7 @@ int LangFileToMENUITEMLocalStrs(IniObject ini, const char *parentSection, MENUIT
     for (int i = 1; i <= n; ++i) {
         auto **child = static_cast<MENUITEM **>(ListGetPtrToItem(item->children, i));
         DoAssert(child != nullptr && *child != nullptr, __FILE__, __LINE__, "ppchildMenuItem");
-        if ((rc = LangFileToMENUITEMLocalStrs(ini, section.get(), *child)))
-            return rc;
+        if ((rc = LangFileToMENUITEMLocalStrs(ini, section.get(), *child))) return rc;
     }
     return 0;
 }
@@ -331,18 +309,15 @@ static int CountMenuItems(ListHandle items) {
 int LangFileToMENUBARAndMENUITEMLocalStrs(const char *langFile, MENUBAR *menuBar) {
     g_failedSection.clear();
     DoAssert(menuBar != nullptr, __FILE__, __LINE__, "pmenubar");
-    if (!langFile)
-        return LOC_ERR_NULL_ARGUMENT;
+    if (!langFile) return LOC_ERR_NULL_ARGUMENT;
     IniPtr ini;
     int rc = OpenLangFile(langFile, CountMenuItems(menuBar->menus), &ini);
-    if (rc)
-        return rc;
+    if (rc) return rc;
     const int n = ListNumItems(menuBar->menus);
     for (int i = 1; i <= n; ++i) {
         auto **item = static_cast<MENUITEM **>(ListGetPtrToItem(menuBar->menus, i));
         DoAssert(item != nullptr && *item != nullptr, __FILE__, __LINE__, "ppmenuItem");
-        if ((rc = LangFileToMENUITEMLocalStrs(ini.get(), menuBar->name, *item)))
-            return rc;
+        if ((rc = LangFileToMENUITEMLocalStrs(ini.get(), menuBar->name, *item))) return rc;
     }
     return 0;
 }
@@ -355,61 +330,72 @@ namespace {
 const unsigned char *FlagsOf(const CTRL *ctrl) {
     const CTRLSTRS &s = ctrl->localStrs;
     switch (ctrl->type) {
-    case CTRL_CLASS_BASIC: return s.pbasic->flags;
-    case CTRL_CLASS_STRING: return s.pstring->flags;
-    case CTRL_CLASS_MSG: return s.pmsg->flags;
-    case CTRL_CLASS_STATE: return s.pstate->flags;
-    case CTRL_CLASS_GRAPH: return s.pgraph->flags;
-    case CTRL_CLASS_STRIP: return s.pstrip->flags;
-    case CTRL_CLASS_LIST: return s.plist->flags;
-    case CTRL_CLASS_TABLE: return s.ptable->flags;
-    default: return nullptr;
+    case CTRL_CLASS_BASIC:
+        return s.pbasic->flags;
+    case CTRL_CLASS_STRING:
+        return s.pstring->flags;
+    case CTRL_CLASS_MSG:
+        return s.pmsg->flags;
+    case CTRL_CLASS_STATE:
+        return s.pstate->flags;
+    case CTRL_CLASS_GRAPH:
+        return s.pgraph->flags;
+    case CTRL_CLASS_STRIP:
+        return s.pstrip->flags;
+    case CTRL_CLASS_LIST:
+        return s.plist->flags;
+    case CTRL_CLASS_TABLE:
+        return s.ptable->flags;
+    default:
+        return nullptr;
     }
 }
 
 // Section writers: true on success.
 bool WriteControl(IniObject ini, const char *panelName, const CTRL *ctrl) {
     HeapText section(JoinSection(panelName, ctrl->name));
-    if (!section)
-        return false;
+    if (!section) return false;
     const char *sec = section.get();
     if (ctrl->type < CTRL_CLASS_NONE || ctrl->type > CTRL_CLASS_TABLE)
         DoAssert(0, __FILE__, __LINE__, "unknown control class");
-    if (Ini_PutInt(ini, sec, "Type", ctrl->type) < 0)
-        return false;
-    if (ctrl->type == CTRL_CLASS_NONE)
-        return true;
+    if (Ini_PutInt(ini, sec, "Type", ctrl->type) < 0) return false;
+    if (ctrl->type == CTRL_CLASS_NONE) return true;
     DoAssert(StrsPtr(ctrl->type, ctrl->localStrs) != nullptr, __FILE__, __LINE__, "localStrs");
     const Counts n = GetCounts(ctrl);
     const int numSlots = CtrlNumSlots(ctrl);
     auto putFlags = [&] {
         return Ini_PutData(ini, sec, "Flags", FlagsOf(ctrl), static_cast<size_t>(numSlots)) >= 0;
     };
-    auto putInt = [&](const char *item, int value) { return Ini_PutInt(ini, sec, item, value) >= 0; };
+    auto putInt = [&](const char *item, int value) {
+        return Ini_PutInt(ini, sec, item, value) >= 0;
+    };
     bool ok = true;
     switch (ctrl->type) {
     case CTRL_CLASS_GRAPH:
-        ok = putFlags() && putInt("Xitems", n.a) && putInt("LYitems", n.b) &&
-             putInt("RYitems", n.c);
+        ok =
+            putFlags() && putInt("Xitems", n.a) && putInt("LYitems", n.b) && putInt("RYitems", n.c);
         break;
-    case CTRL_CLASS_STRIP: ok = putInt("Xitems", n.a) && putInt("LYitems", n.b) && putFlags(); break;
+    case CTRL_CLASS_STRIP:
+        ok = putInt("Xitems", n.a) && putInt("LYitems", n.b) && putFlags();
+        break;
     case CTRL_CLASS_LIST:
         ok = putInt("NumItemLabels", n.a) && putInt("NumItemValues", n.b) && putFlags();
         break;
-    case CTRL_CLASS_TABLE: ok = putInt("Cols", n.b) && putInt("Rows", n.a) && putFlags(); break;
-    default: ok = putFlags(); break;
+    case CTRL_CLASS_TABLE:
+        ok = putInt("Cols", n.b) && putInt("Rows", n.a) && putFlags();
+        break;
+    default:
+        ok = putFlags();
+        break;
     }
-    if (!ok)
-        return false;
+    if (!ok) return false;
     for (int pos = 0; pos < numSlots; ++pos) {
         const int k = SlotAtOrder(ctrl, pos, false);
         SlotRef ref;
-        if (!GetSlot(ctrl, ctrl->localStrs, k, &ref) || *ref.flag != SLOT_VALID)
-            continue;
+        if (!GetSlot(ctrl, ctrl->localStrs, k, &ref) || *ref.flag != SLOT_VALID) continue;
         char key[kKeySize];
         SlotKey(ctrl, k, key);
-        if (Ini_PutString(ini, sec, key, *ref.str) < 0)
-            return false;
+        if (Ini_PutString(ini, sec, key, *ref.str) < 0) return false;
     }
     return true;
 }
@@ -418,16 +404,14 @@ bool WritePanel(IniObject ini, const PNL *pnl) {
     DoAssert(pnl->plocalStrs != nullptr, __FILE__, __LINE__, "plocalStrs");
     const char *section = pnl->name ? pnl->name : "";
     const unsigned char flag = pnl->plocalStrs->flag;
-    if (Ini_PutData(ini, section, "Flags", &flag, 1) < 0)
-        return false;
+    if (Ini_PutData(ini, section, "Flags", &flag, 1) < 0) return false;
     if (flag == SLOT_VALID && Ini_PutString(ini, section, "Title", pnl->plocalStrs->title) < 0)
         return false;
     const int n = ListNumItems(pnl->controls);
     for (int i = 1; i <= n; ++i) {
         auto *ctrl = static_cast<const CTRL *>(ListGetPtrToItem(pnl->controls, i));
         DoAssert(ctrl != nullptr, __FILE__, __LINE__, "pctrl");
-        if (!WriteControl(ini, section, ctrl))
-            return false;
+        if (!WriteControl(ini, section, ctrl)) return false;
     }
     return true;
 }
@@ -435,19 +419,16 @@ bool WritePanel(IniObject ini, const PNL *pnl) {
 bool WriteMenu(IniObject ini, const MENUITEM *item, const char *parentName) {
     DoAssert(item->plocalStrs != nullptr, __FILE__, __LINE__, "plocalStrs");
     HeapText section(JoinSection(parentName, item->name));
-    if (!section)
-        return false;
+    if (!section) return false;
     const unsigned char flag = item->plocalStrs->flag;
-    if (Ini_PutData(ini, section.get(), "Flags", &flag, 1) < 0)
-        return false;
+    if (Ini_PutData(ini, section.get(), "Flags", &flag, 1) < 0) return false;
     if (flag == SLOT_VALID && Ini_PutString(ini, section.get(), "Name", item->plocalStrs->name) < 0)
         return false;
     const int n = ListNumItems(item->children);
     for (int i = 1; i <= n; ++i) {
         auto **child = static_cast<MENUITEM **>(ListGetPtrToItem(item->children, i));
         DoAssert(child != nullptr && *child != nullptr, __FILE__, __LINE__, "ppchildMenuItem");
-        if (!WriteMenu(ini, *child, section.get()))
-            return false;
+        if (!WriteMenu(ini, *child, section.get())) return false;
     }
     return true;
 }
@@ -460,8 +441,7 @@ int ExportAllObjectsToLangFile(ListHandle *ppanelList, ListHandle *pmenubarList,
     DoAssert(pmenubarList != nullptr, __FILE__, __LINE__, "pmenubarList");
     DoAssert(langFileName != nullptr, __FILE__, __LINE__, "langFileName");
     IniPtr ini(Ini_New(0));
-    if (!ini)
-        return LOC_ERR_NO_MEMORY;
+    if (!ini) return LOC_ERR_NO_MEMORY;
     if (Ini_PutInt(ini.get(), kHeaderSection, "Version", kFileVersion) != 0 ||
         Ini_PutInt(ini.get(), kHeaderSection, "Magic", kFileMagic) != 0)
         return LOC_ERR_NO_MEMORY;
@@ -469,8 +449,7 @@ int ExportAllObjectsToLangFile(ListHandle *ppanelList, ListHandle *pmenubarList,
     for (int i = 1; i <= numPanels; ++i) {
         auto **pppnl = static_cast<PNL **>(ListGetPtrToItem(*ppanelList, i));
         DoAssert(pppnl != nullptr && *pppnl != nullptr, __FILE__, __LINE__, "pppnl");
-        if (!WritePanel(ini.get(), *pppnl))
-            return LOC_ERR_NO_MEMORY;
+        if (!WritePanel(ini.get(), *pppnl)) return LOC_ERR_NO_MEMORY;
     }
     const int numBars = ListNumItems(*pmenubarList);
     for (int i = 1; i <= numBars; ++i) {
@@ -481,12 +460,10 @@ int ExportAllObjectsToLangFile(ListHandle *ppanelList, ListHandle *pmenubarList,
         for (int m = 1; m <= numMenus; ++m) {
             auto **menu = static_cast<MENUITEM **>(ListGetPtrToItem(bar->menus, m));
             DoAssert(menu != nullptr && *menu != nullptr, __FILE__, __LINE__, "ppchildMenuItem");
-            if (!WriteMenu(ini.get(), *menu, bar->name))
-                return LOC_ERR_NO_MEMORY;
+            if (!WriteMenu(ini.get(), *menu, bar->name)) return LOC_ERR_NO_MEMORY;
         }
     }
     int rc = Ini_WriteToFile(ini.get(), langFileName);
-    if (rc == 0)
-        return 0;
+    if (rc == 0) return 0;
     return rc == kOutOfMemory ? LOC_ERR_NO_MEMORY : LOC_ERR_READ;
 }

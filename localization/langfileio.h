@@ -18,18 +18,18 @@
 
 // Local error codes of the localization library (localize.h translates them for callers).
 enum {
-    LOC_ERR_NO_MEMORY = -1,          // no INI object, reader out of memory, no section name
-    LOC_ERR_NULL_ARGUMENT = -2,      // a required argument is null
-    LOC_ERR_NOT_LANGUAGE_FILE = -3,  // header missing or Version/Magic wrong
-    LOC_ERR_INI = -4,                // the INI object failed reading an item; panel/menu Flags
-                                     // not exactly 1 byte
-    LOC_ERR_CLASS_MISMATCH = -7,     // "Type" differs from the loaded control's class
-    LOC_ERR_COUNT_MISMATCH = -8,     // a count item differs from the loaded control
-    LOC_ERR_MISSING = -9,            // a section or item is missing, or a control's Flags length
-                                     // is wrong
-    LOC_ERR_READ = -10,              // the file could not be read
-    LOC_ERR_OPEN = -11,              // the file could not be opened
-    LOC_ERR_STRING_MEMORY = -12,     // a string copy could not be allocated
+    LOC_ERR_NO_MEMORY = -1,         // no INI object, reader out of memory, no section name
+    LOC_ERR_NULL_ARGUMENT = -2,     // a required argument is null
+    LOC_ERR_NOT_LANGUAGE_FILE = -3, // header missing or Version/Magic wrong
+    LOC_ERR_INI = -4,               // the INI object failed reading an item; panel/menu Flags
+                                    // not exactly 1 byte
+    LOC_ERR_CLASS_MISMATCH = -7,    // "Type" differs from the loaded control's class
+    LOC_ERR_COUNT_MISMATCH = -8,    // a count item differs from the loaded control
+    LOC_ERR_MISSING = -9,           // a section or item is missing, or a control's Flags length
+                                    // is wrong
+    LOC_ERR_READ = -10,             // the file could not be read
+    LOC_ERR_OPEN = -11,             // the file could not be opened
+    LOC_ERR_STRING_MEMORY = -12,    // a string copy could not be allocated
 };
 
 // Reads the panel section and every control section of pnl (captured from the loaded panel)

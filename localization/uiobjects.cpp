@@ -27,8 +27,7 @@ int g_rtFail = 0;
 int g_injected = 0;
 
 bool InjectAllocFailure() {
-    if (g_allocFail <= 0)
-        return false;
+    if (g_allocFail <= 0) return false;
     if (g_allocSkip > 0) {
         --g_allocSkip;
         return false;
@@ -56,35 +55,32 @@ void LocTestFailRuntimeCalls(int skip, int count) {
     g_injected = 0;
 }
 
-int LocTestInjectedFailures(void) { return g_injected; }
+int LocTestInjectedFailures(void) {
+    return g_injected;
+}
 
 namespace loc {
 
 void *Malloc(size_t size) {
-    if (InjectAllocFailure())
-        return nullptr;
+    if (InjectAllocFailure()) return nullptr;
     return malloc(size ? size : 1);
 }
 
 void *Calloc(size_t count, size_t size) {
-    if (InjectAllocFailure())
-        return nullptr;
+    if (InjectAllocFailure()) return nullptr;
     return calloc(count ? count : 1, size ? size : 1);
 }
 
 char *StrDup(const char *text) {
-    if (!text)
-        text = "";
+    if (!text) text = "";
     size_t n = strlen(text);
     char *copy = static_cast<char *>(Malloc(n + 1));
-    if (copy)
-        memcpy(copy, text, n + 1);
+    if (copy) memcpy(copy, text, n + 1);
     return copy;
 }
 
 bool InjectRuntimeFailure() {
-    if (g_rtFail <= 0)
-        return false;
+    if (g_rtFail <= 0) return false;
     if (g_rtSkip > 0) {
         --g_rtSkip;
         return false;
@@ -95,14 +91,11 @@ bool InjectRuntimeFailure() {
 }
 
 char *JoinSection(const char *parent, const char *name) {
-    if (!parent)
-        parent = "";
-    if (!name)
-        name = "";
+    if (!parent) parent = "";
+    if (!name) name = "";
     size_t a = strlen(parent), b = strlen(name);
     char *s = static_cast<char *>(Malloc(a + b + 2));
-    if (!s)
-        return nullptr;
+    if (!s) return nullptr;
     memcpy(s, parent, a);
     s[a] = '_';
     memcpy(s + a + 1, name, b + 1);
@@ -111,15 +104,24 @@ char *JoinSection(const char *parent, const char *name) {
 
 void *StrsPtr(int type, const CTRLSTRS &strs) {
     switch (type) {
-    case CTRL_CLASS_NONE: return nullptr;
-    case CTRL_CLASS_BASIC: return strs.pbasic;
-    case CTRL_CLASS_STRING: return strs.pstring;
-    case CTRL_CLASS_MSG: return strs.pmsg;
-    case CTRL_CLASS_STATE: return strs.pstate;
-    case CTRL_CLASS_GRAPH: return strs.pgraph;
-    case CTRL_CLASS_STRIP: return strs.pstrip;
-    case CTRL_CLASS_LIST: return strs.plist;
-    case CTRL_CLASS_TABLE: return strs.ptable;
+    case CTRL_CLASS_NONE:
+        return nullptr;
+    case CTRL_CLASS_BASIC:
+        return strs.pbasic;
+    case CTRL_CLASS_STRING:
+        return strs.pstring;
+    case CTRL_CLASS_MSG:
+        return strs.pmsg;
+    case CTRL_CLASS_STATE:
+        return strs.pstate;
+    case CTRL_CLASS_GRAPH:
+        return strs.pgraph;
+    case CTRL_CLASS_STRIP:
+        return strs.pstrip;
+    case CTRL_CLASS_LIST:
+        return strs.plist;
+    case CTRL_CLASS_TABLE:
+        return strs.ptable;
     }
     DoAssert(0, __FILE__, __LINE__, "unknown control class");
     return nullptr;
@@ -145,15 +147,15 @@ Counts GetCounts(const CTRL *ctrl) {
         if (ctrl->counts.ptable)
             n = {ctrl->counts.ptable->numRows, ctrl->counts.ptable->numCols, 0};
         break;
-    default: break;
+    default:
+        break;
     }
     return n;
 }
 
 bool GetSlot(const CTRL *ctrl, const CTRLSTRS &strs, int k, SlotRef *ref) {
     *ref = SlotRef{};
-    if (k < 0 || k >= CtrlNumSlots(ctrl) || !StrsPtr(ctrl->type, strs))
-        return false;
+    if (k < 0 || k >= CtrlNumSlots(ctrl) || !StrsPtr(ctrl->type, strs)) return false;
     const Counts n = GetCounts(ctrl);
     switch (ctrl->type) {
     case CTRL_CLASS_BASIC:
@@ -238,9 +240,15 @@ void SlotKey(const CTRL *ctrl, int k, char (&key)[kKeySize]) {
     const Counts n = GetCounts(ctrl);
     key[0] = '\0';
     switch (ctrl->type) {
-    case CTRL_CLASS_BASIC: snprintf(key, sizeof key, "Label"); break;
-    case CTRL_CLASS_STRING: snprintf(key, sizeof key, "%s", k == 0 ? "Label" : "Default"); break;
-    case CTRL_CLASS_MSG: snprintf(key, sizeof key, "Default"); break;
+    case CTRL_CLASS_BASIC:
+        snprintf(key, sizeof key, "Label");
+        break;
+    case CTRL_CLASS_STRING:
+        snprintf(key, sizeof key, "%s", k == 0 ? "Label" : "Default");
+        break;
+    case CTRL_CLASS_MSG:
+        snprintf(key, sizeof key, "Default");
+        break;
     case CTRL_CLASS_STATE: {
         const char *keys[] = {"Label", "On", "Off"};
         snprintf(key, sizeof key, "%s", keys[k]);
@@ -289,7 +297,8 @@ void SlotKey(const CTRL *ctrl, int k, char (&key)[kKeySize]) {
             snprintf(key, sizeof key, "Cell(%d,%d)", col, row);
         }
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -297,11 +306,15 @@ void SlotDescription(const CTRL *ctrl, int k, char (&desc)[kDescSize]) {
     const Counts n = GetCounts(ctrl);
     desc[0] = '\0';
     switch (ctrl->type) {
-    case CTRL_CLASS_BASIC: snprintf(desc, sizeof desc, "Control label"); break;
+    case CTRL_CLASS_BASIC:
+        snprintf(desc, sizeof desc, "Control label");
+        break;
     case CTRL_CLASS_STRING:
         snprintf(desc, sizeof desc, "%s", k == 0 ? "Control label" : "Default value");
         break;
-    case CTRL_CLASS_MSG: snprintf(desc, sizeof desc, "Default value"); break;
+    case CTRL_CLASS_MSG:
+        snprintf(desc, sizeof desc, "Default value");
+        break;
     case CTRL_CLASS_STATE: {
         const char *texts[] = {"Control label", "On text", "Off text"};
         snprintf(desc, sizeof desc, "%s", texts[k]);
@@ -351,22 +364,21 @@ void SlotDescription(const CTRL *ctrl, int k, char (&desc)[kDescSize]) {
             snprintf(desc, sizeof desc, "Cell (%d, %d)", col, row);
         }
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
 int SlotAtOrder(const CTRL *ctrl, int pos, bool readOrder) {
     const Counts n = GetCounts(ctrl);
-    if (pos <= 0)
-        return pos;
+    if (pos <= 0) return pos;
     if (ctrl->type == CTRL_CLASS_LIST && readOrder && n.b > 0) {
         const int q = pos - 1, i = q / 2;
         return (q % 2 == 0) ? 1 + i : 1 + n.a + i;
     }
     if (ctrl->type == CTRL_CLASS_TABLE) {
         const int rows = n.a, cols = n.b;
-        if (pos <= rows)
-            return pos;
+        if (pos <= rows) return pos;
         const int q = pos - rows - 1, c = q / (rows + 1) + 1, j = q % (rows + 1);
         return j == 0 ? rows + c : rows + cols + (c - 1) * rows + j;
     }
@@ -384,65 +396,66 @@ int CtrlClassFromStyle(int style) {
         (style >= 220 && style <= 230) || style == 235 || (style >= 260 && style <= 263) ||
         style == 480 || style == 490 || style == 500)
         return CTRL_CLASS_BASIC;
-    if (style == 150 || style == 170)
-        return CTRL_CLASS_STRING;
-    if (style == 160)
-        return CTRL_CLASS_MSG;
-    if ((style >= 231 && style <= 234) || (style >= 280 && style <= 285))
-        return CTRL_CLASS_STATE;
-    if (style == 440)
-        return CTRL_CLASS_GRAPH;
-    if (style == 460)
-        return CTRL_CLASS_STRIP;
-    if ((style >= 300 && style <= 318) || style == 340)
-        return CTRL_CLASS_LIST;
-    if (style >= 380 && style <= 394)
-        return CTRL_CLASS_NONE;
-    if (style == 510)
-        return CTRL_CLASS_TABLE;
+    if (style == 150 || style == 170) return CTRL_CLASS_STRING;
+    if (style == 160) return CTRL_CLASS_MSG;
+    if ((style >= 231 && style <= 234) || (style >= 280 && style <= 285)) return CTRL_CLASS_STATE;
+    if (style == 440) return CTRL_CLASS_GRAPH;
+    if (style == 460) return CTRL_CLASS_STRIP;
+    if ((style >= 300 && style <= 318) || style == 340) return CTRL_CLASS_LIST;
+    if (style >= 380 && style <= 394) return CTRL_CLASS_NONE;
+    if (style == 510) return CTRL_CLASS_TABLE;
     return 0;
 }
 
 int CtrlNumSlots(const CTRL *ctrl) {
     const Counts n = GetCounts(ctrl);
     switch (ctrl->type) {
-    case CTRL_CLASS_NONE: return 0;
-    case CTRL_CLASS_BASIC: return 1;
-    case CTRL_CLASS_STRING: return 2;
-    case CTRL_CLASS_MSG: return 1;
-    case CTRL_CLASS_STATE: return 3;
-    case CTRL_CLASS_GRAPH: return 4 + n.a + n.b + n.c;
-    case CTRL_CLASS_STRIP: return 3 + n.a + n.b;
-    case CTRL_CLASS_LIST: return 1 + n.a + n.b;
-    case CTRL_CLASS_TABLE: return 1 + n.a + n.b + n.a * n.b;
+    case CTRL_CLASS_NONE:
+        return 0;
+    case CTRL_CLASS_BASIC:
+        return 1;
+    case CTRL_CLASS_STRING:
+        return 2;
+    case CTRL_CLASS_MSG:
+        return 1;
+    case CTRL_CLASS_STATE:
+        return 3;
+    case CTRL_CLASS_GRAPH:
+        return 4 + n.a + n.b + n.c;
+    case CTRL_CLASS_STRIP:
+        return 3 + n.a + n.b;
+    case CTRL_CLASS_LIST:
+        return 1 + n.a + n.b;
+    case CTRL_CLASS_TABLE:
+        return 1 + n.a + n.b + n.a * n.b;
     }
     DoAssert(0, __FILE__, __LINE__, "unknown control class");
     return 0;
 }
 
-// ---- Record creation -----------------------------------------------------------------------------
+// ---- Record creation
+// -----------------------------------------------------------------------------
 
-template <typename T> static T *NewRecord() { return static_cast<T *>(Calloc(1, sizeof(T))); }
+template <typename T> static T *NewRecord() {
+    return static_cast<T *>(Calloc(1, sizeof(T)));
+}
 
 // A zero-filled array of n string pointers; null (and success) for n == 0.
 static bool NewStrArray(int n, char ***out) {
     *out = nullptr;
-    if (n <= 0)
-        return true;
+    if (n <= 0) return true;
     *out = static_cast<char **>(Calloc(static_cast<size_t>(n), sizeof(char *)));
     return *out != nullptr;
 }
 
 static unsigned char *NewFlags(int n) {
     auto *flags = static_cast<unsigned char *>(Malloc(static_cast<size_t>(n)));
-    if (flags)
-        memset(flags, SLOT_UNUSED, static_cast<size_t>(n));
+    if (flags) memset(flags, SLOT_UNUSED, static_cast<size_t>(n));
     return flags;
 }
 
 static void FreeStrArray(char **&array, int n) {
-    if (!array)
-        return;
+    if (!array) return;
     for (int i = 0; i < n; ++i)
         free(array[i]);
     free(array);
@@ -452,8 +465,7 @@ static void FreeStrArray(char **&array, int n) {
 static void FreeStrs(int type, const Counts &n, CTRLSTRS &strs) {
     switch (type) {
     case CTRL_CLASS_BASIC:
-        if (strs.pbasic)
-            free(strs.pbasic->label);
+        if (strs.pbasic) free(strs.pbasic->label);
         free(strs.pbasic);
         strs.pbasic = nullptr;
         break;
@@ -466,8 +478,7 @@ static void FreeStrs(int type, const Counts &n, CTRLSTRS &strs) {
         strs.pstring = nullptr;
         break;
     case CTRL_CLASS_MSG:
-        if (strs.pmsg)
-            free(strs.pmsg->text);
+        if (strs.pmsg) free(strs.pmsg->text);
         free(strs.pmsg);
         strs.pmsg = nullptr;
         break;
@@ -527,7 +538,8 @@ static void FreeStrs(int type, const Counts &n, CTRLSTRS &strs) {
         free(strs.ptable);
         strs.ptable = nullptr;
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -536,7 +548,8 @@ static int NewStrs(int type, const Counts &n, CTRLSTRS *strs) {
     *strs = CTRLSTRS{};
     bool ok = true;
     switch (type) {
-    case CTRL_CLASS_NONE: return 0;
+    case CTRL_CLASS_NONE:
+        return 0;
     case CTRL_CLASS_BASIC:
         if ((strs->pbasic = NewRecord<BASICSTRS>()))
             memset(strs->pbasic->flags, SLOT_UNUSED, sizeof strs->pbasic->flags);
@@ -594,7 +607,9 @@ static int NewStrs(int type, const Counts &n, CTRLSTRS *strs) {
             ok = false;
         }
         break;
-    default: DoAssert(0, __FILE__, __LINE__, "unknown control class"); return 0;
+    default:
+        DoAssert(0, __FILE__, __LINE__, "unknown control class");
+        return 0;
     }
     if (!ok) {
         FreeStrs(type, n, *strs);
@@ -606,13 +621,11 @@ static int NewStrs(int type, const Counts &n, CTRLSTRS *strs) {
 int AllocTitleStrsForPNL(PNL *pnl, int withDefaults) {
     DoAssert(pnl != nullptr, __FILE__, __LINE__, "pnl");
     if (!pnl->plocalStrs) {
-        if (!(pnl->plocalStrs = NewRecord<TITLESTRS>()))
-            return kOutOfMemory;
+        if (!(pnl->plocalStrs = NewRecord<TITLESTRS>())) return kOutOfMemory;
         pnl->plocalStrs->flag = SLOT_UNUSED;
     }
     if (withDefaults && !pnl->pdefaultStrs) {
-        if (!(pnl->pdefaultStrs = NewRecord<TITLESTRS>()))
-            return kOutOfMemory;
+        if (!(pnl->pdefaultStrs = NewRecord<TITLESTRS>())) return kOutOfMemory;
         pnl->pdefaultStrs->flag = SLOT_UNUSED;
     }
     return 0;
@@ -621,13 +634,11 @@ int AllocTitleStrsForPNL(PNL *pnl, int withDefaults) {
 int AllocNameStrsForMENUITEM(MENUITEM *item, int withDefaults) {
     DoAssert(item != nullptr, __FILE__, __LINE__, "pmenuItem");
     if (!item->plocalStrs) {
-        if (!(item->plocalStrs = NewRecord<NAMESTRS>()))
-            return kOutOfMemory;
+        if (!(item->plocalStrs = NewRecord<NAMESTRS>())) return kOutOfMemory;
         item->plocalStrs->flag = SLOT_UNUSED;
     }
     if (withDefaults && !item->pdefaultStrs) {
-        if (!(item->pdefaultStrs = NewRecord<NAMESTRS>()))
-            return kOutOfMemory;
+        if (!(item->pdefaultStrs = NewRecord<NAMESTRS>())) return kOutOfMemory;
         item->pdefaultStrs->flag = SLOT_UNUSED;
     }
     return 0;
@@ -638,22 +649,19 @@ int AllocCountsForCTRL(CTRL *ctrl) {
     bool ok = true;
     switch (ctrl->type) {
     case CTRL_CLASS_GRAPH:
-        if (!ctrl->counts.pgraph)
-            ok = (ctrl->counts.pgraph = NewRecord<GRAPHCOUNTS>()) != nullptr;
+        if (!ctrl->counts.pgraph) ok = (ctrl->counts.pgraph = NewRecord<GRAPHCOUNTS>()) != nullptr;
         break;
     case CTRL_CLASS_STRIP:
-        if (!ctrl->counts.pstrip)
-            ok = (ctrl->counts.pstrip = NewRecord<STRIPCOUNTS>()) != nullptr;
+        if (!ctrl->counts.pstrip) ok = (ctrl->counts.pstrip = NewRecord<STRIPCOUNTS>()) != nullptr;
         break;
     case CTRL_CLASS_LIST:
-        if (!ctrl->counts.plist)
-            ok = (ctrl->counts.plist = NewRecord<LISTCOUNTS>()) != nullptr;
+        if (!ctrl->counts.plist) ok = (ctrl->counts.plist = NewRecord<LISTCOUNTS>()) != nullptr;
         break;
     case CTRL_CLASS_TABLE:
-        if (!ctrl->counts.ptable)
-            ok = (ctrl->counts.ptable = NewRecord<TABLECOUNTS>()) != nullptr;
+        if (!ctrl->counts.ptable) ok = (ctrl->counts.ptable = NewRecord<TABLECOUNTS>()) != nullptr;
         break;
-    default: break;
+    default:
+        break;
     }
     return ok ? 0 : kOutOfMemory;
 }
@@ -663,8 +671,7 @@ int AllocStrsForCTRL(CTRL *ctrl, int withDefaults) {
     const Counts n = GetCounts(ctrl);
     if (!StrsPtr(ctrl->type, ctrl->localStrs)) {
         int rc = NewStrs(ctrl->type, n, &ctrl->localStrs);
-        if (rc)
-            return rc;
+        if (rc) return rc;
     }
     if (withDefaults && !StrsPtr(ctrl->type, ctrl->defaultStrs))
         return NewStrs(ctrl->type, n, &ctrl->defaultStrs);
@@ -679,43 +686,39 @@ template <typename LengthFn, typename TextFn>
 static int ReadText(LengthFn getLength, TextFn getText, char **out, unsigned char *flag) {
     int length = 0;
     int rc = LOC_RT(getLength(&length));
-    if (rc < 0)
-        return rc;
-    if (length < 0)
-        length = 0;
-    if (length == 0 && flag)
-        return 0;
+    if (rc < 0) return rc;
+    if (length < 0) length = 0;
+    if (length == 0 && flag) return 0;
     const size_t size = static_cast<size_t>(length) + 1;
     HeapText text(static_cast<char *>(Malloc(size)));
-    if (!text)
-        return kOutOfMemory;
+    if (!text) return kOutOfMemory;
     text.get()[0] = '\0';
     if (length > 0) {
         rc = LOC_RT(getText(text.get(), size));
-        if (rc < 0)
-            return rc;
+        if (rc < 0) return rc;
     }
     free(*out);
     *out = text.release();
-    if (flag)
-        *flag = SLOT_VALID;
+    if (flag) *flag = SLOT_VALID;
     return 0;
 }
 
 static int ReadCtrlText(int panel, int control, int textAttr, int lengthAttr, char **out,
                         unsigned char *flag) {
-    return ReadText(
-        [&](int *len) { return GetCtrlAttribute(panel, control, lengthAttr, len); },
-        [&](char *buf, size_t size) { return GetCtrlAttribute(panel, control, textAttr, buf, size); },
-        out, flag);
+    return ReadText([&](int *len) { return GetCtrlAttribute(panel, control, lengthAttr, len); },
+                    [&](char *buf, size_t size) {
+                        return GetCtrlAttribute(panel, control, textAttr, buf, size);
+                    },
+                    out, flag);
 }
 
 static int ReadMenuText(int menuBar, int id, int textAttr, int lengthAttr, char **out,
                         unsigned char *flag) {
-    return ReadText(
-        [&](int *len) { return GetMenuBarAttribute(menuBar, id, lengthAttr, len); },
-        [&](char *buf, size_t size) { return GetMenuBarAttribute(menuBar, id, textAttr, buf, size); },
-        out, flag);
+    return ReadText([&](int *len) { return GetMenuBarAttribute(menuBar, id, lengthAttr, len); },
+                    [&](char *buf, size_t size) {
+                        return GetMenuBarAttribute(menuBar, id, textAttr, buf, size);
+                    },
+                    out, flag);
 }
 
 // ---- Capture of a control ----------------------------------------------------------------------
@@ -763,7 +766,8 @@ static int ReadCounts(int panel, int control, CTRL *ctrl) {
         c->numCols = clamp(c->numCols);
         break;
     }
-    default: break;
+    default:
+        break;
     }
     return 0;
 }
@@ -771,15 +775,14 @@ static int ReadCounts(int panel, int control, CTRL *ctrl) {
 static int ReadAxisItems(int panel, int control, int axis, int count, char **items,
                          unsigned char *flags) {
     for (int i = 0; i < count; ++i) {
-        int rc = ReadText(
-            [&](int *len) { return GetAxisItemLabelLength(panel, control, axis, i, len); },
-            [&](char *buf, size_t size) {
-                double value = 0;
-                return GetAxisItem(panel, control, axis, i, buf, size, &value);
-            },
-            &items[i], &flags[i]);
-        if (rc)
-            return rc;
+        int rc =
+            ReadText([&](int *len) { return GetAxisItemLabelLength(panel, control, axis, i, len); },
+                     [&](char *buf, size_t size) {
+                         double value = 0;
+                         return GetAxisItem(panel, control, axis, i, buf, size, &value);
+                     },
+                     &items[i], &flags[i]);
+        if (rc) return rc;
     }
     return 0;
 }
@@ -790,19 +793,17 @@ static int ReadCell(int panel, int control, int col, int row, char **out, unsign
     const Point cell = MakePoint(col, row);
     int cellType = 1;
     int rc = LOC_RT(GetTableCellAttribute(panel, control, cell, ATTR_CELL_TYPE, &cellType));
-    if (rc < 0)
+    if (rc < 0) return rc;
+    if (cellType != 1 &&
+        (rc = LOC_RT(SetTableCellAttribute(panel, control, cell, ATTR_CELL_TYPE, 1))) < 0)
         return rc;
-    if (cellType != 1 && (rc = LOC_RT(SetTableCellAttribute(panel, control, cell, ATTR_CELL_TYPE, 1))) < 0)
-        return rc;
-    rc = ReadText([&](int *len) { return GetTableCellValLength(panel, control, cell, len); },
-                  [&](char *buf, size_t size) {
-                      return GetTableCellVal(panel, control, cell, buf, size);
-                  },
-                  out, flag);
+    rc = ReadText(
+        [&](int *len) { return GetTableCellValLength(panel, control, cell, len); },
+        [&](char *buf, size_t size) { return GetTableCellVal(panel, control, cell, buf, size); },
+        out, flag);
     if (cellType != 1) {
         int restore = LOC_RT(SetTableCellAttribute(panel, control, cell, ATTR_CELL_TYPE, cellType));
-        if (rc == 0 && restore < 0)
-            rc = restore;
+        if (rc == 0 && restore < 0) rc = restore;
     }
     return rc;
 }
@@ -815,11 +816,12 @@ static int ReadDefaults(int panel, int control, CTRL *ctrl) {
         return ReadCtrlText(panel, control, ATTR_LABEL_TEXT, ATTR_LABEL_TEXT_LENGTH, out, flag);
     };
     switch (ctrl->type) {
-    case CTRL_CLASS_NONE: return 0;
-    case CTRL_CLASS_BASIC: return label(&d.pbasic->label, &d.pbasic->flags[0]);
+    case CTRL_CLASS_NONE:
+        return 0;
+    case CTRL_CLASS_BASIC:
+        return label(&d.pbasic->label, &d.pbasic->flags[0]);
     case CTRL_CLASS_STRING:
-        if ((rc = label(&d.pstring->label, &d.pstring->flags[0])))
-            return rc;
+        if ((rc = label(&d.pstring->label, &d.pstring->flags[0]))) return rc;
         return ReadCtrlText(panel, control, ATTR_DFLT_VALUE, ATTR_DFLT_VALUE_LENGTH,
                             &d.pstring->dfltValue, &d.pstring->flags[1]);
     case CTRL_CLASS_MSG:
@@ -852,8 +854,7 @@ static int ReadDefaults(int panel, int control, CTRL *ctrl) {
         }
         // The left axis is the active one again, whatever happened above.
         int restore = LOC_RT(SetCtrlAttribute(panel, control, ATTR_ACTIVE_YAXIS, 1));
-        if (rc < 0)
-            return rc;
+        if (rc < 0) return rc;
         return restore < 0 ? restore : 0;
     }
     case CTRL_CLASS_STRIP: {
@@ -869,16 +870,14 @@ static int ReadDefaults(int panel, int control, CTRL *ctrl) {
     }
     case CTRL_CLASS_LIST: {
         LISTSTRS *s = d.plist;
-        if ((rc = label(&s->label, &s->flags[0])))
-            return rc;
+        if ((rc = label(&s->label, &s->flags[0]))) return rc;
         for (int i = 0; i < n.a; ++i) {
             rc = ReadText([&](int *len) { return GetLabelLengthFromIndex(panel, control, i, len); },
                           [&](char *buf, size_t size) {
                               return GetLabelFromIndex(panel, control, i, buf, size);
                           },
                           &s->itemLabels[i], &s->flags[1 + i]);
-            if (rc)
-                return rc;
+            if (rc) return rc;
         }
         for (int i = 0; i < n.b; ++i) {
             rc = ReadText([&](int *len) { return GetValueLengthFromIndex(panel, control, i, len); },
@@ -886,16 +885,14 @@ static int ReadDefaults(int panel, int control, CTRL *ctrl) {
                               return GetValueFromIndex(panel, control, i, buf, size);
                           },
                           &s->itemValues[i], &s->flags[1 + n.a + i]);
-            if (rc)
-                return rc;
+            if (rc) return rc;
         }
         return 0;
     }
     case CTRL_CLASS_TABLE: {
         TABLESTRS *s = d.ptable;
         const int rows = n.a, cols = n.b;
-        if ((rc = label(&s->label, &s->flags[0])))
-            return rc;
+        if ((rc = label(&s->label, &s->flags[0]))) return rc;
         for (int r = 1; r <= rows; ++r) {
             rc = ReadText(
                 [&](int *len) {
@@ -905,8 +902,7 @@ static int ReadDefaults(int panel, int control, CTRL *ctrl) {
                     return GetTableRowAttribute(panel, control, r, ATTR_LABEL_TEXT, buf, size);
                 },
                 &s->rowLabels[r - 1], &s->flags[r]);
-            if (rc)
-                return rc;
+            if (rc) return rc;
         }
         for (int c = 1; c <= cols; ++c) {
             rc = ReadText(
@@ -917,16 +913,14 @@ static int ReadDefaults(int panel, int control, CTRL *ctrl) {
                     return GetTableColumnAttribute(panel, control, c, ATTR_LABEL_TEXT, buf, size);
                 },
                 &s->colLabels[c - 1], &s->flags[rows + c]);
-            if (rc)
-                return rc;
+            if (rc) return rc;
         }
         for (int c = 1; c <= cols; ++c)
             for (int r = 1; r <= rows; ++r) {
                 const int index = (c - 1) * rows + (r - 1);
                 rc = ReadCell(panel, control, c, r, &s->cells[index],
                               &s->flags[1 + rows + cols + index]);
-                if (rc)
-                    return rc;
+                if (rc) return rc;
             }
         return 0;
     }
@@ -944,11 +938,9 @@ int UIControlToCTRL(PNL *pnl, int control, CTRL *ctrl, int captureDefaults) {
     ctrl->control = control;
     int rc = ReadCtrlText(panel, control, ATTR_CONSTANT_NAME, ATTR_CONSTANT_NAME_LENGTH,
                           &ctrl->name, nullptr);
-    if (rc)
-        return rc;
+    if (rc) return rc;
     int style = 0;
-    if ((rc = LOC_RT(GetCtrlAttribute(panel, control, ATTR_CTRL_STYLE, &style))) < 0)
-        return rc;
+    if ((rc = LOC_RT(GetCtrlAttribute(panel, control, ATTR_CTRL_STYLE, &style))) < 0) return rc;
     ctrl->type = CtrlClassFromStyle(style);
     DoAssert(ctrl->type != 0, __FILE__, __LINE__, "unknown control style");
     if ((rc = AllocCountsForCTRL(ctrl)) || (rc = ReadCounts(panel, control, ctrl)) ||
@@ -962,39 +954,32 @@ int UIControlToCTRL(PNL *pnl, int control, CTRL *ctrl, int captureDefaults) {
 static void FreeCtrl(CTRL *ctrl);
 
 static int CapturePanel(int panel, PNL *pnl, int captureDefaults, int clearCallbacks) {
-    int rc = ReadText(
-        [&](int *len) { return GetPanelAttribute(panel, ATTR_CONSTANT_NAME_LENGTH, len); },
-        [&](char *buf, size_t size) {
-            return GetPanelAttribute(panel, ATTR_CONSTANT_NAME, buf, size);
-        },
-        &pnl->name, nullptr);
-    if (rc || (rc = AllocTitleStrsForPNL(pnl, captureDefaults)))
-        return rc;
+    int rc =
+        ReadText([&](int *len) { return GetPanelAttribute(panel, ATTR_CONSTANT_NAME_LENGTH, len); },
+                 [&](char *buf, size_t size) {
+                     return GetPanelAttribute(panel, ATTR_CONSTANT_NAME, buf, size);
+                 },
+                 &pnl->name, nullptr);
+    if (rc || (rc = AllocTitleStrsForPNL(pnl, captureDefaults))) return rc;
     if (captureDefaults) {
-        rc = ReadText([&](int *len) { return GetPanelAttribute(panel, ATTR_TITLE_LENGTH, len); },
-                      [&](char *buf, size_t size) {
-                          return GetPanelAttribute(panel, ATTR_TITLE, buf, size);
-                      },
-                      &pnl->pdefaultStrs->title, &pnl->pdefaultStrs->flag);
-        if (rc)
-            return rc;
+        rc = ReadText(
+            [&](int *len) { return GetPanelAttribute(panel, ATTR_TITLE_LENGTH, len); },
+            [&](char *buf, size_t size) { return GetPanelAttribute(panel, ATTR_TITLE, buf, size); },
+            &pnl->pdefaultStrs->title, &pnl->pdefaultStrs->flag);
+        if (rc) return rc;
     }
     int control = 0;
-    if ((rc = LOC_RT(GetPanelAttribute(panel, ATTR_PANEL_FIRST_CTRL, &control))) < 0)
-        return rc;
-    if (control <= 0)
-        return 0;
-    if (!(pnl->controls = ListCreate(static_cast<int>(sizeof(CTRL)))))
-        return kOutOfMemory;
+    if ((rc = LOC_RT(GetPanelAttribute(panel, ATTR_PANEL_FIRST_CTRL, &control))) < 0) return rc;
+    if (control <= 0) return 0;
+    if (!(pnl->controls = ListCreate(static_cast<int>(sizeof(CTRL))))) return kOutOfMemory;
     for (int count = 0; control > 0; ++count) {
-        if (count >= kMaxControlsPerPanel)
-            return RT_ERR_INVALID_CONTROL;
-        if (clearCallbacks && (rc = LOC_RT(InstallCtrlCallback(panel, control, nullptr, nullptr))) < 0)
+        if (count >= kMaxControlsPerPanel) return RT_ERR_INVALID_CONTROL;
+        if (clearCallbacks &&
+            (rc = LOC_RT(InstallCtrlCallback(panel, control, nullptr, nullptr))) < 0)
             return rc;
         CTRL ctrl{};
         rc = UIControlToCTRL(pnl, control, &ctrl, captureDefaults);
-        if (rc == 0 && !ListInsertItem(pnl->controls, &ctrl, LIST_POS_END))
-            rc = kOutOfMemory;
+        if (rc == 0 && !ListInsertItem(pnl->controls, &ctrl, LIST_POS_END)) rc = kOutOfMemory;
         if (rc) {
             FreeCtrl(&ctrl); // not in the list, so the list's release would not see it
             return rc;
@@ -1011,8 +996,7 @@ int UIPanelToPNLAndCTRLs(int panel, PNL *pnl, int captureDefaults, int clearCall
     pnl->panel = panel;
     pnl->treeIds = nullptr;
     int rc = CapturePanel(panel, pnl, captureDefaults, clearCallbacks);
-    if (rc)
-        FreeDataForPNLAndCTRLs(pnl, 1, 1);
+    if (rc) FreeDataForPNLAndCTRLs(pnl, 1, 1);
     return rc;
 }
 
@@ -1021,8 +1005,7 @@ int UIPanelToPNLAndCTRLs(int panel, PNL *pnl, int captureDefaults, int clearCall
 static int NewMenuItem(ListHandle list, void *parent, int id, MENUITEM **out) {
     *out = nullptr;
     auto *item = NewRecord<MENUITEM>();
-    if (!item)
-        return kOutOfMemory;
+    if (!item) return kOutOfMemory;
     if (!ListInsertItem(list, &item, LIST_POS_END)) {
         free(item);
         return kOutOfMemory;
@@ -1036,21 +1019,20 @@ static int NewMenuItem(ListHandle list, void *parent, int id, MENUITEM **out) {
 
 static int CaptureMenuItems(MENUITEM *parent, int menuBar, int menuId, int captureDefaults,
                             int clearCallbacks, int depth, int *entries) {
-    if (depth > kMaxSubmenuDepth)
-        return RT_ERR_INVALID_MENU_ITEM;
+    if (depth > kMaxSubmenuDepth) return RT_ERR_INVALID_MENU_ITEM;
     if (!parent->children && !(parent->children = ListCreate(static_cast<int>(sizeof(MENUITEM *)))))
         return kOutOfMemory;
     int item = 0;
     int rc = LOC_RT(GetMenuBarAttribute(menuBar, menuId, ATTR_FIRST_ITEM_ID, &item));
-    if (rc < 0)
-        return rc;
+    if (rc < 0) return rc;
     while (item > 0) {
-        if (++*entries > kMaxMenuEntries)
-            return RT_ERR_INVALID_MENU_ITEM;
-        if (clearCallbacks && (rc = LOC_RT(InstallMenuCallback(menuBar, item, nullptr, nullptr))) < 0)
+        if (++*entries > kMaxMenuEntries) return RT_ERR_INVALID_MENU_ITEM;
+        if (clearCallbacks &&
+            (rc = LOC_RT(InstallMenuCallback(menuBar, item, nullptr, nullptr))) < 0)
             return rc;
         int separator = 0;
-        if ((rc = LOC_RT(GetMenuBarAttribute(menuBar, item, ATTR_MENU_ITEM_IS_SEPARATOR, &separator))) < 0)
+        if ((rc = LOC_RT(
+                 GetMenuBarAttribute(menuBar, item, ATTR_MENU_ITEM_IS_SEPARATOR, &separator))) < 0)
             return rc;
         if (separator == 0) {
             MENUITEM *rec = nullptr;
@@ -1086,18 +1068,15 @@ int UIMenuToMENUITEMs(MENUITEM *parent, int menuBar, int menuId, int captureDefa
 static int CaptureMenuBar(int menuBar, MENUBAR *rec, int captureDefaults, int clearCallbacks) {
     int rc = ReadMenuText(menuBar, 0, ATTR_CONSTANT_NAME, ATTR_CONSTANT_NAME_LENGTH, &rec->name,
                           nullptr);
-    if (rc)
-        return rc;
-    if (!(rec->menus = ListCreate(static_cast<int>(sizeof(MENUITEM *)))))
-        return kOutOfMemory;
+    if (rc) return rc;
+    if (!(rec->menus = ListCreate(static_cast<int>(sizeof(MENUITEM *))))) return kOutOfMemory;
     int menu = 0;
-    if ((rc = LOC_RT(GetMenuBarAttribute(menuBar, 0, ATTR_FIRST_MENU_ID, &menu))) < 0)
-        return rc;
+    if ((rc = LOC_RT(GetMenuBarAttribute(menuBar, 0, ATTR_FIRST_MENU_ID, &menu))) < 0) return rc;
     int entries = 0;
     while (menu > 0) {
-        if (++entries > kMaxMenuEntries)
-            return RT_ERR_INVALID_MENU_ITEM;
-        if (clearCallbacks && (rc = LOC_RT(InstallMenuCallback(menuBar, menu, nullptr, nullptr))) < 0)
+        if (++entries > kMaxMenuEntries) return RT_ERR_INVALID_MENU_ITEM;
+        if (clearCallbacks &&
+            (rc = LOC_RT(InstallMenuCallback(menuBar, menu, nullptr, nullptr))) < 0)
             return rc;
         MENUITEM *item = nullptr;
         if ((rc = NewMenuItem(rec->menus, rec, menu, &item)) ||
@@ -1128,16 +1107,14 @@ int UIMenubarToMENUBARAndMENUITEMs(int menuBar, MENUBAR *menuBarRec, int capture
     menuBarRec->menuBar = menuBar;
     menuBarRec->treeIds = nullptr;
     int rc = CaptureMenuBar(menuBar, menuBarRec, captureDefaults, clearCallbacks);
-    if (rc)
-        FreeDataForMENUBARAndMENUITEMs(menuBarRec, 1, 1);
+    if (rc) FreeDataForMENUBARAndMENUITEMs(menuBarRec, 1, 1);
     return rc;
 }
 
 // ---- Release -----------------------------------------------------------------------------------
 
 static void FreeTreeIds(TREEIDS *&ids) {
-    if (!ids)
-        return;
+    if (!ids) return;
     free(ids->ids);
     free(ids);
     ids = nullptr;
@@ -1150,11 +1127,20 @@ static void FreeCtrl(CTRL *ctrl) {
     FreeStrs(ctrl->type, n, ctrl->localStrs);
     FreeTreeIds(ctrl->treeIds);
     switch (ctrl->type) {
-    case CTRL_CLASS_GRAPH: free(ctrl->counts.pgraph); break;
-    case CTRL_CLASS_STRIP: free(ctrl->counts.pstrip); break;
-    case CTRL_CLASS_LIST: free(ctrl->counts.plist); break;
-    case CTRL_CLASS_TABLE: free(ctrl->counts.ptable); break;
-    default: break;
+    case CTRL_CLASS_GRAPH:
+        free(ctrl->counts.pgraph);
+        break;
+    case CTRL_CLASS_STRIP:
+        free(ctrl->counts.pstrip);
+        break;
+    case CTRL_CLASS_LIST:
+        free(ctrl->counts.plist);
+        break;
+    case CTRL_CLASS_TABLE:
+        free(ctrl->counts.ptable);
+        break;
+    default:
+        break;
     }
     ctrl->counts = CTRLCOUNTS{};
     free(ctrl->name);
@@ -1162,8 +1148,7 @@ static void FreeCtrl(CTRL *ctrl) {
 }
 
 void FreeDataForPNLAndCTRLs(PNL *pnl, int freeDefaults, int freeLocals) {
-    if (!pnl)
-        return;
+    if (!pnl) return;
     if (pnl->controls) {
         while (ListNumItems(pnl->controls) > 0) {
             auto *ctrl = static_cast<CTRL *>(ListGetPtrToItem(pnl->controls, LIST_POS_END));
@@ -1200,11 +1185,9 @@ static void FreeMenuItem(MENUITEM *item) {
         ListDispose(item->children);
         item->children = nullptr;
     }
-    if (item->pdefaultStrs)
-        free(item->pdefaultStrs->name);
+    if (item->pdefaultStrs) free(item->pdefaultStrs->name);
     free(item->pdefaultStrs);
-    if (item->plocalStrs)
-        free(item->plocalStrs->name);
+    if (item->plocalStrs) free(item->plocalStrs->name);
     free(item->plocalStrs);
     FreeTreeIds(item->treeIds);
     free(item->name);
@@ -1214,8 +1197,7 @@ static void FreeMenuItem(MENUITEM *item) {
 void FreeDataForMENUBARAndMENUITEMs(MENUBAR *menuBar, int freeDefaults, int freeLocals) {
     (void)freeDefaults; // menu records are destroyed here, so their strings always go with them
     (void)freeLocals;
-    if (!menuBar)
-        return;
+    if (!menuBar) return;
     if (menuBar->menus) {
         const int n = ListNumItems(menuBar->menus);
         for (int i = 1; i <= n; ++i) {
@@ -1239,24 +1221,24 @@ MENUBAR *GetMENUBARFromMENUITEM(MENUITEM *item) {
     for (;;) {
         DoAssert(node != nullptr, __FILE__, __LINE__, "pparent");
         // Both records begin with their kind, so the first int tells them apart.
-        if (*static_cast<int *>(node) == UIOBJ_KIND_MENUBAR)
-            return static_cast<MENUBAR *>(node);
+        if (*static_cast<int *>(node) == UIOBJ_KIND_MENUBAR) return static_cast<MENUBAR *>(node);
         node = static_cast<MENUITEM *>(node)->pparent;
     }
 }
 
-int GetMenubarHandleFromMENUITEM(MENUITEM *item) { return GetMENUBARFromMENUITEM(item)->menuBar; }
+int GetMenubarHandleFromMENUITEM(MENUITEM *item) {
+    return GetMENUBARFromMENUITEM(item)->menuBar;
+}
 
 // ---- Tree identifiers --------------------------------------------------------------------------
 
 static int NewTreeIds(int numIds, TREEIDS **out) {
-    if (*out)
-        return 0;
+    if (*out) return 0;
     auto *ids = NewRecord<TREEIDS>();
-    if (!ids)
-        return kOutOfMemory;
+    if (!ids) return kOutOfMemory;
     ids->numIds = numIds;
-    if (numIds > 0 && !(ids->ids = static_cast<int *>(Calloc(static_cast<size_t>(numIds), sizeof(int))))) {
+    if (numIds > 0 &&
+        !(ids->ids = static_cast<int *>(Calloc(static_cast<size_t>(numIds), sizeof(int))))) {
         free(ids);
         return kOutOfMemory;
     }
@@ -1264,14 +1246,30 @@ static int NewTreeIds(int numIds, TREEIDS **out) {
     return 0;
 }
 
-int AllocTreeSpaceForPNL(PNL *pnl) { return NewTreeIds(1, &pnl->treeIds); }
-int AllocTreeSpaceForCTRL(CTRL *ctrl) { return NewTreeIds(CtrlNumSlots(ctrl), &ctrl->treeIds); }
-int AllocTreeSpaceForMENUBAR(MENUBAR *menuBar) { return NewTreeIds(1, &menuBar->treeIds); }
-int AllocTreeSpaceForMENUITEM(MENUITEM *item) { return NewTreeIds(1, &item->treeIds); }
-void FreeTreeSpaceForPNL(PNL *pnl) { FreeTreeIds(pnl->treeIds); }
-void FreeTreeSpaceForCTRL(CTRL *ctrl) { FreeTreeIds(ctrl->treeIds); }
-void FreeTreeSpaceForMENUBAR(MENUBAR *menuBar) { FreeTreeIds(menuBar->treeIds); }
-void FreeTreeSpaceForMENUITEM(MENUITEM *item) { FreeTreeIds(item->treeIds); }
+int AllocTreeSpaceForPNL(PNL *pnl) {
+    return NewTreeIds(1, &pnl->treeIds);
+}
+int AllocTreeSpaceForCTRL(CTRL *ctrl) {
+    return NewTreeIds(CtrlNumSlots(ctrl), &ctrl->treeIds);
+}
+int AllocTreeSpaceForMENUBAR(MENUBAR *menuBar) {
+    return NewTreeIds(1, &menuBar->treeIds);
+}
+int AllocTreeSpaceForMENUITEM(MENUITEM *item) {
+    return NewTreeIds(1, &item->treeIds);
+}
+void FreeTreeSpaceForPNL(PNL *pnl) {
+    FreeTreeIds(pnl->treeIds);
+}
+void FreeTreeSpaceForCTRL(CTRL *ctrl) {
+    FreeTreeIds(ctrl->treeIds);
+}
+void FreeTreeSpaceForMENUBAR(MENUBAR *menuBar) {
+    FreeTreeIds(menuBar->treeIds);
+}
+void FreeTreeSpaceForMENUITEM(MENUITEM *item) {
+    FreeTreeIds(item->treeIds);
+}
 
 // ---- Enumeration -------------------------------------------------------------------------------
 
@@ -1279,11 +1277,9 @@ int EnumCTRLLocals(CTRL *ctrl, const char *panelSection, LocalStrEnumCallback ca
                    void *callbackData) {
     DoAssert(ctrl != nullptr, __FILE__, __LINE__, "pctrl");
     const int numSlots = CtrlNumSlots(ctrl);
-    if (numSlots == 0 || !StrsPtr(ctrl->type, ctrl->localStrs))
-        return 0;
+    if (numSlots == 0 || !StrsPtr(ctrl->type, ctrl->localStrs)) return 0;
     HeapText section(JoinSection(panelSection, ctrl->name));
-    if (!section)
-        return kOutOfMemory;
+    if (!section) return kOutOfMemory;
     for (int k = 0; k < numSlots; ++k) {
         SlotRef local, dflt;
         GetSlot(ctrl, ctrl->localStrs, k, &local);
@@ -1291,10 +1287,14 @@ int EnumCTRLLocals(CTRL *ctrl, const char *panelSection, LocalStrEnumCallback ca
         char key[kKeySize], desc[kDescSize];
         SlotKey(ctrl, k, key);
         SlotDescription(ctrl, k, desc);
-        LOCALSTR str{section.get(), key, desc, k, local.flag, local.str,
+        LOCALSTR str{section.get(),
+                     key,
+                     desc,
+                     k,
+                     local.flag,
+                     local.str,
                      (dflt.flag && *dflt.flag == SLOT_VALID) ? *dflt.str : nullptr};
-        if (int rc = callback(&str, callbackData))
-            return rc;
+        if (int rc = callback(&str, callbackData)) return rc;
     }
     return 0;
 }
@@ -1303,18 +1303,20 @@ int EnumPNLAndCTRLLocals(PNL *pnl, LocalStrEnumCallback callback, void *callback
     DoAssert(pnl != nullptr, __FILE__, __LINE__, "ppnl");
     if (pnl->plocalStrs) {
         const TITLESTRS *d = pnl->pdefaultStrs;
-        LOCALSTR str{pnl->name ? pnl->name : "", "Title", "Panel title", 0,
-                     &pnl->plocalStrs->flag, &pnl->plocalStrs->title,
+        LOCALSTR str{pnl->name ? pnl->name : "",
+                     "Title",
+                     "Panel title",
+                     0,
+                     &pnl->plocalStrs->flag,
+                     &pnl->plocalStrs->title,
                      (d && d->flag == SLOT_VALID) ? d->title : nullptr};
-        if (int rc = callback(&str, callbackData))
-            return rc;
+        if (int rc = callback(&str, callbackData)) return rc;
     }
     const int n = ListNumItems(pnl->controls);
     for (int i = 1; i <= n; ++i) {
         auto *ctrl = static_cast<CTRL *>(ListGetPtrToItem(pnl->controls, i));
         DoAssert(ctrl != nullptr, __FILE__, __LINE__, "pctrl");
-        if (int rc = EnumCTRLLocals(ctrl, pnl->name, callback, callbackData))
-            return rc;
+        if (int rc = EnumCTRLLocals(ctrl, pnl->name, callback, callbackData)) return rc;
     }
     return 0;
 }
@@ -1323,21 +1325,23 @@ int EnumMENUITEMLocals(MENUITEM *item, const char *parentSection, LocalStrEnumCa
                        void *callbackData) {
     DoAssert(item != nullptr, __FILE__, __LINE__, "pmenuItem");
     HeapText section(JoinSection(parentSection, item->name));
-    if (!section)
-        return kOutOfMemory;
+    if (!section) return kOutOfMemory;
     if (item->plocalStrs) {
         const NAMESTRS *d = item->pdefaultStrs;
-        LOCALSTR str{section.get(), "Name", "Menu item name", 0, &item->plocalStrs->flag,
-                     &item->plocalStrs->name, (d && d->flag == SLOT_VALID) ? d->name : nullptr};
-        if (int rc = callback(&str, callbackData))
-            return rc;
+        LOCALSTR str{section.get(),
+                     "Name",
+                     "Menu item name",
+                     0,
+                     &item->plocalStrs->flag,
+                     &item->plocalStrs->name,
+                     (d && d->flag == SLOT_VALID) ? d->name : nullptr};
+        if (int rc = callback(&str, callbackData)) return rc;
     }
     const int n = ListNumItems(item->children);
     for (int i = 1; i <= n; ++i) {
         auto **child = static_cast<MENUITEM **>(ListGetPtrToItem(item->children, i));
         DoAssert(child != nullptr && *child != nullptr, __FILE__, __LINE__, "ppchildMenuItem");
-        if (int rc = EnumMENUITEMLocals(*child, section.get(), callback, callbackData))
-            return rc;
+        if (int rc = EnumMENUITEMLocals(*child, section.get(), callback, callbackData)) return rc;
     }
     return 0;
 }
@@ -1349,8 +1353,7 @@ int EnumMENUBARAndMENUITEMLocals(MENUBAR *menuBar, LocalStrEnumCallback callback
     for (int i = 1; i <= n; ++i) {
         auto **item = static_cast<MENUITEM **>(ListGetPtrToItem(menuBar->menus, i));
         DoAssert(item != nullptr && *item != nullptr, __FILE__, __LINE__, "ppmenuItem");
-        if (int rc = EnumMENUITEMLocals(*item, menuBar->name, callback, callbackData))
-            return rc;
+        if (int rc = EnumMENUITEMLocals(*item, menuBar->name, callback, callbackData)) return rc;
     }
     return 0;
 }

@@ -91,7 +91,7 @@ struct GRAPHSTRS { // class 6
     char **lyItems;       // L left Y item labels
     char **ryItems;       // R right Y item labels
 };
-struct STRIPSTRS { // class 7
+struct STRIPSTRS {        // class 7
     unsigned char *flags; // 3 + X + L: label, X name, Y name, X items, Y items
     char *label;
     char *xName;
@@ -105,7 +105,7 @@ struct LISTSTRS { // class 8
     char **itemLabels;
     char **itemValues;
 };
-struct TABLESTRS { // class 9
+struct TABLESTRS {        // class 9
     unsigned char *flags; // 1 + R + C + R * C: label, row labels, column labels, cells
     char *label;
     char **rowLabels; // R
@@ -233,10 +233,10 @@ int GetMenubarHandleFromMENUITEM(MENUITEM *item);
 
 // ---- Tree identifiers (0 or -12; freeing twice is harmless) ------------------------------------
 
-int AllocTreeSpaceForPNL(PNL *pnl); // one id: the title
-int AllocTreeSpaceForCTRL(CTRL *ctrl); // one id per slot of the control's class
+int AllocTreeSpaceForPNL(PNL *pnl);             // one id: the title
+int AllocTreeSpaceForCTRL(CTRL *ctrl);          // one id per slot of the control's class
 int AllocTreeSpaceForMENUBAR(MENUBAR *menuBar); // one id for the menu bar node
-int AllocTreeSpaceForMENUITEM(MENUITEM *item); // one id: the name
+int AllocTreeSpaceForMENUITEM(MENUITEM *item);  // one id: the name
 void FreeTreeSpaceForPNL(PNL *pnl);
 void FreeTreeSpaceForCTRL(CTRL *ctrl);
 void FreeTreeSpaceForMENUBAR(MENUBAR *menuBar);
@@ -250,13 +250,13 @@ int CtrlNumSlots(const CTRL *ctrl);
 
 // One localizable string as the enumeration reports it.
 struct LOCALSTR {
-    const char *section;      // language-file section ("PANEL", "PANEL_CTRL", "BAR_MENU_ITEM")
-    const char *key;          // item key in that section ("Title", "Label", "Cell(2,1)" ...)
-    const char *description;  // "Control label", "X axis item 3 label", "Cell (2, 1)" ...
-    int slot;                 // slot index within the object (byte index in its "Flags")
-    unsigned char *localFlag; // the localized slot flag (may be changed by the callback)
-    char **localString;       // the localized string (the callback may replace it with a malloc
-                              // copy after freeing the old one)
+    const char *section;       // language-file section ("PANEL", "PANEL_CTRL", "BAR_MENU_ITEM")
+    const char *key;           // item key in that section ("Title", "Label", "Cell(2,1)" ...)
+    const char *description;   // "Control label", "X axis item 3 label", "Cell (2, 1)" ...
+    int slot;                  // slot index within the object (byte index in its "Flags")
+    unsigned char *localFlag;  // the localized slot flag (may be changed by the callback)
+    char **localString;        // the localized string (the callback may replace it with a malloc
+                               // copy after freeing the old one)
     const char *defaultString; // captured default, or null (no defaults, or flag not 'v')
 };
 // Called once per localizable string; a non-zero result stops the enumeration and is returned.
@@ -277,7 +277,8 @@ int EnumMENUBARAndMENUITEMLocals(MENUBAR *menuBar, LocalStrEnumCallback callback
 int EnumMENUITEMLocals(MENUITEM *item, const char *parentSection, LocalStrEnumCallback callback,
                        void *callbackData);
 
-// ---- Test seam -----------------------------------------------------------------------------------
+// ---- Test seam
+// -----------------------------------------------------------------------------------
 
 // Makes `count` allocations of this library fail after `skip` successful ones (0, 0: none fail).
 void LocTestFailAllocations(int skip, int count);

@@ -21,20 +21,29 @@ struct Arg {
     void *p = nullptr;
 };
 
-bool numericKind(Kind k) { return k == Kind::Numeric || k == Kind::NumericDisplay || k == Kind::ProgressBar; }
-bool valueKind(Kind k) {
-    return numericKind(k) || isTextKind(k) || isListKind(k) || k == Kind::Switch || k == Kind::ToggleButton;
+bool numericKind(Kind k) {
+    return k == Kind::Numeric || k == Kind::NumericDisplay || k == Kind::ProgressBar;
 }
-bool integerType(int dataType) { return dataType != VAL_DOUBLE && dataType != VAL_FLOAT && dataType != VAL_STRING; }
+bool valueKind(Kind k) {
+    return numericKind(k) || isTextKind(k) || isListKind(k) || k == Kind::Switch ||
+           k == Kind::ToggleButton;
+}
+bool integerType(int dataType) {
+    return dataType != VAL_DOUBLE && dataType != VAL_FLOAT && dataType != VAL_STRING;
+}
 
-AT typedNumber(const Control &c) { return integerType(c.dataType) ? AT::Int : AT::Dbl; }
+AT typedNumber(const Control &c) {
+    return integerType(c.dataType) ? AT::Int : AT::Dbl;
+}
 
 // The type of an attribute on a control, AT::None when the control does not have it.
 AT attrType(const Control &c, int a) {
     const Kind k = c.kind;
     switch (a) {
-    case ATTR_CONSTANT_NAME: return AT::Str;
-    case ATTR_CALLBACK_DATA: return AT::Ptr;
+    case ATTR_CONSTANT_NAME:
+        return AT::Str;
+    case ATTR_CALLBACK_DATA:
+        return AT::Ptr;
     case ATTR_CONSTANT_NAME_LENGTH:
     case ATTR_LEFT:
     case ATTR_TOP:
@@ -49,41 +58,58 @@ AT attrType(const Control &c, int a) {
     case ATTR_LABEL_LEFT:
     case ATTR_LABEL_TOP:
     case ATTR_LABEL_WIDTH:
-    case ATTR_LABEL_HEIGHT: return AT::Int;
-    case ATTR_LABEL_TEXT: return AT::Str;
-    case ATTR_TEXT_FONT: return k == Kind::Decoration || k == Kind::Picture ? AT::None : AT::Str;
+    case ATTR_LABEL_HEIGHT:
+        return AT::Int;
+    case ATTR_LABEL_TEXT:
+        return AT::Str;
+    case ATTR_TEXT_FONT:
+        return k == Kind::Decoration || k == Kind::Picture ? AT::None : AT::Str;
     case ATTR_TEXT_POINT_SIZE:
     case ATTR_TEXT_BGCOLOR:
     case ATTR_TEXT_COLOR:
     case ATTR_TEXT_BOLD:
-    case ATTR_TEXT_JUSTIFY: return k == Kind::Decoration || k == Kind::Picture ? AT::None : AT::Int;
+    case ATTR_TEXT_JUSTIFY:
+        return k == Kind::Decoration || k == Kind::Picture ? AT::None : AT::Int;
     case ATTR_DFLT_VALUE:
         if (isTextKind(k)) return AT::Str;
         if (numericKind(k)) return typedNumber(c);
         return AT::None;
-    case ATTR_DFLT_VALUE_LENGTH: return isTextKind(k) ? AT::Int : AT::None;
-    case ATTR_SIZE_TO_TEXT: return k == Kind::TextMessage ? AT::Int : AT::None;
-    case ATTR_DATA_TYPE: return valueKind(k) ? AT::Int : AT::None;
-    case ATTR_PRECISION: return numericKind(k) ? AT::Int : AT::None;
+    case ATTR_DFLT_VALUE_LENGTH:
+        return isTextKind(k) ? AT::Int : AT::None;
+    case ATTR_SIZE_TO_TEXT:
+        return k == Kind::TextMessage ? AT::Int : AT::None;
+    case ATTR_DATA_TYPE:
+        return valueKind(k) ? AT::Int : AT::None;
+    case ATTR_PRECISION:
+        return numericKind(k) ? AT::Int : AT::None;
     case ATTR_MAX_VALUE:
-    case ATTR_MIN_VALUE: return numericKind(k) ? typedNumber(c) : AT::None;
+    case ATTR_MIN_VALUE:
+        return numericKind(k) ? typedNumber(c) : AT::None;
     case ATTR_SHOW_DIGITAL_DISPLAY:
     case ATTR_PROGRESS_TEXT_PRECISION:
     case ATTR_MARKER_STYLE:
     case ATTR_MARKER_COUNT:
-    case ATTR_FILL_COLOR: return k == Kind::ProgressBar ? AT::Int : AT::None;
+    case ATTR_FILL_COLOR:
+        return k == Kind::ProgressBar ? AT::Int : AT::None;
     case ATTR_TEXT_SELECTION_START:
-    case ATTR_MAX_ENTRY_LENGTH: return k == Kind::TextBox || k == Kind::String ? AT::Int : AT::None;
+    case ATTR_MAX_ENTRY_LENGTH:
+        return k == Kind::TextBox || k == Kind::String ? AT::Int : AT::None;
     case ATTR_ON_TEXT:
-    case ATTR_OFF_TEXT: return k == Kind::Switch || k == Kind::ToggleButton ? AT::Str : AT::None;
+    case ATTR_OFF_TEXT:
+        return k == Kind::Switch || k == Kind::ToggleButton ? AT::Str : AT::None;
     case ATTR_ON_TEXT_LENGTH:
-    case ATTR_OFF_TEXT_LENGTH: return k == Kind::Switch || k == Kind::ToggleButton ? AT::Int : AT::None;
-    case ATTR_SHORTCUT_KEY: return k == Kind::Button || k == Kind::ToggleButton ? AT::Int : AT::None;
+    case ATTR_OFF_TEXT_LENGTH:
+        return k == Kind::Switch || k == Kind::ToggleButton ? AT::Int : AT::None;
+    case ATTR_SHORTCUT_KEY:
+        return k == Kind::Button || k == Kind::ToggleButton ? AT::Int : AT::None;
     case ATTR_XNAME:
-    case ATTR_YNAME: return k == Kind::Graph || k == Kind::StripChart ? AT::Str : AT::None;
+    case ATTR_YNAME:
+        return k == Kind::Graph || k == Kind::StripChart ? AT::Str : AT::None;
     case ATTR_XNAME_LENGTH:
-    case ATTR_YNAME_LENGTH: return k == Kind::Graph || k == Kind::StripChart ? AT::Int : AT::None;
-    case ATTR_ACTIVE_YAXIS: return k == Kind::Graph ? AT::Int : AT::None;
+    case ATTR_YNAME_LENGTH:
+        return k == Kind::Graph || k == Kind::StripChart ? AT::Int : AT::None;
+    case ATTR_ACTIVE_YAXIS:
+        return k == Kind::Graph ? AT::Int : AT::None;
     }
     return AT::None;
 }
@@ -100,12 +126,15 @@ bool readOnly(int a) {
     case ATTR_ON_TEXT_LENGTH:
     case ATTR_OFF_TEXT_LENGTH:
     case ATTR_XNAME_LENGTH:
-    case ATTR_YNAME_LENGTH: return true;
+    case ATTR_YNAME_LENGTH:
+        return true;
     }
     return false;
 }
 
-int yAxisIndex(const Control &c) { return c.kind == Kind::Graph && c.activeYAxis == 2 ? 2 : 1; }
+int yAxisIndex(const Control &c) {
+    return c.kind == Kind::Graph && c.activeYAxis == 2 ? 2 : 1;
+}
 
 int nextCtrl(const Panel &p, const Control &c) {
     for (size_t i = 0; i < p.controls.size(); ++i)
@@ -115,62 +144,158 @@ int nextCtrl(const Panel &p, const Control &c) {
 
 void getAttr(const Panel &p, const Control &c, int a, Arg &v) {
     switch (a) {
-    case ATTR_CONSTANT_NAME: v.s = c.name; break;
-    case ATTR_CALLBACK_DATA: v.p = c.callbackData; break;
-    case ATTR_CONSTANT_NAME_LENGTH: v.i = utf8Length(c.name); break;
-    case ATTR_LEFT: v.i = c.rect.left(); break;
-    case ATTR_TOP: v.i = c.rect.top(); break;
-    case ATTR_WIDTH: v.i = c.rect.width(); break;
-    case ATTR_HEIGHT: v.i = c.rect.height(); break;
-    case ATTR_CTRL_STYLE: v.i = c.style; break;
-    case ATTR_NEXT_CTRL: v.i = nextCtrl(p, c); break;
-    case ATTR_VISIBLE: v.i = c.visible; break;
-    case ATTR_DIMMED: v.i = c.dimmed; break;
-    case ATTR_CTRL_MODE: v.i = c.mode; break;
-    case ATTR_LABEL_TEXT: v.s = c.label; break;
-    case ATTR_LABEL_TEXT_LENGTH: v.i = utf8Length(c.label); break;
-    case ATTR_LABEL_LEFT: v.i = c.labelLeft; break;
-    case ATTR_LABEL_TOP: v.i = c.labelTop; break;
-    case ATTR_LABEL_WIDTH: v.i = labelSize(c).width(); break;
-    case ATTR_LABEL_HEIGHT: v.i = labelSize(c).height(); break;
-    case ATTR_TEXT_FONT: v.s = c.font.isEmpty() ? controlFont(c).family() : c.font; break;
-    case ATTR_TEXT_POINT_SIZE: v.i = controlFont(c).pointSize(); break;
-    case ATTR_TEXT_BGCOLOR: v.i = c.textBgColor == kThemeColor ? 0xFFFFFF : c.textBgColor; break;
-    case ATTR_TEXT_COLOR: v.i = c.textColor == kThemeColor ? 0 : c.textColor; break;
-    case ATTR_TEXT_BOLD: v.i = c.bold; break;
-    case ATTR_TEXT_JUSTIFY: v.i = c.align; break;
+    case ATTR_CONSTANT_NAME:
+        v.s = c.name;
+        break;
+    case ATTR_CALLBACK_DATA:
+        v.p = c.callbackData;
+        break;
+    case ATTR_CONSTANT_NAME_LENGTH:
+        v.i = utf8Length(c.name);
+        break;
+    case ATTR_LEFT:
+        v.i = c.rect.left();
+        break;
+    case ATTR_TOP:
+        v.i = c.rect.top();
+        break;
+    case ATTR_WIDTH:
+        v.i = c.rect.width();
+        break;
+    case ATTR_HEIGHT:
+        v.i = c.rect.height();
+        break;
+    case ATTR_CTRL_STYLE:
+        v.i = c.style;
+        break;
+    case ATTR_NEXT_CTRL:
+        v.i = nextCtrl(p, c);
+        break;
+    case ATTR_VISIBLE:
+        v.i = c.visible;
+        break;
+    case ATTR_DIMMED:
+        v.i = c.dimmed;
+        break;
+    case ATTR_CTRL_MODE:
+        v.i = c.mode;
+        break;
+    case ATTR_LABEL_TEXT:
+        v.s = c.label;
+        break;
+    case ATTR_LABEL_TEXT_LENGTH:
+        v.i = utf8Length(c.label);
+        break;
+    case ATTR_LABEL_LEFT:
+        v.i = c.labelLeft;
+        break;
+    case ATTR_LABEL_TOP:
+        v.i = c.labelTop;
+        break;
+    case ATTR_LABEL_WIDTH:
+        v.i = labelSize(c).width();
+        break;
+    case ATTR_LABEL_HEIGHT:
+        v.i = labelSize(c).height();
+        break;
+    case ATTR_TEXT_FONT:
+        v.s = c.font.isEmpty() ? controlFont(c).family() : c.font;
+        break;
+    case ATTR_TEXT_POINT_SIZE:
+        v.i = controlFont(c).pointSize();
+        break;
+    case ATTR_TEXT_BGCOLOR:
+        v.i = c.textBgColor == kThemeColor ? 0xFFFFFF : c.textBgColor;
+        break;
+    case ATTR_TEXT_COLOR:
+        v.i = c.textColor == kThemeColor ? 0 : c.textColor;
+        break;
+    case ATTR_TEXT_BOLD:
+        v.i = c.bold;
+        break;
+    case ATTR_TEXT_JUSTIFY:
+        v.i = c.align;
+        break;
     case ATTR_DFLT_VALUE:
         v.s = c.dflt.text;
         v.d = c.dflt.number;
         v.i = static_cast<int>(c.dflt.number);
         break;
-    case ATTR_DFLT_VALUE_LENGTH: v.i = utf8Length(c.dflt.text); break;
-    case ATTR_SIZE_TO_TEXT: v.i = c.sizeToText; break;
-    case ATTR_DATA_TYPE: v.i = c.dataType; break;
-    case ATTR_PRECISION: v.i = c.precision; break;
-    case ATTR_MAX_VALUE: v.d = c.maxValue, v.i = static_cast<int>(c.maxValue); break;
-    case ATTR_MIN_VALUE: v.d = c.minValue, v.i = static_cast<int>(c.minValue); break;
-    case ATTR_SHOW_DIGITAL_DISPLAY: v.i = c.showDigital; break;
-    case ATTR_PROGRESS_TEXT_PRECISION: v.i = c.progressPrecision; break;
-    case ATTR_MARKER_STYLE: v.i = c.markerStyle; break;
-    case ATTR_MARKER_COUNT: v.i = c.markerCount; break;
-    case ATTR_FILL_COLOR: v.i = c.fillColor; break;
-    case ATTR_TEXT_SELECTION_START: v.i = c.caret; break;
-    case ATTR_MAX_ENTRY_LENGTH: v.i = c.maxLength; break;
-    case ATTR_ON_TEXT: v.s = c.onText; break;
-    case ATTR_OFF_TEXT: v.s = c.offText; break;
-    case ATTR_ON_TEXT_LENGTH: v.i = utf8Length(c.onText); break;
-    case ATTR_OFF_TEXT_LENGTH: v.i = utf8Length(c.offText); break;
-    case ATTR_SHORTCUT_KEY: v.i = c.shortcutKey; break;
-    case ATTR_XNAME: v.s = c.axisName[0]; break;
-    case ATTR_YNAME: v.s = c.axisName[yAxisIndex(c)]; break;
-    case ATTR_XNAME_LENGTH: v.i = utf8Length(c.axisName[0]); break;
-    case ATTR_YNAME_LENGTH: v.i = utf8Length(c.axisName[yAxisIndex(c)]); break;
-    case ATTR_ACTIVE_YAXIS: v.i = c.activeYAxis; break;
+    case ATTR_DFLT_VALUE_LENGTH:
+        v.i = utf8Length(c.dflt.text);
+        break;
+    case ATTR_SIZE_TO_TEXT:
+        v.i = c.sizeToText;
+        break;
+    case ATTR_DATA_TYPE:
+        v.i = c.dataType;
+        break;
+    case ATTR_PRECISION:
+        v.i = c.precision;
+        break;
+    case ATTR_MAX_VALUE:
+        v.d = c.maxValue, v.i = static_cast<int>(c.maxValue);
+        break;
+    case ATTR_MIN_VALUE:
+        v.d = c.minValue, v.i = static_cast<int>(c.minValue);
+        break;
+    case ATTR_SHOW_DIGITAL_DISPLAY:
+        v.i = c.showDigital;
+        break;
+    case ATTR_PROGRESS_TEXT_PRECISION:
+        v.i = c.progressPrecision;
+        break;
+    case ATTR_MARKER_STYLE:
+        v.i = c.markerStyle;
+        break;
+    case ATTR_MARKER_COUNT:
+        v.i = c.markerCount;
+        break;
+    case ATTR_FILL_COLOR:
+        v.i = c.fillColor;
+        break;
+    case ATTR_TEXT_SELECTION_START:
+        v.i = c.caret;
+        break;
+    case ATTR_MAX_ENTRY_LENGTH:
+        v.i = c.maxLength;
+        break;
+    case ATTR_ON_TEXT:
+        v.s = c.onText;
+        break;
+    case ATTR_OFF_TEXT:
+        v.s = c.offText;
+        break;
+    case ATTR_ON_TEXT_LENGTH:
+        v.i = utf8Length(c.onText);
+        break;
+    case ATTR_OFF_TEXT_LENGTH:
+        v.i = utf8Length(c.offText);
+        break;
+    case ATTR_SHORTCUT_KEY:
+        v.i = c.shortcutKey;
+        break;
+    case ATTR_XNAME:
+        v.s = c.axisName[0];
+        break;
+    case ATTR_YNAME:
+        v.s = c.axisName[yAxisIndex(c)];
+        break;
+    case ATTR_XNAME_LENGTH:
+        v.i = utf8Length(c.axisName[0]);
+        break;
+    case ATTR_YNAME_LENGTH:
+        v.i = utf8Length(c.axisName[yAxisIndex(c)]);
+        break;
+    case ATTR_ACTIVE_YAXIS:
+        v.i = c.activeYAxis;
+        break;
     }
 }
 
-bool validColor(int v) { return v >= 0 && v <= 0xFFFFFF; }
+bool validColor(int v) {
+    return v >= 0 && v <= 0xFFFFFF;
+}
 
 // Converts the current value and the items of a control to a new data type.
 void convertDataType(Control &c, int type) {
@@ -182,7 +307,8 @@ void convertDataType(Control &c, int type) {
             if (integerType(type)) v.number = std::trunc(v.number);
         }
     };
-    for (auto &it : c.items) convert(it.value);
+    for (auto &it : c.items)
+        convert(it.value);
     if (!isTextKind(c.kind)) convert(c.value);
     c.dataType = type;
     if (!integerType(type) && type != VAL_STRING && c.precision == 0) c.precision = 2;
@@ -192,10 +318,18 @@ void convertDataType(Control &c, int type) {
 int setAttr(Panel &p, Control &c, int a, const Arg &v) {
     bool geometry = false, label = false, rebuild = false;
     switch (a) {
-    case ATTR_CONSTANT_NAME: c.name = v.s; return 0;
-    case ATTR_CALLBACK_DATA: c.callbackData = v.p; return 0;
-    case ATTR_LEFT: c.rect.moveLeft(v.i), geometry = true; break;
-    case ATTR_TOP: c.rect.moveTop(v.i), geometry = true; break;
+    case ATTR_CONSTANT_NAME:
+        c.name = v.s;
+        return 0;
+    case ATTR_CALLBACK_DATA:
+        c.callbackData = v.p;
+        return 0;
+    case ATTR_LEFT:
+        c.rect.moveLeft(v.i), geometry = true;
+        break;
+    case ATTR_TOP:
+        c.rect.moveTop(v.i), geometry = true;
+        break;
     case ATTR_WIDTH:
         if (v.i < 0) return RT_ERR_INVALID_VALUE;
         c.rect.setWidth(v.i), c.sizeSet = geometry = true;
@@ -204,21 +338,31 @@ int setAttr(Panel &p, Control &c, int a, const Arg &v) {
         if (v.i < 0) return RT_ERR_INVALID_VALUE;
         c.rect.setHeight(v.i), c.sizeSet = geometry = true;
         break;
-    case ATTR_VISIBLE: c.visible = v.i != 0; break;
-    case ATTR_DIMMED: c.dimmed = v.i != 0; break;
+    case ATTR_VISIBLE:
+        c.visible = v.i != 0;
+        break;
+    case ATTR_DIMMED:
+        c.dimmed = v.i != 0;
+        break;
     case ATTR_CTRL_MODE:
         if (v.i < MODE_NORMAL || v.i > MODE_VALIDATE) return RT_ERR_INVALID_VALUE;
         c.mode = v.i;
         break;
-    case ATTR_LABEL_TEXT: c.label = v.s, label = true; break;
-    case ATTR_LABEL_LEFT: c.labelLeft = v.i, c.labelLeftAuto = false, label = true; break;
+    case ATTR_LABEL_TEXT:
+        c.label = v.s, label = true;
+        break;
+    case ATTR_LABEL_LEFT:
+        c.labelLeft = v.i, c.labelLeftAuto = false, label = true;
+        break;
     case ATTR_LABEL_TOP:
         c.labelTopAuto = false;
         c.labelTopCentred = v.i == VAL_AUTO_CENTER;
         if (!c.labelTopCentred) c.labelTop = v.i;
         label = true;
         break;
-    case ATTR_TEXT_FONT: c.font = v.s, label = true; break;
+    case ATTR_TEXT_FONT:
+        c.font = v.s, label = true;
+        break;
     case ATTR_TEXT_POINT_SIZE:
         if (v.i < 0 || v.i > 500) return RT_ERR_INVALID_VALUE;
         c.pointSize = v.i;
@@ -231,7 +375,9 @@ int setAttr(Panel &p, Control &c, int a, const Arg &v) {
         if (!validColor(v.i)) return RT_ERR_INVALID_VALUE;
         c.textColor = v.i;
         break;
-    case ATTR_TEXT_BOLD: c.bold = v.i != 0; break;
+    case ATTR_TEXT_BOLD:
+        c.bold = v.i != 0;
+        break;
     case ATTR_TEXT_JUSTIFY:
         if (v.i < 0 || v.i > 2) return RT_ERR_INVALID_VALUE;
         c.align = v.i;
@@ -261,9 +407,15 @@ int setAttr(Panel &p, Control &c, int a, const Arg &v) {
         if (v.i < 0 || v.i > 15) return RT_ERR_INVALID_VALUE;
         c.precision = v.i;
         break;
-    case ATTR_MAX_VALUE: c.maxValue = v.type == AT::Int ? v.i : v.d; break;
-    case ATTR_MIN_VALUE: c.minValue = v.type == AT::Int ? v.i : v.d; break;
-    case ATTR_SHOW_DIGITAL_DISPLAY: c.showDigital = v.i != 0; break;
+    case ATTR_MAX_VALUE:
+        c.maxValue = v.type == AT::Int ? v.i : v.d;
+        break;
+    case ATTR_MIN_VALUE:
+        c.minValue = v.type == AT::Int ? v.i : v.d;
+        break;
+    case ATTR_SHOW_DIGITAL_DISPLAY:
+        c.showDigital = v.i != 0;
+        break;
     case ATTR_PROGRESS_TEXT_PRECISION:
         if (v.i < 0 || v.i > 6) return RT_ERR_INVALID_VALUE;
         c.progressPrecision = v.i;
@@ -288,16 +440,27 @@ int setAttr(Panel &p, Control &c, int a, const Arg &v) {
         if (v.i < 0) return RT_ERR_INVALID_VALUE;
         c.maxLength = v.i;
         break;
-    case ATTR_ON_TEXT: c.onText = v.s; break;
-    case ATTR_OFF_TEXT: c.offText = v.s; break;
-    case ATTR_SHORTCUT_KEY: c.shortcutKey = v.i; break;
-    case ATTR_XNAME: c.axisName[0] = v.s; break;
-    case ATTR_YNAME: c.axisName[yAxisIndex(c)] = v.s; break;
+    case ATTR_ON_TEXT:
+        c.onText = v.s;
+        break;
+    case ATTR_OFF_TEXT:
+        c.offText = v.s;
+        break;
+    case ATTR_SHORTCUT_KEY:
+        c.shortcutKey = v.i;
+        break;
+    case ATTR_XNAME:
+        c.axisName[0] = v.s;
+        break;
+    case ATTR_YNAME:
+        c.axisName[yAxisIndex(c)] = v.s;
+        break;
     case ATTR_ACTIVE_YAXIS:
         if (v.i != 1 && v.i != 2) return RT_ERR_INVALID_VALUE;
         c.activeYAxis = v.i;
         return 0;
-    default: return RT_ERR_READ_ONLY;
+    default:
+        return RT_ERR_READ_ONLY;
     }
     if (geometry || label) placeLabel(c);
     if (rebuild) {
@@ -329,7 +492,8 @@ int doSet(int panel, int control, int attribute, Arg v) {
     const bool numeric = type == AT::Int || type == AT::Dbl;
     if (numeric && (v.type == AT::Int || v.type == AT::Dbl)) {
         if (v.type == AT::Dbl && type == AT::Int) {
-            if (!std::isfinite(v.d) || v.d > 2147483647.0 || v.d < -2147483648.0) return RT_ERR_INVALID_VALUE;
+            if (!std::isfinite(v.d) || v.d > 2147483647.0 || v.d < -2147483648.0)
+                return RT_ERR_INVALID_VALUE;
             v.i = static_cast<int>(v.d);
         }
         if (v.type == AT::Int && type == AT::Dbl) v.d = v.i;
@@ -347,7 +511,8 @@ int doGet(int panel, int control, int attribute, AT want, Arg &v) {
     AT type;
     if (int r = prepare(panel, control, attribute, &p, &c, &type)) return r;
     const bool numeric = type == AT::Int || type == AT::Dbl;
-    if (!(numeric && (want == AT::Int || want == AT::Dbl)) && type != want) return RT_ERR_ATTRIBUTE_TYPE;
+    if (!(numeric && (want == AT::Int || want == AT::Dbl)) && type != want)
+        return RT_ERR_ATTRIBUTE_TYPE;
     getAttr(*p, *c, attribute, v);
     if (type == AT::Int) v.d = v.i;
     if (type == AT::Dbl && want == AT::Int) {

@@ -31,10 +31,10 @@ constexpr qint64 kMaxTextFileBytes = 64 * 1024 * 1024;
 
 std::map<int, int> &printAttributes() {
     static std::map<int, int> a = {
-        {ATTR_PRINT_BITMAP, 1},        {ATTR_PRINT_ORIENTATION, 0}, {ATTR_PRINT_XRESOLUTION, 1800},
-        {ATTR_PRINT_COPIES, 1},        {ATTR_PRINT_PAPER_WIDTH, -1}, {ATTR_PRINT_PAPER_HEIGHT, -1},
-        {ATTR_PRINT_MARGIN, 200},      {ATTR_PRINT_SCALE, 100},     {ATTR_PRINT_DUPLEX, 2},
-        {ATTR_PRINT_COLOR_MODE, 1},    {ATTR_PRINT_COLLATE, 1},     {ATTR_PRINT_PAGE_ORDER, 0},
+        {ATTR_PRINT_BITMAP, 1},     {ATTR_PRINT_ORIENTATION, 0},  {ATTR_PRINT_XRESOLUTION, 1800},
+        {ATTR_PRINT_COPIES, 1},     {ATTR_PRINT_PAPER_WIDTH, -1}, {ATTR_PRINT_PAPER_HEIGHT, -1},
+        {ATTR_PRINT_MARGIN, 200},   {ATTR_PRINT_SCALE, 100},      {ATTR_PRINT_DUPLEX, 2},
+        {ATTR_PRINT_COLOR_MODE, 1}, {ATTR_PRINT_COLLATE, 1},      {ATTR_PRINT_PAGE_ORDER, 0},
     };
     return a;
 }
@@ -45,14 +45,21 @@ bool validPrintValue(int attribute, int v) {
     case ATTR_PRINT_ORIENTATION:
     case ATTR_PRINT_COLOR_MODE:
     case ATTR_PRINT_COLLATE:
-    case ATTR_PRINT_PAGE_ORDER: return v == 0 || v == 1;
-    case ATTR_PRINT_DUPLEX: return v >= 0 && v <= 2;
-    case ATTR_PRINT_XRESOLUTION: return v >= 72 && v <= 10000;
-    case ATTR_PRINT_COPIES: return v >= 1 && v <= 999;
+    case ATTR_PRINT_PAGE_ORDER:
+        return v == 0 || v == 1;
+    case ATTR_PRINT_DUPLEX:
+        return v >= 0 && v <= 2;
+    case ATTR_PRINT_XRESOLUTION:
+        return v >= 72 && v <= 10000;
+    case ATTR_PRINT_COPIES:
+        return v >= 1 && v <= 999;
     case ATTR_PRINT_PAPER_WIDTH:
-    case ATTR_PRINT_PAPER_HEIGHT: return v == -1 || (v >= 100 && v <= 20000);
-    case ATTR_PRINT_MARGIN: return v >= 0 && v <= 1000;
-    case ATTR_PRINT_SCALE: return v >= 1 && v <= 1000;
+    case ATTR_PRINT_PAPER_HEIGHT:
+        return v == -1 || (v >= 100 && v <= 20000);
+    case ATTR_PRINT_MARGIN:
+        return v >= 0 && v <= 1000;
+    case ATTR_PRINT_SCALE:
+        return v >= 1 && v <= 1000;
     }
     return false;
 }
@@ -62,9 +69,11 @@ void applyPrintAttributes(QPrinter &printer) {
     auto &a = printAttributes();
     printer.setResolution(std::min(a[ATTR_PRINT_XRESOLUTION], kMaxPrintResolution));
     if (a[ATTR_PRINT_PAPER_WIDTH] > 0 && a[ATTR_PRINT_PAPER_HEIGHT] > 0)
-        printer.setPageSize(QPageSize(QSizeF(a[ATTR_PRINT_PAPER_WIDTH] / 10.0, a[ATTR_PRINT_PAPER_HEIGHT] / 10.0),
-                                      QPageSize::Millimeter, QString(), QPageSize::ExactMatch));
-    printer.setPageOrientation(a[ATTR_PRINT_ORIENTATION] ? QPageLayout::Landscape : QPageLayout::Portrait);
+        printer.setPageSize(
+            QPageSize(QSizeF(a[ATTR_PRINT_PAPER_WIDTH] / 10.0, a[ATTR_PRINT_PAPER_HEIGHT] / 10.0),
+                      QPageSize::Millimeter, QString(), QPageSize::ExactMatch));
+    printer.setPageOrientation(a[ATTR_PRINT_ORIENTATION] ? QPageLayout::Landscape
+                                                         : QPageLayout::Portrait);
     const double m = a[ATTR_PRINT_MARGIN] / 10.0;
     printer.setPageMargins(QMarginsF(m, m, m, m), QPageLayout::Millimeter);
     printer.setCopyCount(a[ATTR_PRINT_COPIES]);
@@ -73,13 +82,15 @@ void applyPrintAttributes(QPrinter &printer) {
                       : a[ATTR_PRINT_DUPLEX] == 1 ? QPrinter::DuplexLongSide
                                                   : QPrinter::DuplexAuto);
     printer.setColorMode(a[ATTR_PRINT_COLOR_MODE] ? QPrinter::Color : QPrinter::GrayScale);
-    printer.setPageOrder(a[ATTR_PRINT_PAGE_ORDER] ? QPrinter::LastPageFirst : QPrinter::FirstPageFirst);
+    printer.setPageOrder(a[ATTR_PRINT_PAGE_ORDER] ? QPrinter::LastPageFirst
+                                                  : QPrinter::FirstPageFirst);
 }
 
 // Printer -> settings, after the dialog: what the operator chose is kept.
 void readPrintAttributes(const QPrinter &printer) {
     auto &a = printAttributes();
-    a[ATTR_PRINT_ORIENTATION] = printer.pageLayout().orientation() == QPageLayout::Landscape ? 1 : 0;
+    a[ATTR_PRINT_ORIENTATION] =
+        printer.pageLayout().orientation() == QPageLayout::Landscape ? 1 : 0;
     a[ATTR_PRINT_XRESOLUTION] = printer.resolution();
     a[ATTR_PRINT_COPIES] = std::max(1, printer.copyCount());
     a[ATTR_PRINT_COLLATE] = printer.collateCopies() ? 1 : 0;
@@ -104,16 +115,26 @@ void applyDialogChange(QPrinter &printer, int attribute, int value) {
     case ATTR_PRINT_ORIENTATION:
         printer.setPageOrientation(value ? QPageLayout::Landscape : QPageLayout::Portrait);
         break;
-    case ATTR_PRINT_COPIES: printer.setCopyCount(value); break;
-    case ATTR_PRINT_COLLATE: printer.setCollateCopies(value != 0); break;
-    case ATTR_PRINT_DUPLEX:
-        printer.setDuplex(value == 0 ? QPrinter::DuplexNone : value == 1 ? QPrinter::DuplexLongSide : QPrinter::DuplexAuto);
+    case ATTR_PRINT_COPIES:
+        printer.setCopyCount(value);
         break;
-    case ATTR_PRINT_COLOR_MODE: printer.setColorMode(value ? QPrinter::Color : QPrinter::GrayScale); break;
+    case ATTR_PRINT_COLLATE:
+        printer.setCollateCopies(value != 0);
+        break;
+    case ATTR_PRINT_DUPLEX:
+        printer.setDuplex(value == 0   ? QPrinter::DuplexNone
+                          : value == 1 ? QPrinter::DuplexLongSide
+                                       : QPrinter::DuplexAuto);
+        break;
+    case ATTR_PRINT_COLOR_MODE:
+        printer.setColorMode(value ? QPrinter::Color : QPrinter::GrayScale);
+        break;
     case ATTR_PRINT_PAGE_ORDER:
         printer.setPageOrder(value ? QPrinter::LastPageFirst : QPrinter::FirstPageFirst);
         break;
-    case ATTR_PRINT_XRESOLUTION: printer.setResolution(value); break;
+    case ATTR_PRINT_XRESOLUTION:
+        printer.setResolution(value);
+        break;
     case ATTR_PRINT_MARGIN: {
         const double m = value / 10.0;
         printer.setPageMargins(QMarginsF(m, m, m, m), QPageLayout::Millimeter);
@@ -167,22 +188,28 @@ Target preparePrinter(QPrinter &printer, const QString &pdf, bool prompt) {
 
 // ---- Drawing a panel ----------------------------------------------------------------------------
 
-QColor rgb(int v) { return QColor((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF); }
+QColor rgb(int v) {
+    return QColor((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+}
 
 // Panels are drawn in screen pixels and scaled onto the page, so fonts are sized in those
 // pixels too (a point on a 1800 dpi printer would be 25 times too large after scaling).
 constexpr double kScreenDpi = 96.0;
 QFont pixelFont(QFont f) {
-    if (f.pointSizeF() > 0) f.setPixelSize(std::max(1, static_cast<int>(std::lround(f.pointSizeF() * kScreenDpi / 72.0))));
+    if (f.pointSizeF() > 0)
+        f.setPixelSize(
+            std::max(1, static_cast<int>(std::lround(f.pointSizeF() * kScreenDpi / 72.0))));
     return f;
 }
 
 QString valueText(const Control &c) {
     if (isListKind(c.kind))
-        return c.index >= 0 && c.index < static_cast<int>(c.items.size()) ? c.items[static_cast<size_t>(c.index)].label
-                                                                          : QString();
+        return c.index >= 0 && c.index < static_cast<int>(c.items.size())
+                   ? c.items[static_cast<size_t>(c.index)].label
+                   : QString();
     if (isTextKind(c.kind)) return c.value.text;
-    if (c.kind == Kind::Switch || c.kind == Kind::ToggleButton) return c.value.number ? c.onText : c.offText;
+    if (c.kind == Kind::Switch || c.kind == Kind::ToggleButton)
+        return c.value.number ? c.onText : c.offText;
     return formatNumber(c, c.value.number);
 }
 
@@ -192,7 +219,9 @@ void drawControl(QPainter &g, const Control &c) {
     const QColor ink = c.textColor == kThemeColor ? QColor(Qt::black) : rgb(c.textColor);
     g.setFont(pixelFont(controlFont(c)));
     g.setPen(ink);
-    const int flags = (c.align == 1 ? Qt::AlignHCenter : c.align == 2 ? Qt::AlignRight : Qt::AlignLeft);
+    const int flags = (c.align == 1   ? Qt::AlignHCenter
+                       : c.align == 2 ? Qt::AlignRight
+                                      : Qt::AlignLeft);
     switch (c.kind) {
     case Kind::Numeric:
     case Kind::NumericDisplay:
@@ -202,10 +231,11 @@ void drawControl(QPainter &g, const Control &c) {
         g.setPen(Qt::gray);
         g.drawRect(r.adjusted(0, 0, -1, -1));
         g.setPen(ink);
-        g.drawText(r.adjusted(3, 0, -3, 0),
-                   (c.kind == Kind::Numeric || c.kind == Kind::NumericDisplay ? Qt::AlignRight : flags) |
-                       Qt::AlignVCenter,
-                   valueText(c));
+        g.drawText(
+            r.adjusted(3, 0, -3, 0),
+            (c.kind == Kind::Numeric || c.kind == Kind::NumericDisplay ? Qt::AlignRight : flags) |
+                Qt::AlignVCenter,
+            valueText(c));
         break;
     case Kind::TextMessage:
         if (c.textBgColor != kThemeColor) g.fillRect(r, back);
@@ -216,7 +246,8 @@ void drawControl(QPainter &g, const Control &c) {
         g.setPen(Qt::gray);
         g.drawRect(r.adjusted(0, 0, -1, -1));
         g.setPen(ink);
-        g.drawText(r.adjusted(4, 3, -4, -3), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, c.value.text);
+        g.drawText(r.adjusted(4, 3, -4, -3), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+                   c.value.text);
         break;
     case Kind::Button:
     case Kind::ToggleButton:
@@ -229,7 +260,9 @@ void drawControl(QPainter &g, const Control &c) {
     case Kind::Switch: {
         const QRect box(r.left(), r.center().y() - 6, 12, 12);
         g.drawRect(box);
-        if (c.value.number) g.drawLine(box.topLeft(), box.bottomRight()), g.drawLine(box.bottomLeft(), box.topRight());
+        if (c.value.number)
+            g.drawLine(box.topLeft(), box.bottomRight()),
+                g.drawLine(box.bottomLeft(), box.topRight());
         g.drawText(r.adjusted(18, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, valueText(c));
         break;
     }
@@ -251,11 +284,13 @@ void drawControl(QPainter &g, const Control &c) {
         g.drawRect(r.adjusted(0, 0, -1, -1));
         const double span = c.maxValue > c.minValue ? c.maxValue - c.minValue : 1;
         const double f = std::clamp((c.value.number - c.minValue) / span, 0.0, 1.0);
-        g.fillRect(QRect(r.left() + 1, r.top() + 1, static_cast<int>((r.width() - 2) * f), r.height() - 2),
-                   c.fillColor == kFillTheme ? QColor(0x30, 0x80, 0xD0) : rgb(c.fillColor));
+        g.fillRect(
+            QRect(r.left() + 1, r.top() + 1, static_cast<int>((r.width() - 2) * f), r.height() - 2),
+            c.fillColor == kFillTheme ? QColor(0x30, 0x80, 0xD0) : rgb(c.fillColor));
         if (c.showDigital) {
             g.setPen(ink);
-            g.drawText(r, Qt::AlignCenter, QString::number(f * 100, 'f', c.progressPrecision) + '%');
+            g.drawText(r, Qt::AlignCenter,
+                       QString::number(f * 100, 'f', c.progressPrecision) + '%');
         }
         break;
     }
@@ -266,7 +301,9 @@ void drawControl(QPainter &g, const Control &c) {
     case Kind::Picture:
         if (!c.image.isNull()) {
             const QSize s = c.image.size().scaled(r.size(), Qt::KeepAspectRatio);
-            g.drawImage(QRect(QPoint(r.left() + (r.width() - s.width()) / 2, r.top() + (r.height() - s.height()) / 2), s),
+            g.drawImage(QRect(QPoint(r.left() + (r.width() - s.width()) / 2,
+                                     r.top() + (r.height() - s.height()) / 2),
+                              s),
                         c.image);
         }
         break;
@@ -276,13 +313,16 @@ void drawControl(QPainter &g, const Control &c) {
         g.drawRect(r.adjusted(0, 0, -1, -1));
         const int h = g.fontMetrics().height();
         g.drawText(QRect(r.left(), r.bottom() - h, r.width(), h), Qt::AlignCenter, c.axisName[0]);
-        g.drawText(QRect(r.left() + 2, r.top() + 2, r.width() / 2, h), Qt::AlignLeft, c.axisName[1]);
+        g.drawText(QRect(r.left() + 2, r.top() + 2, r.width() / 2, h), Qt::AlignLeft,
+                   c.axisName[1]);
         if (c.kind == Kind::Graph)
-            g.drawText(QRect(r.center().x(), r.top() + 2, r.width() / 2 - 2, h), Qt::AlignRight, c.axisName[2]);
+            g.drawText(QRect(r.center().x(), r.top() + 2, r.width() / 2 - 2, h), Qt::AlignRight,
+                       c.axisName[2]);
         break;
     }
     case Kind::Table: {
-        const int rows = static_cast<int>(c.rowLabels.size()), cols = static_cast<int>(c.columnLabels.size());
+        const int rows = static_cast<int>(c.rowLabels.size()),
+                  cols = static_cast<int>(c.columnLabels.size());
         if (!rows || !cols) break;
         const int h = g.fontMetrics().height() + 4;
         const int w = std::max(20, r.width() / (cols + 1));
@@ -290,14 +330,17 @@ void drawControl(QPainter &g, const Control &c) {
         g.drawRect(r.adjusted(0, 0, -1, -1));
         g.setPen(ink);
         for (int col = 0; col < cols; ++col)
-            g.drawText(QRect(r.left() + (col + 1) * w, r.top(), w, h), Qt::AlignCenter, c.columnLabels[col]);
+            g.drawText(QRect(r.left() + (col + 1) * w, r.top(), w, h), Qt::AlignCenter,
+                       c.columnLabels[col]);
         for (int row = 0; row < rows && (row + 2) * h <= r.height(); ++row) {
-            g.drawText(QRect(r.left(), r.top() + (row + 1) * h, w, h), Qt::AlignCenter, c.rowLabels[row]);
+            g.drawText(QRect(r.left(), r.top() + (row + 1) * h, w, h), Qt::AlignCenter,
+                       c.rowLabels[row]);
             for (int col = 0; col < cols; ++col) {
                 const Cell &cell = c.cells[static_cast<size_t>(col * rows + row)];
                 g.drawText(QRect(r.left() + (col + 1) * w + 2, r.top() + (row + 1) * h, w - 4, h),
                            Qt::AlignLeft | Qt::AlignVCenter,
-                           cell.type == CELL_NUMERIC ? QString::number(cell.number, 'g', 15) : cell.text);
+                           cell.type == CELL_NUMERIC ? QString::number(cell.number, 'g', 15)
+                                                     : cell.text);
             }
         }
         break;
@@ -375,7 +418,8 @@ namespace {
 // "*.BMP;*.DIB" -> "*.BMP *.bmp *.DIB *.dib": the operator's files match whatever their case.
 QString patternsOf(const QString &list) {
     QStringList out;
-    for (const QString &raw : list.split(QRegularExpression(QStringLiteral("[;\\s]+")), Qt::SkipEmptyParts)) {
+    for (const QString &raw :
+         list.split(QRegularExpression(QStringLiteral("[;\\s]+")), Qt::SkipEmptyParts)) {
         out << raw;
         if (raw.toLower() != raw) out << raw.toLower();
         if (raw.toUpper() != raw) out << raw.toUpper();
@@ -395,9 +439,10 @@ int answerPath(const QString &path, char *pathName, size_t size) {
 
 } // namespace
 
-int FileSelectPopup(const char *defaultDirectory, const char *defaultFileSpec, const char *fileTypeList,
-                    const char *title, int buttonLabel, int restrictDirectory, int restrictExtension, int,
-                    int allowMakeDirectory, char *pathName, size_t pathNameSize) {
+int FileSelectPopup(const char *defaultDirectory, const char *defaultFileSpec,
+                    const char *fileTypeList, const char *title, int buttonLabel,
+                    int restrictDirectory, int restrictExtension, int, int allowMakeDirectory,
+                    char *pathName, size_t pathNameSize) {
     if (!pathName || pathNameSize == 0) return RT_ERR_NULL_POINTER;
     pathName[0] = '\0';
     if (auto answer = test::takeFileAnswer()) {
@@ -411,7 +456,8 @@ int FileSelectPopup(const char *defaultDirectory, const char *defaultFileSpec, c
     dialog.setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     static const char *const labels[] = {"OK", "Save", "Select", "Load"};
-    if (buttonLabel >= 0 && buttonLabel <= 3) dialog.setLabelText(QFileDialog::Accept, QLatin1String(labels[buttonLabel]));
+    if (buttonLabel >= 0 && buttonLabel <= 3)
+        dialog.setLabelText(QFileDialog::Accept, QLatin1String(labels[buttonLabel]));
     QStringList filters;
     const QString types = patternsOf(fromC(fileTypeList));
     if (!types.isEmpty()) filters << QStringLiteral("Files (%1)").arg(types);
@@ -422,11 +468,13 @@ int FileSelectPopup(const char *defaultDirectory, const char *defaultFileSpec, c
     if (!allowMakeDirectory) dialog.setOption(QFileDialog::ReadOnly);
     if (restrictDirectory) {
         const QString home = fromC(defaultDirectory);
-        QObject::connect(&dialog, &QFileDialog::directoryEntered, &dialog, [&dialog, home](const QString &dir) {
-            if (QFileInfo(dir) != QFileInfo(home)) dialog.setDirectory(home);
-        });
+        QObject::connect(&dialog, &QFileDialog::directoryEntered, &dialog,
+                         [&dialog, home](const QString &dir) {
+                             if (QFileInfo(dir) != QFileInfo(home)) dialog.setDirectory(home);
+                         });
     }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return VAL_NO_FILE_SELECTED;
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return VAL_NO_FILE_SELECTED;
     QString path = dialog.selectedFiles().front();
     // A saved file gets the extension of the type list when the operator typed none.
     if (saving && restrictExtension && QFileInfo(path).suffix().isEmpty()) {

@@ -16,20 +16,20 @@ enum {
     RT_ERR_INVALID_ATTRIBUTE = -44, // the object has no such attribute
     RT_ERR_CLASS_MISMATCH = -45,
     RT_ERR_COUNT_MISMATCH = -46,
-    RT_ERR_INVALID_VALUE = -47,    // a value outside the attribute's range or of the wrong type
+    RT_ERR_INVALID_VALUE = -47, // a value outside the attribute's range or of the wrong type
     RT_ERR_INDEX_OUT_OF_RANGE = -48,
     RT_ERR_INVALID_MENU_BAR = -49,
     RT_ERR_INVALID_MENU_ITEM = -50,
     RT_ERR_NOT_A_POPUP = -51,
     RT_ERR_NO_ACTIVE_CONTROL = -52,
-    RT_ERR_INPUT_REFUSED = -53,    // input to a panel that a popup blocks (test seam)
-    RT_ERR_READ_ONLY = -54,        // the attribute can be read but not set
-    RT_ERR_CANCELLED = -55,        // the operator cancelled the print dialog: nothing was printed
+    RT_ERR_INPUT_REFUSED = -53, // input to a panel that a popup blocks (test seam)
+    RT_ERR_READ_ONLY = -54,     // the attribute can be read but not set
+    RT_ERR_CANCELLED = -55,     // the operator cancelled the print dialog: nothing was printed
     RT_ERR_OUT_OF_MEMORY = -12,
     RT_ERR_ATTRIBUTE_TYPE = -24,
     RT_ERR_NULL_POINTER = -65,
-    RT_ERR_IMAGE_FILE = -80,       // an image file that cannot be read
-    RT_ERR_PRINT = -85,            // printing failed
+    RT_ERR_IMAGE_FILE = -80, // an image file that cannot be read
+    RT_ERR_PRINT = -85,      // printing failed
     // File codes (shared with the INI library).
     RT_ERR_TOO_MANY_FILES = -91,
     RT_ERR_IO = -93,

@@ -107,7 +107,8 @@ void onIdle() {
         // ProcessSystemEvents inside the callback has passed over their deferred deletion, Qt
         // keeps postponing it and the windows pile up.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        if (s.idleRate == 0) next = static_cast<int>(std::max<qint64>(0, kIdlePaceMs - t.elapsed()));
+        if (s.idleRate == 0)
+            next = static_cast<int>(std::max<qint64>(0, kIdlePaceMs - t.elapsed()));
     }
     scheduleIdle(next);
 }
@@ -116,7 +117,8 @@ void queueCommit(int handle, int item) {
     State &s = S();
     if (s.commits.size() >= kMaxQueuedCommits) s.commits.pop_front();
     s.commits.push_back({handle, item});
-    for (QEventLoop *loop : s.waitLoops) loop->quit();
+    for (QEventLoop *loop : s.waitLoops)
+        loop->quit();
 }
 
 // The main panel for a request to end the session: the first top-level panel that is
@@ -155,7 +157,8 @@ void installSignalHandling() {
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &action, nullptr);
-    QObject::connect(qApp, &QGuiApplication::commitDataRequest, qApp, [](QSessionManager &) { endTask(); });
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, qApp,
+                     [](QSessionManager &) { endTask(); });
 }
 
 #ifdef KS_HAVE_TOOLBOX_CORE
@@ -208,15 +211,21 @@ void menuCommit(int menuBar, int item) {
     queueCommit(menuBar, item);
 }
 
-void setActivePanel(int panel) { S().activePanel = panel; }
+void setActivePanel(int panel) {
+    S().activePanel = panel;
+}
 int popupLevel(int panel) {
     const auto &v = S().popups;
     for (size_t i = 0; i < v.size(); ++i)
         if (v[i] == panel) return static_cast<int>(i + 1);
     return 0;
 }
-int popupDepth() { return static_cast<int>(S().popups.size()); }
-int activePanel() { return S().activePanel; }
+int popupDepth() {
+    return static_cast<int>(S().popups.size());
+}
+int activePanel() {
+    return S().activePanel;
+}
 
 void forgetPanel(int panel) {
     State &s = S();
@@ -239,8 +248,12 @@ int bindCallback(const QString &name, RT_CallbackKind kind, void **function) {
     return s.allowUnbound ? 0 : RT_ERR_UNKNOWN_CALLBACK;
 }
 
-int beepCount() { return S().beeps; }
-long idleWakeups() { return gIdleWakeups; }
+int beepCount() {
+    return S().beeps;
+}
+long idleWakeups() {
+    return gIdleWakeups;
+}
 
 } // namespace rt
 
@@ -255,7 +268,9 @@ int RT_RegisterCallbacks(const RT_Callback *table, int count) {
     return 0;
 }
 
-void RT_AllowUnboundCallbacks(int allow) { S().allowUnbound = allow != 0; }
+void RT_AllowUnboundCallbacks(int allow) {
+    S().allowUnbound = allow != 0;
+}
 
 int InitRuntime(int, char **argv, int) {
     if (runtimeReady()) return 1;
@@ -266,7 +281,8 @@ int InitRuntime(int, char **argv, int) {
     static char **args = argv && argv[0] ? argv : fallback;
     if (args != fallback) {
         argc = 0;
-        while (args[argc]) ++argc;
+        while (args[argc])
+            ++argc;
     }
     new QApplication(argc, args);
     QApplication::setQuitOnLastWindowClosed(false);
@@ -345,8 +361,11 @@ int SetWaitCursor(int on) {
 
 int SetSystemAttribute(int attribute, int value) {
     switch (attribute) {
-    case ATTR_SYS_USE_LOCALIZED_DECIMAL_SYMBOL: S().useLocalDecimal = value != 0; return 0;
-    case ATTR_SYS_DECIMAL_SYMBOL: return RT_ERR_READ_ONLY;
+    case ATTR_SYS_USE_LOCALIZED_DECIMAL_SYMBOL:
+        S().useLocalDecimal = value != 0;
+        return 0;
+    case ATTR_SYS_DECIMAL_SYMBOL:
+        return RT_ERR_READ_ONLY;
     }
     return RT_ERR_INVALID_ATTRIBUTE;
 }
@@ -354,7 +373,9 @@ int SetSystemAttribute(int attribute, int value) {
 int GetSystemAttribute(int attribute, int *value) {
     if (!value) return RT_ERR_NULL_POINTER;
     switch (attribute) {
-    case ATTR_SYS_USE_LOCALIZED_DECIMAL_SYMBOL: *value = S().useLocalDecimal; return 0;
+    case ATTR_SYS_USE_LOCALIZED_DECIMAL_SYMBOL:
+        *value = S().useLocalDecimal;
+        return 0;
     case ATTR_SYS_DECIMAL_SYMBOL: {
         if (!S().useLocalDecimal) {
             *value = '.';
@@ -383,7 +404,9 @@ void RT_Beep(void) {
     if (runtimeReady()) QApplication::beep();
 }
 
-int GetBreakOnLibraryErrors(void) { return S().breakOnLibraryErrors ? 1 : 0; }
+int GetBreakOnLibraryErrors(void) {
+    return S().breakOnLibraryErrors ? 1 : 0;
+}
 int EnableBreakOnLibraryErrors(void) {
     const int was = GetBreakOnLibraryErrors();
     S().breakOnLibraryErrors = true;
@@ -474,9 +497,11 @@ int FakeKeystroke(int keyCode) {
     Control *c = findControl(*p, p->activeCtrl);
     if (!c) return RT_ERR_NO_ACTIVE_CONTROL;
     if (keyCode == VAL_BACKSPACE_VKEY) return fakeBackspace(*p, *c);
-    if (keyCode >= 0x20 && keyCode < 0x7F && (c->kind == Kind::TextBox || c->kind == Kind::String)) {
+    if (keyCode >= 0x20 && keyCode < 0x7F &&
+        (c->kind == Kind::TextBox || c->kind == Kind::String)) {
         if (c->readOnly || c->mode == MODE_INDICATOR) return 0;
-        if (c->kind == Kind::String && c->maxLength > 0 && c->value.text.size() >= c->maxLength) return 0;
+        if (c->kind == Kind::String && c->maxLength > 0 && c->value.text.size() >= c->maxLength)
+            return 0;
         c->caret = std::clamp(c->caret, 0, static_cast<int>(c->value.text.size()));
         c->value.text.insert(c->caret, QChar(keyCode));
         ++c->caret;

@@ -49,7 +49,7 @@ enum Mode { MODE_NORMAL = 1, MODE_INDICATOR = 2, MODE_HOT = 3, MODE_VALIDATE = 4
 
 // Defaults of the look; geometry in pixels.
 constexpr int kDefaultPanelBack = 0xF0F0F0;
-constexpr int kThemeColor = -1;    // "use the theme's colour"
+constexpr int kThemeColor = -1;       // "use the theme's colour"
 constexpr int kFillTheme = 0x1000000; // progress-bar fill value meaning the theme's colour
 constexpr int kLabelGap = 2;          // pixels between an auto-placed label and its control
 constexpr int kMaxTableCells = 10000; // tables of this product are small; bounds memory and time
@@ -70,10 +70,16 @@ struct AxisItem {
     double value = 0;
 };
 
-enum CellType { CELL_STRING = 1, CELL_NUMERIC = 2, CELL_PICTURE = 3, CELL_RING = 4, CELL_BUTTON = 5 };
+enum CellType {
+    CELL_STRING = 1,
+    CELL_NUMERIC = 2,
+    CELL_PICTURE = 3,
+    CELL_RING = 4,
+    CELL_BUTTON = 5
+};
 struct Cell {
     int type = CELL_STRING;
-    QString text;     // string, ring and button cells
+    QString text;      // string, ring and button cells
     double number = 0; // numeric cells
 };
 
@@ -82,20 +88,20 @@ struct Control {
     int style = 0;
     Kind kind = Kind::Numeric;
     QString name;
-    QRect rect; // control body, panel coordinates
+    QRect rect;           // control body, panel coordinates
     bool sizeSet = false; // width/height given explicitly (text messages keep it)
 
     QString label;
-    bool labelLeftAuto = true; // follows the control until 670 is set
-    bool labelTopAuto = true;  // follows the control until 671 is set
+    bool labelLeftAuto = true;    // follows the control until 670 is set
+    bool labelTopAuto = true;     // follows the control until 671 is set
     bool labelTopCentred = false; // 671 = VAL_AUTO_CENTER: re-centred whenever the control moves
     int labelLeft = 0;
     int labelTop = 0;
 
     int mode = MODE_NORMAL;
     int dataType = VAL_INTEGER;
-    Value value;     // current value (strings, text boxes, text messages: value.text)
-    Value dflt;      // default value (630)
+    Value value; // current value (strings, text boxes, text messages: value.text)
+    Value dflt;  // default value (630)
     double minValue = -2147483648.0;
     double maxValue = 2147483647.0;
     int precision = 2;
@@ -242,7 +248,7 @@ void placeLabel(Control &c);       // recompute auto positions after a move or t
 void buildPanelWindow(Panel &p);
 void buildControlWidget(Panel &p, Control &c);
 void rebuildControlWidget(Panel &p, Control &c);
-void syncControl(Panel &p, Control &c);   // record -> widget, without events
+void syncControl(Panel &p, Control &c); // record -> widget, without events
 void syncLabel(Panel &p, Control &c);
 void syncPanel(Panel &p);
 void buildMenuBarWidget(MenuBar &m, Panel &p);
@@ -264,7 +270,7 @@ void panelEvent(int panel, int event, int data1 = 0, int data2 = 0);
 void menuCommit(int menuBar, int item);
 void setActivePanel(int panel);
 int activePanel();
-void forgetPanel(int panel); // popup stack, active panel
+void forgetPanel(int panel);   // popup stack, active panel
 void popupInstalled(Panel &p); // the test seam's hook for scripted answers
 int popupLevel(int panel);     // 1 = bottom of the popup stack, 0 = not a popup
 int popupDepth();

@@ -19,10 +19,18 @@ std::map<int, std::unique_ptr<Panel>> gPanels;
 std::map<int, std::unique_ptr<MenuBar>> gMenuBars;
 } // namespace
 
-int newHandle() { return gNextHandle++; }
-std::map<int, std::unique_ptr<Panel>> &panels() { return gPanels; }
-std::map<int, std::unique_ptr<MenuBar>> &menuBars() { return gMenuBars; }
-bool runtimeReady() { return qobject_cast<QApplication *>(QCoreApplication::instance()) != nullptr; }
+int newHandle() {
+    return gNextHandle++;
+}
+std::map<int, std::unique_ptr<Panel>> &panels() {
+    return gPanels;
+}
+std::map<int, std::unique_ptr<MenuBar>> &menuBars() {
+    return gMenuBars;
+}
+bool runtimeReady() {
+    return qobject_cast<QApplication *>(QCoreApplication::instance()) != nullptr;
+}
 
 Panel *findPanel(int handle) {
     auto it = gPanels.find(handle);
@@ -76,41 +84,65 @@ int defaultDataType(Kind kind) {
     switch (kind) {
     case Kind::Numeric:
     case Kind::NumericDisplay:
-    case Kind::ProgressBar: return VAL_DOUBLE;
+    case Kind::ProgressBar:
+        return VAL_DOUBLE;
     case Kind::String:
     case Kind::TextMessage:
-    case Kind::TextBox: return VAL_STRING;
-    default: return VAL_INTEGER;
+    case Kind::TextBox:
+        return VAL_STRING;
+    default:
+        return VAL_INTEGER;
     }
 }
 
 QSize defaultSize(Kind kind) {
     switch (kind) {
     case Kind::Numeric:
-    case Kind::NumericDisplay: return {80, 22};
-    case Kind::ProgressBar: return {200, 16};
-    case Kind::String: return {160, 22};
-    case Kind::TextMessage: return {60, 18};
-    case Kind::TextBox: return {240, 100};
-    case Kind::Button: return {90, 26};
+    case Kind::NumericDisplay:
+        return {80, 22};
+    case Kind::ProgressBar:
+        return {200, 16};
+    case Kind::String:
+        return {160, 22};
+    case Kind::TextMessage:
+        return {60, 18};
+    case Kind::TextBox:
+        return {240, 100};
+    case Kind::Button:
+        return {90, 26};
     case Kind::Switch:
-    case Kind::ToggleButton: return {80, 24};
-    case Kind::Ring: return {120, 24};
-    case Kind::ListBox: return {140, 100};
-    case Kind::Decoration: return {120, 60};
+    case Kind::ToggleButton:
+        return {80, 24};
+    case Kind::Ring:
+        return {120, 24};
+    case Kind::ListBox:
+        return {140, 100};
+    case Kind::Decoration:
+        return {120, 60};
     case Kind::Graph:
-    case Kind::StripChart: return {300, 200};
-    case Kind::Picture: return {120, 90};
-    case Kind::Table: return {300, 150};
+    case Kind::StripChart:
+        return {300, 200};
+    case Kind::Picture:
+        return {120, 90};
+    case Kind::Table:
+        return {300, 150};
     }
     return {80, 22};
 }
 
-bool isListKind(Kind k) { return k == Kind::Ring || k == Kind::ListBox; }
-bool isTextKind(Kind k) { return k == Kind::String || k == Kind::TextMessage || k == Kind::TextBox; }
+bool isListKind(Kind k) {
+    return k == Kind::Ring || k == Kind::ListBox;
+}
+bool isTextKind(Kind k) {
+    return k == Kind::String || k == Kind::TextMessage || k == Kind::TextBox;
+}
 
-QString fromC(const char *text) { return text ? QString::fromUtf8(text) : QString(); }
-int utf8Length(const QString &text) { return static_cast<int>(text.toUtf8().size()); }
+QString fromC(const char *text) {
+    return text ? QString::fromUtf8(text) : QString();
+}
+int utf8Length(const QString &text) {
+    return static_cast<int>(text.toUtf8().size());
+}
 
 int copyOut(const QString &text, char *buffer, size_t size) {
     if (!buffer || size == 0) return RT_ERR_NULL_POINTER;
@@ -118,7 +150,9 @@ int copyOut(const QString &text, char *buffer, size_t size) {
     size_t n = std::min(static_cast<size_t>(bytes.size()), size - 1);
     // Never cut inside a UTF-8 sequence: step back over continuation bytes.
     if (n < static_cast<size_t>(bytes.size()))
-        while (n > 0 && (static_cast<unsigned char>(bytes[static_cast<qsizetype>(n)]) & 0xC0) == 0x80) --n;
+        while (n > 0 &&
+               (static_cast<unsigned char>(bytes[static_cast<qsizetype>(n)]) & 0xC0) == 0x80)
+            --n;
     std::memcpy(buffer, bytes.constData(), n);
     buffer[n] = '\0';
     return 0;
@@ -131,7 +165,8 @@ QSize labelSize(const Control &c) {
     QFontMetrics fm(labelFont());
     const QStringList lines = c.label.split('\n');
     int w = 0;
-    for (const QString &l : lines) w = std::max(w, fm.horizontalAdvance(l));
+    for (const QString &l : lines)
+        w = std::max(w, fm.horizontalAdvance(l));
     return {w, static_cast<int>(lines.size()) * fm.height()};
 }
 
@@ -173,8 +208,9 @@ Control *addControl(Panel &panel, int id, int style) {
     c->dataType = defaultDataType(c->kind);
     c->precision = c->dataType == VAL_DOUBLE ? 2 : 0;
     c->rect = QRect(QPoint(0, 0), defaultSize(c->kind));
-    if (c->kind == Kind::NumericDisplay || c->kind == Kind::Decoration || c->kind == Kind::TextMessage ||
-        c->kind == Kind::ProgressBar || c->kind == Kind::Graph || c->kind == Kind::StripChart)
+    if (c->kind == Kind::NumericDisplay || c->kind == Kind::Decoration ||
+        c->kind == Kind::TextMessage || c->kind == Kind::ProgressBar || c->kind == Kind::Graph ||
+        c->kind == Kind::StripChart)
         c->mode = MODE_INDICATOR;
     if (c->kind == Kind::ProgressBar) c->maxValue = 100, c->minValue = 0;
     Control *raw = c.get();
@@ -209,7 +245,8 @@ void destroyPanel(int handle) {
     Panel *p = findPanel(handle);
     if (!p) return;
     std::vector<int> children = p->children;
-    for (int child : children) destroyPanel(child);
+    for (int child : children)
+        destroyPanel(child);
     if (p->menuBar) destroyMenuBar(p->menuBar);
     forgetPanel(handle);
     if (Panel *pp = findPanel(p->parent)) std::erase(pp->children, handle);
@@ -232,7 +269,8 @@ int NewPanel(int parentPanel, const char *title, int top, int left, int height, 
     Panel *p = createPanel(parentPanel);
     p->title = fromC(title);
     p->name = QStringLiteral("PANEL");
-    p->rect = QRect(left == VAL_AUTO_CENTER ? 0 : left, top == VAL_AUTO_CENTER ? 0 : top, width, height);
+    p->rect =
+        QRect(left == VAL_AUTO_CENTER ? 0 : left, top == VAL_AUTO_CENTER ? 0 : top, width, height);
     p->positionSet = top != VAL_AUTO_CENTER && left != VAL_AUTO_CENTER;
     buildPanelWindow(*p);
     return p->handle;
@@ -309,23 +347,49 @@ namespace {
 // Panel attributes: integer-valued ones first.
 int panelIntAttr(Panel &p, int attribute, int *out) {
     switch (attribute) {
-    case ATTR_CONSTANT_NAME_LENGTH: *out = utf8Length(p.name); return 0;
-    case ATTR_LEFT: *out = p.rect.left(); return 0;
-    case ATTR_TOP: *out = p.rect.top(); return 0;
-    case ATTR_WIDTH: *out = p.rect.width(); return 0;
-    case ATTR_HEIGHT: *out = p.rect.height(); return 0;
-    case ATTR_BACKCOLOR: *out = p.backColor; return 0;
-    case ATTR_TITLE_LENGTH: *out = utf8Length(p.title); return 0;
-    case ATTR_WINDOW_STATE: *out = p.windowState; return 0;
-    case ATTR_SIZABLE: *out = p.sizable ? 1 : 0; return 0;
-    case ATTR_CLOSE_BOX_HIDDEN: *out = p.closeBoxHidden ? 1 : 0; return 0;
-    case ATTR_VISIBLE: *out = p.displayed ? 1 : 0; return 0;
-    case ATTR_PANEL_FIRST_CTRL: *out = p.controls.empty() ? 0 : p.controls.front()->id; return 0;
+    case ATTR_CONSTANT_NAME_LENGTH:
+        *out = utf8Length(p.name);
+        return 0;
+    case ATTR_LEFT:
+        *out = p.rect.left();
+        return 0;
+    case ATTR_TOP:
+        *out = p.rect.top();
+        return 0;
+    case ATTR_WIDTH:
+        *out = p.rect.width();
+        return 0;
+    case ATTR_HEIGHT:
+        *out = p.rect.height();
+        return 0;
+    case ATTR_BACKCOLOR:
+        *out = p.backColor;
+        return 0;
+    case ATTR_TITLE_LENGTH:
+        *out = utf8Length(p.title);
+        return 0;
+    case ATTR_WINDOW_STATE:
+        *out = p.windowState;
+        return 0;
+    case ATTR_SIZABLE:
+        *out = p.sizable ? 1 : 0;
+        return 0;
+    case ATTR_CLOSE_BOX_HIDDEN:
+        *out = p.closeBoxHidden ? 1 : 0;
+        return 0;
+    case ATTR_VISIBLE:
+        *out = p.displayed ? 1 : 0;
+        return 0;
+    case ATTR_PANEL_FIRST_CTRL:
+        *out = p.controls.empty() ? 0 : p.controls.front()->id;
+        return 0;
     }
     return RT_ERR_INVALID_ATTRIBUTE;
 }
 
-bool panelStringAttr(int attribute) { return attribute == ATTR_CONSTANT_NAME || attribute == ATTR_TITLE; }
+bool panelStringAttr(int attribute) {
+    return attribute == ATTR_CONSTANT_NAME || attribute == ATTR_TITLE;
+}
 
 } // namespace
 
@@ -335,8 +399,14 @@ int SetPanelAttribute(int panel, int attribute, int value) {
     if (!p) return RT_ERR_INVALID_PANEL;
     if (panelStringAttr(attribute) || attribute == ATTR_CALLBACK_DATA) return RT_ERR_ATTRIBUTE_TYPE;
     switch (attribute) {
-    case ATTR_LEFT: p->rect.moveLeft(value); p->positionSet = true; break;
-    case ATTR_TOP: p->rect.moveTop(value); p->positionSet = true; break;
+    case ATTR_LEFT:
+        p->rect.moveLeft(value);
+        p->positionSet = true;
+        break;
+    case ATTR_TOP:
+        p->rect.moveTop(value);
+        p->positionSet = true;
+        break;
     case ATTR_WIDTH:
         if (value < 0) return RT_ERR_INVALID_VALUE;
         p->rect.setWidth(value);
@@ -353,11 +423,16 @@ int SetPanelAttribute(int panel, int attribute, int value) {
         if (value < 0 || value > 2) return RT_ERR_INVALID_VALUE;
         p->windowState = value;
         break;
-    case ATTR_SIZABLE: p->sizable = value != 0; break;
-    case ATTR_CLOSE_BOX_HIDDEN: p->closeBoxHidden = value != 0; break;
+    case ATTR_SIZABLE:
+        p->sizable = value != 0;
+        break;
+    case ATTR_CLOSE_BOX_HIDDEN:
+        p->closeBoxHidden = value != 0;
+        break;
     default: {
         int dummy;
-        return panelIntAttr(*p, attribute, &dummy) == 0 ? RT_ERR_READ_ONLY : RT_ERR_INVALID_ATTRIBUTE;
+        return panelIntAttr(*p, attribute, &dummy) == 0 ? RT_ERR_READ_ONLY
+                                                        : RT_ERR_INVALID_ATTRIBUTE;
     }
     }
     syncPanel(*p);
@@ -450,7 +525,9 @@ int menuNode(int menuBar, int itemId, MenuBar **m, MenuNode **n) {
     return 0;
 }
 
-int firstChild(const MenuNode &n) { return n.children.empty() ? 0 : n.children.front(); }
+int firstChild(const MenuNode &n) {
+    return n.children.empty() ? 0 : n.children.front();
+}
 
 int nextSibling(const MenuBar &m, const MenuNode &n) {
     const std::vector<int> *siblings = &m.menus;
@@ -460,26 +537,42 @@ int nextSibling(const MenuBar &m, const MenuNode &n) {
     return *it;
 }
 
-bool isMenuLike(const MenuNode &n) { return n.kind == MenuNodeKind::Menu || n.kind == MenuNodeKind::Submenu; }
+bool isMenuLike(const MenuNode &n) {
+    return n.kind == MenuNodeKind::Menu || n.kind == MenuNodeKind::Submenu;
+}
 
 // Integer attributes of a node; *readOnly tells whether setting it is refused.
 int menuIntAttr(const MenuBar &m, const MenuNode *n, int attribute, int *out) {
     if (!n) {
         switch (attribute) {
-        case ATTR_CONSTANT_NAME_LENGTH: *out = utf8Length(m.name); return 0;
-        case ATTR_FIRST_MENU_ID: *out = m.menus.empty() ? 0 : m.menus.front(); return 0;
+        case ATTR_CONSTANT_NAME_LENGTH:
+            *out = utf8Length(m.name);
+            return 0;
+        case ATTR_FIRST_MENU_ID:
+            *out = m.menus.empty() ? 0 : m.menus.front();
+            return 0;
         }
         return RT_ERR_INVALID_ATTRIBUTE;
     }
     switch (attribute) {
-    case ATTR_CONSTANT_NAME_LENGTH: *out = utf8Length(n->name); return 0;
-    case ATTR_DIMMED: *out = n->dimmed ? 1 : 0; return 0;
+    case ATTR_CONSTANT_NAME_LENGTH:
+        *out = utf8Length(n->name);
+        return 0;
+    case ATTR_DIMMED:
+        *out = n->dimmed ? 1 : 0;
+        return 0;
     }
     if (isMenuLike(*n)) {
         switch (attribute) {
-        case ATTR_MENU_NAME_LENGTH: *out = utf8Length(n->text); return 0;
-        case ATTR_NUM_MENU_ITEMS: *out = static_cast<int>(n->children.size()); return 0;
-        case ATTR_FIRST_ITEM_ID: *out = firstChild(*n); return 0;
+        case ATTR_MENU_NAME_LENGTH:
+            *out = utf8Length(n->text);
+            return 0;
+        case ATTR_NUM_MENU_ITEMS:
+            *out = static_cast<int>(n->children.size());
+            return 0;
+        case ATTR_FIRST_ITEM_ID:
+            *out = firstChild(*n);
+            return 0;
         case ATTR_NEXT_MENU_ID:
             if (n->kind != MenuNodeKind::Menu) break;
             *out = nextSibling(m, *n);
@@ -488,10 +581,18 @@ int menuIntAttr(const MenuBar &m, const MenuNode *n, int attribute, int *out) {
         return RT_ERR_INVALID_ATTRIBUTE;
     }
     switch (attribute) {
-    case ATTR_ITEM_NAME_LENGTH: *out = utf8Length(n->text); return 0;
-    case ATTR_MENU_ITEM_IS_SEPARATOR: *out = n->kind == MenuNodeKind::Separator ? 1 : 0; return 0;
-    case ATTR_SUBMENU_ID: *out = n->submenu; return 0;
-    case ATTR_NEXT_ITEM_ID: *out = nextSibling(m, *n); return 0;
+    case ATTR_ITEM_NAME_LENGTH:
+        *out = utf8Length(n->text);
+        return 0;
+    case ATTR_MENU_ITEM_IS_SEPARATOR:
+        *out = n->kind == MenuNodeKind::Separator ? 1 : 0;
+        return 0;
+    case ATTR_SUBMENU_ID:
+        *out = n->submenu;
+        return 0;
+    case ATTR_NEXT_ITEM_ID:
+        *out = nextSibling(m, *n);
+        return 0;
     }
     return RT_ERR_INVALID_ATTRIBUTE;
 }
@@ -525,7 +626,8 @@ int SetMenuBarAttribute(int menuBar, int itemId, int attribute, const char *valu
     if (int r = menuNode(menuBar, itemId, &m, &n)) return r;
     if (!menuStringAttr(n, attribute)) {
         int dummy;
-        return menuIntAttr(*m, n, attribute, &dummy) == 0 ? RT_ERR_ATTRIBUTE_TYPE : RT_ERR_INVALID_ATTRIBUTE;
+        return menuIntAttr(*m, n, attribute, &dummy) == 0 ? RT_ERR_ATTRIBUTE_TYPE
+                                                          : RT_ERR_INVALID_ATTRIBUTE;
     }
     if (!value) return RT_ERR_NULL_POINTER;
     if (!n) {
@@ -555,13 +657,15 @@ int GetMenuBarAttribute(int menuBar, int itemId, int attribute, char *buffer, si
     if (int r = menuNode(menuBar, itemId, &m, &n)) return r;
     if (!menuStringAttr(n, attribute)) {
         int dummy;
-        return menuIntAttr(*m, n, attribute, &dummy) == 0 ? RT_ERR_ATTRIBUTE_TYPE : RT_ERR_INVALID_ATTRIBUTE;
+        return menuIntAttr(*m, n, attribute, &dummy) == 0 ? RT_ERR_ATTRIBUTE_TYPE
+                                                          : RT_ERR_INVALID_ATTRIBUTE;
     }
     if (!n) return copyOut(m->name, buffer, bufferSize);
     return copyOut(attribute == ATTR_CONSTANT_NAME ? n->name : n->text, buffer, bufferSize);
 }
 
-int InstallMenuCallback(int menuBar, int menuOrItemId, MenuCallbackPtr function, void *callbackData) {
+int InstallMenuCallback(int menuBar, int menuOrItemId, MenuCallbackPtr function,
+                        void *callbackData) {
     MenuBar *m;
     MenuNode *n;
     if (int r = menuNode(menuBar, menuOrItemId, &m, &n)) return r;

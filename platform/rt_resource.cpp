@@ -23,20 +23,23 @@ namespace rt {
 namespace {
 
 constexpr qint64 kMaxResourceBytes = 32 * 1024 * 1024; // far above any real resource
-constexpr int kMaxCoordinate = 100000;                  // geometry beyond this is a typo
+constexpr int kMaxCoordinate = 100000;                 // geometry beyond this is a typo
 
 struct LoadError {
     int code;
 };
 
-[[noreturn]] void fail(int code) { throw LoadError{code}; }
+[[noreturn]] void fail(int code) {
+    throw LoadError{code};
+}
 
 void checkKeys(const QJsonObject &o, std::initializer_list<const char *> allowed) {
     for (auto it = o.begin(); it != o.end(); ++it) {
         const QString key = it.key();
         if (key.startsWith('_')) continue;
         bool ok = false;
-        for (const char *a : allowed) ok = ok || key == QLatin1String(a);
+        for (const char *a : allowed)
+            ok = ok || key == QLatin1String(a);
         if (!ok) fail(RT_ERR_RESOURCE_FILE);
     }
 }
@@ -56,11 +59,13 @@ QJsonArray arrayOf(const QJsonObject &o, const char *key) {
 int toInt(const QJsonValue &v, int lo = -kMaxCoordinate, int hi = kMaxCoordinate) {
     if (!v.isDouble()) fail(RT_ERR_RESOURCE_FILE);
     const double d = v.toDouble();
-    if (d != static_cast<double>(static_cast<long long>(d)) || d < lo || d > hi) fail(RT_ERR_RESOURCE_FILE);
+    if (d != static_cast<double>(static_cast<long long>(d)) || d < lo || d > hi)
+        fail(RT_ERR_RESOURCE_FILE);
     return static_cast<int>(d);
 }
 
-int intOf(const QJsonObject &o, const char *key, int dflt, int lo = -kMaxCoordinate, int hi = kMaxCoordinate) {
+int intOf(const QJsonObject &o, const char *key, int dflt, int lo = -kMaxCoordinate,
+          int hi = kMaxCoordinate) {
     if (!o.contains(QLatin1String(key))) return dflt;
     return toInt(o.value(QLatin1String(key)), lo, hi);
 }
@@ -114,10 +119,12 @@ void *callbackOf(const QJsonObject &o, RT_CallbackKind kind) {
 
 int styleOf(const QJsonValue &v) {
     static const std::pair<const char *, int> names[] = {
-        {"numeric", 100},    {"numericDisplay", 101}, {"progressBar", 112}, {"string", 150},
-        {"textMessage", 160}, {"textBox", 170},      {"commandButton", 200}, {"binarySwitch", 231},
-        {"toggleButton", 280}, {"ring", 300},        {"listBox", 340},     {"decoration", 380},
-        {"graph", 440},      {"stripChart", 460},    {"picture", 480},     {"table", 510},
+        {"numeric", 100},       {"numericDisplay", 101}, {"progressBar", 112},
+        {"string", 150},        {"textMessage", 160},    {"textBox", 170},
+        {"commandButton", 200}, {"binarySwitch", 231},   {"toggleButton", 280},
+        {"ring", 300},          {"listBox", 340},        {"decoration", 380},
+        {"graph", 440},         {"stripChart", 460},     {"picture", 480},
+        {"table", 510},
     };
     int style = 0;
     if (v.isString()) {
@@ -149,7 +156,8 @@ int dataTypeOf(const QJsonObject &o, const Control &c) {
         for (const QJsonValue &item : arrayOf(o, "items")) {
             const QJsonValue v = item.toObject().value(QLatin1String("value"));
             if (v.isString()) return VAL_STRING;
-            if (v.isDouble() && v.toDouble() != static_cast<double>(static_cast<long long>(v.toDouble())))
+            if (v.isDouble() &&
+                v.toDouble() != static_cast<double>(static_cast<long long>(v.toDouble())))
                 type = VAL_DOUBLE;
         }
         return type;
@@ -175,8 +183,8 @@ std::vector<AxisItem> axisItemsOf(const QJsonObject &o, const char *key) {
         QJsonObject item = asObject(v);
         checkKeys(item, {"label", "value"});
         items.push_back({stringOf(item, "label"), item.contains(QLatin1String("value"))
-                                                       ? numberOf(item.value(QLatin1String("value")))
-                                                       : 0.0});
+                                                      ? numberOf(item.value(QLatin1String("value")))
+                                                      : 0.0});
     }
     return items;
 }
@@ -191,12 +199,15 @@ QStringList stringsOf(const QJsonObject &o, const char *key) {
 }
 
 std::unique_ptr<Control> controlOf(const QJsonObject &o) {
-    checkKeys(o, {"id", "name", "style", "label", "top", "left", "width", "height", "labelLeft", "labelTop",
-                  "mode", "dataType", "value", "items", "min", "max", "precision", "maxLength", "lines",
-                  "readOnly", "callback", "textBgColor", "textColor", "font", "pointSize", "bold", "align",
-                  "onText", "offText", "image", "xName", "yName", "ryName", "xItems", "yItems", "ryItems",
+    checkKeys(o, {"id",        "name",         "style",     "label",       "top",       "left",
+                  "width",     "height",       "labelLeft", "labelTop",    "mode",      "dataType",
+                  "value",     "items",        "min",       "max",         "precision", "maxLength",
+                  "lines",     "readOnly",     "callback",  "textBgColor", "textColor", "font",
+                  "pointSize", "bold",         "align",     "onText",      "offText",   "image",
+                  "xName",     "yName",        "ryName",    "xItems",      "yItems",    "ryItems",
                   "rowLabels", "columnLabels", "cells"});
-    if (!o.contains(QLatin1String("id")) || !o.contains(QLatin1String("style"))) fail(RT_ERR_RESOURCE_FILE);
+    if (!o.contains(QLatin1String("id")) || !o.contains(QLatin1String("style")))
+        fail(RT_ERR_RESOURCE_FILE);
     const int id = toInt(o.value(QLatin1String("id")), -1000000, 1000000);
     if (id < 2) fail(RT_ERR_DUPLICATE_ID);
     auto c = std::make_unique<Control>();
@@ -205,8 +216,9 @@ std::unique_ptr<Control> controlOf(const QJsonObject &o) {
     bool known;
     c->kind = kindOfStyle(c->style, &known);
     c->dataType = defaultDataType(c->kind);
-    if (c->kind == Kind::NumericDisplay || c->kind == Kind::Decoration || c->kind == Kind::TextMessage ||
-        c->kind == Kind::ProgressBar || c->kind == Kind::Graph || c->kind == Kind::StripChart)
+    if (c->kind == Kind::NumericDisplay || c->kind == Kind::Decoration ||
+        c->kind == Kind::TextMessage || c->kind == Kind::ProgressBar || c->kind == Kind::Graph ||
+        c->kind == Kind::StripChart)
         c->mode = MODE_INDICATOR;
     if (c->kind == Kind::ProgressBar) c->minValue = 0, c->maxValue = 100;
     c->name = requiredString(o, "name");
@@ -215,7 +227,8 @@ std::unique_ptr<Control> controlOf(const QJsonObject &o) {
     c->sizeSet = o.contains(QLatin1String("width")) || o.contains(QLatin1String("height"));
     c->rect = QRect(intOf(o, "left", 0), intOf(o, "top", 0), intOf(o, "width", size.width(), 0),
                     intOf(o, "height", size.height(), 0));
-    if (o.contains(QLatin1String("labelLeft"))) c->labelLeft = intOf(o, "labelLeft", 0), c->labelLeftAuto = false;
+    if (o.contains(QLatin1String("labelLeft")))
+        c->labelLeft = intOf(o, "labelLeft", 0), c->labelLeftAuto = false;
     if (o.contains(QLatin1String("labelTop"))) {
         const QJsonValue v = o.value(QLatin1String("labelTop"));
         c->labelTopAuto = false;
@@ -226,15 +239,21 @@ std::unique_ptr<Control> controlOf(const QJsonObject &o) {
     }
     if (o.contains(QLatin1String("mode"))) {
         const QString m = stringOf(o, "mode");
-        if (m == QLatin1String("normal")) c->mode = MODE_NORMAL;
-        else if (m == QLatin1String("indicator")) c->mode = MODE_INDICATOR;
-        else if (m == QLatin1String("hot")) c->mode = MODE_HOT;
-        else if (m == QLatin1String("validate")) c->mode = MODE_VALIDATE;
-        else fail(RT_ERR_RESOURCE_FILE);
+        if (m == QLatin1String("normal"))
+            c->mode = MODE_NORMAL;
+        else if (m == QLatin1String("indicator"))
+            c->mode = MODE_INDICATOR;
+        else if (m == QLatin1String("hot"))
+            c->mode = MODE_HOT;
+        else if (m == QLatin1String("validate"))
+            c->mode = MODE_VALIDATE;
+        else
+            fail(RT_ERR_RESOURCE_FILE);
     }
     c->dataType = dataTypeOf(o, *c);
     if (isTextKind(c->kind) && c->dataType != VAL_STRING) fail(RT_ERR_RESOURCE_FILE);
-    if (!isTextKind(c->kind) && !isListKind(c->kind) && c->dataType == VAL_STRING) fail(RT_ERR_RESOURCE_FILE);
+    if (!isTextKind(c->kind) && !isListKind(c->kind) && c->dataType == VAL_STRING)
+        fail(RT_ERR_RESOURCE_FILE);
     c->precision = intOf(o, "precision", c->dataType == VAL_DOUBLE ? 2 : 0, 0, 15);
     if (o.contains(QLatin1String("min"))) c->minValue = numberOf(o.value(QLatin1String("min")));
     if (o.contains(QLatin1String("max"))) c->maxValue = numberOf(o.value(QLatin1String("max")));
@@ -249,10 +268,14 @@ std::unique_ptr<Control> controlOf(const QJsonObject &o) {
     c->pointSize = intOf(o, "pointSize", 0, 0, 500);
     c->bold = boolOf(o, "bold", false);
     const QString align = stringOf(o, "align", QStringLiteral("left"));
-    if (align == QLatin1String("left")) c->align = 0;
-    else if (align == QLatin1String("center")) c->align = 1;
-    else if (align == QLatin1String("right")) c->align = 2;
-    else fail(RT_ERR_RESOURCE_FILE);
+    if (align == QLatin1String("left"))
+        c->align = 0;
+    else if (align == QLatin1String("center"))
+        c->align = 1;
+    else if (align == QLatin1String("right"))
+        c->align = 2;
+    else
+        fail(RT_ERR_RESOURCE_FILE);
     c->onText = stringOf(o, "onText", c->onText);
     c->offText = stringOf(o, "offText", c->offText);
     c->axisName[0] = stringOf(o, "xName");
@@ -268,8 +291,9 @@ std::unique_ptr<Control> controlOf(const QJsonObject &o) {
         checkKeys(item, {"label", "value"});
         ListItem li;
         li.label = stringOf(item, "label");
-        li.value = item.contains(QLatin1String("value")) ? valueOf(item.value(QLatin1String("value")), c->dataType)
-                                                         : Value{};
+        li.value = item.contains(QLatin1String("value"))
+                       ? valueOf(item.value(QLatin1String("value")), c->dataType)
+                       : Value{};
         c->items.push_back(li);
     }
     if (!c->items.empty() && !isListKind(c->kind)) fail(RT_ERR_RESOURCE_FILE);
@@ -281,7 +305,8 @@ std::unique_ptr<Control> controlOf(const QJsonObject &o) {
             const Value v = valueOf(value, c->dataType);
             c->index = -1;
             for (size_t i = 0; i < c->items.size() && c->index < 0; ++i)
-                if (c->dataType == VAL_STRING ? c->items[i].value.text == v.text : c->items[i].value.number == v.number)
+                if (c->dataType == VAL_STRING ? c->items[i].value.text == v.text
+                                              : c->items[i].value.number == v.number)
                     c->index = static_cast<int>(i);
             if (c->index < 0) fail(RT_ERR_RESOURCE_FILE);
         }
@@ -298,7 +323,8 @@ std::unique_ptr<Control> controlOf(const QJsonObject &o) {
     c->rowLabels = stringsOf(o, "rowLabels");
     c->columnLabels = stringsOf(o, "columnLabels");
     const qsizetype rows = c->rowLabels.size(), cols = c->columnLabels.size();
-    if (rows > kMaxTableCells || cols > kMaxTableCells || rows * cols > kMaxTableCells) fail(RT_ERR_RESOURCE_FILE);
+    if (rows > kMaxTableCells || cols > kMaxTableCells || rows * cols > kMaxTableCells)
+        fail(RT_ERR_RESOURCE_FILE);
     if ((rows || cols) && c->kind != Kind::Table) fail(RT_ERR_RESOURCE_FILE);
     c->cells.assign(static_cast<size_t>(rows * cols), Cell{});
     const QJsonArray cellRows = arrayOf(o, "cells");
@@ -381,10 +407,12 @@ std::unique_ptr<MenuBar> menuBarOf(const QJsonObject &root, int id) {
         return stored;
     };
     // Items are read depth first; children hold the keys of their nodes.
-    std::function<void(const QJsonArray &, int)> readItems = [&](const QJsonArray &items, int parentKey) {
+    std::function<void(const QJsonArray &, int)> readItems = [&](const QJsonArray &items,
+                                                                 int parentKey) {
         for (const QJsonValue &v : items) {
             QJsonObject item = asObject(v);
-            checkKeys(item, {"id", "name", "text", "callback", "shortcut", "separator", "submenu", "dimmed"});
+            checkKeys(item, {"id", "name", "text", "callback", "shortcut", "separator", "submenu",
+                             "dimmed"});
             MenuNode node;
             node.parent = parentKey;
             if (boolOf(item, "separator", false)) {
@@ -434,14 +462,19 @@ std::unique_ptr<MenuBar> menuBarOf(const QJsonObject &root, int id) {
     // Give generated nodes real ids above the file's, then rewrite every reference.
     int next = ids.empty() ? 2 : *ids.rbegin() + 1;
     std::map<int, int> rename;
-    for (MenuNode *n : generated) rename[n->id] = next++;
-    auto fix = [&](int id) { auto it = rename.find(id); return it == rename.end() ? id : it->second; };
+    for (MenuNode *n : generated)
+        rename[n->id] = next++;
+    auto fix = [&](int id) {
+        auto it = rename.find(id);
+        return it == rename.end() ? id : it->second;
+    };
     std::map<int, MenuNode> nodes;
     for (auto &[key, node] : m->nodes) {
         node.id = fix(node.id);
         node.parent = fix(node.parent);
         node.submenu = fix(node.submenu);
-        for (int &child : node.children) child = fix(child);
+        for (int &child : node.children)
+            child = fix(child);
         nodes[node.id] = std::move(node);
     }
     m->nodes = std::move(nodes);
@@ -451,8 +484,8 @@ std::unique_ptr<MenuBar> menuBarOf(const QJsonObject &root, int id) {
 PanelSpec panelOf(int parent, const char *file, int id) {
     const QJsonObject root = readResource(file);
     const QJsonObject o = findById(root, "panels", id);
-    checkKeys(o, {"id", "name", "title", "top", "left", "width", "height", "backColor", "callback", "menuBar",
-                  "sizable", "closeBox", "controls"});
+    checkKeys(o, {"id", "name", "title", "top", "left", "width", "height", "backColor", "callback",
+                  "menuBar", "sizable", "closeBox", "controls"});
     PanelSpec spec;
     spec.panel = std::make_unique<Panel>();
     Panel &p = *spec.panel;
@@ -461,8 +494,9 @@ PanelSpec panelOf(int parent, const char *file, int id) {
     p.name = requiredString(o, "name");
     p.title = stringOf(o, "title");
     p.positionSet = o.contains(QLatin1String("top")) && o.contains(QLatin1String("left"));
-    p.rect = QRect(intOf(o, "left", 0), intOf(o, "top", 0), requiredInt(o, "width", 0, kMaxCoordinate),
-                   requiredInt(o, "height", 0, kMaxCoordinate));
+    p.rect =
+        QRect(intOf(o, "left", 0), intOf(o, "top", 0), requiredInt(o, "width", 0, kMaxCoordinate),
+              requiredInt(o, "height", 0, kMaxCoordinate));
     p.backColor = colorOf(o, "backColor", kDefaultPanelBack);
     p.callback = reinterpret_cast<PanelCallbackPtr>(callbackOf(o, RT_PANEL_CALLBACK));
     p.sizable = boolOf(o, "sizable", false);
@@ -474,7 +508,8 @@ PanelSpec panelOf(int parent, const char *file, int id) {
         p.nextCtrlId = std::max(p.nextCtrlId, c->id + 1);
         p.controls.push_back(std::move(c));
     }
-    if (o.contains(QLatin1String("menuBar"))) spec.menuBar = menuBarOf(root, intOf(o, "menuBar", 0, 1, 1000000));
+    if (o.contains(QLatin1String("menuBar")))
+        spec.menuBar = menuBarOf(root, intOf(o, "menuBar", 0, 1, 1000000));
     return spec;
 }
 

@@ -41,8 +41,12 @@ Overrides &O() {
 }
 } // namespace
 
-QChar decimalSeparatorOverride() { return O().decimal; }
-QString languageNameOverride() { return O().language; }
+QChar decimalSeparatorOverride() {
+    return O().decimal;
+}
+QString languageNameOverride() {
+    return O().language;
+}
 
 std::optional<FileAnswer> takeFileAnswer() {
     if (O().fileAnswers.empty()) return std::nullopt;
@@ -56,11 +60,19 @@ std::optional<PrintAnswer> takePrintAnswer() {
     O().printAnswers.pop_front();
     return a;
 }
-std::string printerOutputOverride() { return O().printerOutput; }
+std::string printerOutputOverride() {
+    return O().printerOutput;
+}
 
-void queueFileAnswer(FileAnswer a) { O().fileAnswers.push_back(std::move(a)); }
-void queuePrintAnswer(PrintAnswer a) { O().printAnswers.push_back(std::move(a)); }
-void setPrinterOutput(const std::string &path) { O().printerOutput = path; }
+void queueFileAnswer(FileAnswer a) {
+    O().fileAnswers.push_back(std::move(a));
+}
+void queuePrintAnswer(PrintAnswer a) {
+    O().printAnswers.push_back(std::move(a));
+}
+void setPrinterOutput(const std::string &path) {
+    O().printerOutput = path;
+}
 } // namespace test
 
 void popupInstalled(Panel &p) {
@@ -73,10 +85,18 @@ void popupInstalled(Panel &p) {
     QTimer::singleShot(0, qApp, [panel, steps] {
         for (const RT_TestPopupStep &s : steps) {
             switch (s.kind) {
-            case RT_TestPopupStep::SET_INT: SetCtrlVal(panel, s.control, s.intValue); break;
-            case RT_TestPopupStep::SET_DOUBLE: SetCtrlVal(panel, s.control, s.doubleValue); break;
-            case RT_TestPopupStep::SET_STRING: SetCtrlVal(panel, s.control, s.text.c_str()); break;
-            case RT_TestPopupStep::COMMIT: RT_TestCommit(panel, s.control); break;
+            case RT_TestPopupStep::SET_INT:
+                SetCtrlVal(panel, s.control, s.intValue);
+                break;
+            case RT_TestPopupStep::SET_DOUBLE:
+                SetCtrlVal(panel, s.control, s.doubleValue);
+                break;
+            case RT_TestPopupStep::SET_STRING:
+                SetCtrlVal(panel, s.control, s.text.c_str());
+                break;
+            case RT_TestPopupStep::COMMIT:
+                RT_TestCommit(panel, s.control);
+                break;
             }
         }
     });
@@ -139,7 +159,8 @@ int RT_TestTypeText(int panel, int control, const char *text) {
     Control *c;
     if (int r = inputTarget(panel, control, &p, &c)) return r;
     if (!text) return RT_ERR_NULL_POINTER;
-    if (c->kind != Kind::TextBox && c->kind != Kind::String && c->kind != Kind::Numeric) return RT_ERR_CLASS_MISMATCH;
+    if (c->kind != Kind::TextBox && c->kind != Kind::String && c->kind != Kind::Numeric)
+        return RT_ERR_CLASS_MISMATCH;
     QPointer<QWidget> w = c->widget;
     if (!w) return RT_ERR_INVALID_CONTROL;
     p->activeCtrl = control;
@@ -148,7 +169,8 @@ int RT_TestTypeText(int panel, int control, const char *text) {
     if (c->kind == Kind::Numeric) {
         if (auto *edit = w->findChild<QLineEdit *>()) {
             target = edit;
-            edit->end(false); // typing starts at the end, where a click into the field puts the caret
+            edit->end(
+                false); // typing starts at the end, where a click into the field puts the caret
         }
     }
     for (QChar ch : QString::fromUtf8(text)) {
@@ -158,7 +180,9 @@ int RT_TestTypeText(int panel, int control, const char *text) {
         else if (ch == '\b')
             sendKey(target, Qt::Key_Backspace, QString());
         else
-            sendKey(target, ch.unicode() < 0x80 ? static_cast<int>(ch.toUpper().unicode()) : static_cast<int>(Qt::Key_unknown),
+            sendKey(target,
+                    ch.unicode() < 0x80 ? static_cast<int>(ch.toUpper().unicode())
+                                        : static_cast<int>(Qt::Key_unknown),
                     QString(ch));
     }
     return 0;
@@ -196,8 +220,8 @@ int RT_TestRightDoubleClick(int panel, int control) {
     if (!inputAllowed(panel)) return RT_ERR_INPUT_REFUSED;
     if (!c->widget) return RT_ERR_INVALID_CONTROL;
     const QPointF at(c->rect.width() / 2.0, c->rect.height() / 2.0);
-    QMouseEvent e(QEvent::MouseButtonDblClick, at, c->widget->mapToGlobal(at), Qt::RightButton, Qt::RightButton,
-                  Qt::NoModifier);
+    QMouseEvent e(QEvent::MouseButtonDblClick, at, c->widget->mapToGlobal(at), Qt::RightButton,
+                  Qt::RightButton, Qt::NoModifier);
     QCoreApplication::sendEvent(c->widget, &e);
     return 0;
 }
@@ -226,7 +250,9 @@ void RT_TestAnswerPrintDialog(int accept, const char *pdfPath, int attribute, in
     test::queuePrintAnswer(a);
 }
 
-void RT_TestSetPrinterOutput(const char *pdfPath) { test::setPrinterOutput(pdfPath ? pdfPath : ""); }
+void RT_TestSetPrinterOutput(const char *pdfPath) {
+    test::setPrinterOutput(pdfPath ? pdfPath : "");
+}
 
 int RT_TestSavePanelImage(int panel, const char *path) {
     if (!runtimeReady()) return RT_ERR_NOT_INITIALISED;
@@ -267,8 +293,9 @@ std::string RT_TestWidgetText(int panel, int control) {
     if (lookup(panel, control, &p, &c) || !c->widget) return {};
     QWidget *w = c->widget;
     if (c->kind == Kind::Picture)
-        return c->image.isNull() ? std::string()
-                                 : std::to_string(c->image.width()) + "x" + std::to_string(c->image.height());
+        return c->image.isNull()
+                   ? std::string()
+                   : std::to_string(c->image.width()) + "x" + std::to_string(c->image.height());
     if (auto *e = qobject_cast<QPlainTextEdit *>(w)) return e->toPlainText().toStdString();
     if (auto *box = qobject_cast<QDoubleSpinBox *>(w)) return box->text().toStdString();
     if (auto *e = qobject_cast<QLineEdit *>(w)) return e->text().toStdString();
@@ -280,9 +307,15 @@ std::string RT_TestWidgetText(int panel, int control) {
     return {};
 }
 
-int RT_TestBeepCount(void) { return beepCount(); }
-int RT_TestPopupDepth(void) { return popupDepth(); }
-long RT_TestIdleWakeups(void) { return idleWakeups(); }
+int RT_TestBeepCount(void) {
+    return beepCount();
+}
+int RT_TestPopupDepth(void) {
+    return popupDepth();
+}
+long RT_TestIdleWakeups(void) {
+    return idleWakeups();
+}
 
 void RT_TestFlushDeletes(void) {
     if (runtimeReady()) QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -292,4 +325,6 @@ void RT_TestSetDecimalSeparator(char separator) {
     test::O().decimal = separator ? QChar(static_cast<unsigned char>(separator)) : QChar();
 }
 
-void RT_TestSetSystemLanguageName(const char *name) { test::O().language = fromC(name); }
+void RT_TestSetSystemLanguageName(const char *name) {
+    test::O().language = fromC(name);
+}

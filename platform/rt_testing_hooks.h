@@ -9,8 +9,8 @@
 
 namespace rt::test {
 
-QChar decimalSeparatorOverride();  // null: none
-QString languageNameOverride();    // empty: none
+QChar decimalSeparatorOverride(); // null: none
+QString languageNameOverride();   // empty: none
 
 // A scripted answer for the next file dialog: a path, or nullopt-path for cancel.
 struct FileAnswer {

@@ -10,13 +10,18 @@
 namespace rt {
 
 QString formatNumber(const Control &c, double v) {
-    if (c.dataType == VAL_DOUBLE || c.dataType == VAL_FLOAT) return QString::number(v, 'f', c.precision);
+    if (c.dataType == VAL_DOUBLE || c.dataType == VAL_FLOAT)
+        return QString::number(v, 'f', c.precision);
     return QString::number(static_cast<long long>(v));
 }
 
-void selectIndex(Control &c, int index) { c.index = index; }
+void selectIndex(Control &c, int index) {
+    c.index = index;
+}
 
-int textLineCount(const QString &text) { return text.isEmpty() ? 0 : static_cast<int>(text.count('\n')) + 1; }
+int textLineCount(const QString &text) {
+    return text.isEmpty() ? 0 : static_cast<int>(text.count('\n')) + 1;
+}
 
 int textLineOffset(const QString &text, int line) {
     if (line < 0) return -1;
@@ -29,8 +34,12 @@ int textLineOffset(const QString &text, int line) {
 
 namespace {
 
-bool integerType(int t) { return t != VAL_DOUBLE && t != VAL_FLOAT && t != VAL_STRING; }
-bool numericKind(Kind k) { return k == Kind::Numeric || k == Kind::NumericDisplay || k == Kind::ProgressBar; }
+bool integerType(int t) {
+    return t != VAL_DOUBLE && t != VAL_FLOAT && t != VAL_STRING;
+}
+bool numericKind(Kind k) {
+    return k == Kind::Numeric || k == Kind::NumericDisplay || k == Kind::ProgressBar;
+}
 
 // The number a control of an integer type keeps: truncated, and within its limits.
 double coerce(const Control &c, double v) {
@@ -39,7 +48,9 @@ double coerce(const Control &c, double v) {
     return v;
 }
 
-void changed(Panel &p, Control &c) { syncControl(p, c); }
+void changed(Panel &p, Control &c) {
+    syncControl(p, c);
+}
 
 int listFind(const Control &c, const Value &v, bool text) {
     for (size_t i = 0; i < c.items.size(); ++i) {
@@ -94,7 +105,8 @@ int getValue(int panel, int control, Value *out, bool *isText) {
     Control *c;
     if (int r = lookup(panel, control, &p, &c)) return r;
     if (isListKind(c->kind)) {
-        if (c->index < 0 || c->index >= static_cast<int>(c->items.size())) return RT_ERR_INDEX_OUT_OF_RANGE;
+        if (c->index < 0 || c->index >= static_cast<int>(c->items.size()))
+            return RT_ERR_INDEX_OUT_OF_RANGE;
         *out = c->items[static_cast<size_t>(c->index)].value;
         *isText = c->dataType == VAL_STRING;
         return 0;
@@ -151,7 +163,8 @@ int replaceItem(int panel, int control, int index, const char *label, const Valu
 int itemAt(int panel, int control, int index, Control **c) {
     Panel *p;
     if (int r = listLookup(panel, control, &p, c)) return r;
-    if (index < 0 || index >= static_cast<int>((*c)->items.size())) return RT_ERR_INDEX_OUT_OF_RANGE;
+    if (index < 0 || index >= static_cast<int>((*c)->items.size()))
+        return RT_ERR_INDEX_OUT_OF_RANGE;
     return 0;
 }
 
@@ -176,7 +189,8 @@ int cellAt(int panel, int control, Point cell, Panel **p, Control **c, Cell **ou
     if (int r = tableLookup(panel, control, p, c)) return r;
     const int rows = static_cast<int>((*c)->rowLabels.size());
     const int cols = static_cast<int>((*c)->columnLabels.size());
-    if (cell.x < 1 || cell.x > cols || cell.y < 1 || cell.y > rows) return RT_ERR_INDEX_OUT_OF_RANGE;
+    if (cell.x < 1 || cell.x > cols || cell.y < 1 || cell.y > rows)
+        return RT_ERR_INDEX_OUT_OF_RANGE;
     *out = &(*c)->cells[static_cast<size_t>((cell.x - 1) * rows + (cell.y - 1))];
     return 0;
 }
@@ -194,8 +208,12 @@ using namespace rt;
 
 // ---- Values -----------------------------------------------------------------------------------
 
-int SetCtrlVal(int panel, int control, int value) { return setValue(panel, control, value, {}, false); }
-int SetCtrlVal(int panel, int control, double value) { return setValue(panel, control, value, {}, false); }
+int SetCtrlVal(int panel, int control, int value) {
+    return setValue(panel, control, value, {}, false);
+}
+int SetCtrlVal(int panel, int control, double value) {
+    return setValue(panel, control, value, {}, false);
+}
 int SetCtrlVal(int panel, int control, const char *value) {
     if (!value) return RT_ERR_NULL_POINTER;
     return setValue(panel, control, 0, fromC(value), true);
@@ -479,7 +497,8 @@ int DeleteTextBoxLines(int panel, int control, int firstIndex, int count) {
     if (firstIndex < 0 || firstIndex >= lines) return RT_ERR_INDEX_OUT_OF_RANGE;
     if (count < 0 || firstIndex + count > lines) count = lines - firstIndex;
     const int from = textLineOffset(t, firstIndex);
-    const int to = firstIndex + count >= lines ? static_cast<int>(t.size()) : textLineOffset(t, firstIndex + count);
+    const int to = firstIndex + count >= lines ? static_cast<int>(t.size())
+                                               : textLineOffset(t, firstIndex + count);
     t.remove(from, to - from);
     if (c->caret > to)
         c->caret -= to - from;
@@ -529,15 +548,18 @@ int GetAxisItemLabelLength(int panel, int control, int axis, int index, int *len
     Control *c;
     if (int r = axisLookup(panel, control, axis, &p, &c)) return r;
     if (!length) return RT_ERR_NULL_POINTER;
-    if (index < 0 || index >= static_cast<int>(c->axisItems[axis].size())) return RT_ERR_INDEX_OUT_OF_RANGE;
+    if (index < 0 || index >= static_cast<int>(c->axisItems[axis].size()))
+        return RT_ERR_INDEX_OUT_OF_RANGE;
     *length = utf8Length(c->axisItems[axis][static_cast<size_t>(index)].label);
     return 0;
 }
-int GetAxisItem(int panel, int control, int axis, int index, char *label, size_t labelSize, double *value) {
+int GetAxisItem(int panel, int control, int axis, int index, char *label, size_t labelSize,
+                double *value) {
     Panel *p;
     Control *c;
     if (int r = axisLookup(panel, control, axis, &p, &c)) return r;
-    if (index < 0 || index >= static_cast<int>(c->axisItems[axis].size())) return RT_ERR_INDEX_OUT_OF_RANGE;
+    if (index < 0 || index >= static_cast<int>(c->axisItems[axis].size()))
+        return RT_ERR_INDEX_OUT_OF_RANGE;
     const AxisItem &item = c->axisItems[axis][static_cast<size_t>(index)];
     if (value) *value = item.value;
     if (label) return copyOut(item.label, label, labelSize);
@@ -547,7 +569,8 @@ int ReplaceAxisItem(int panel, int control, int axis, int index, const char *lab
     Panel *p;
     Control *c;
     if (int r = axisLookup(panel, control, axis, &p, &c)) return r;
-    if (index < 0 || index >= static_cast<int>(c->axisItems[axis].size())) return RT_ERR_INDEX_OUT_OF_RANGE;
+    if (index < 0 || index >= static_cast<int>(c->axisItems[axis].size()))
+        return RT_ERR_INDEX_OUT_OF_RANGE;
     c->axisItems[axis][static_cast<size_t>(index)] = AxisItem{fromC(label), value};
     changed(*p, *c);
     return 0;
@@ -566,7 +589,9 @@ int InsertAxisItem(int panel, int control, int axis, int index, const char *labe
 
 // ---- Tables -----------------------------------------------------------------------------------
 
-Point MakePoint(int x, int y) { return Point{x, y}; }
+Point MakePoint(int x, int y) {
+    return Point{x, y};
+}
 
 int GetNumTableRows(int panel, int control, int *count) {
     Panel *p;
@@ -610,7 +635,8 @@ int InsertTableRows(int panel, int control, int index, int count, int cellType) 
         }
     }
     c->cells = std::move(cells);
-    for (int i = 0; i < count; ++i) c->rowLabels.insert(index - 1, QString());
+    for (int i = 0; i < count; ++i)
+        c->rowLabels.insert(index - 1, QString());
     changed(*p, *c);
     return 0;
 }
@@ -629,7 +655,8 @@ int InsertTableColumns(int panel, int control, int index, int count, int cellTyp
     if (cellType < CELL_STRING || cellType > CELL_BUTTON) return RT_ERR_INVALID_VALUE;
     auto at = c->cells.begin() + static_cast<ptrdiff_t>((index - 1) * rows);
     c->cells.insert(at, static_cast<size_t>(count * rows), makeCell(cellType));
-    for (int i = 0; i < count; ++i) c->columnLabels.insert(index - 1, QString());
+    for (int i = 0; i < count; ++i)
+        c->columnLabels.insert(index - 1, QString());
     changed(*p, *c);
     return 0;
 }
@@ -640,12 +667,14 @@ static int headerAttr(int panel, int control, bool row, int which, int attribute
     if (int r = tableLookup(panel, control, &p, &c)) return r;
     QStringList &labels = row ? c->rowLabels : c->columnLabels;
     if (which < 1 || which > labels.size()) return RT_ERR_INDEX_OUT_OF_RANGE;
-    if (attribute != ATTR_LABEL_TEXT && attribute != ATTR_LABEL_TEXT_LENGTH) return RT_ERR_INVALID_ATTRIBUTE;
+    if (attribute != ATTR_LABEL_TEXT && attribute != ATTR_LABEL_TEXT_LENGTH)
+        return RT_ERR_INVALID_ATTRIBUTE;
     *label = &labels[which - 1];
     return 0;
 }
 
-static int setHeader(int panel, int control, bool row, int which, int attribute, const char *value) {
+static int setHeader(int panel, int control, bool row, int which, int attribute,
+                     const char *value) {
     QString *label;
     if (int r = headerAttr(panel, control, row, which, attribute, &label)) return r;
     if (attribute != ATTR_LABEL_TEXT) return RT_ERR_READ_ONLY;
@@ -665,7 +694,8 @@ static int getHeaderInt(int panel, int control, bool row, int which, int attribu
     *value = utf8Length(*label);
     return 0;
 }
-static int getHeaderText(int panel, int control, bool row, int which, int attribute, char *buffer, size_t size) {
+static int getHeaderText(int panel, int control, bool row, int which, int attribute, char *buffer,
+                         size_t size) {
     QString *label;
     if (int r = headerAttr(panel, control, row, which, attribute, &label)) return r;
     if (attribute != ATTR_LABEL_TEXT) return RT_ERR_ATTRIBUTE_TYPE;
@@ -683,7 +713,8 @@ int SetTableRowAttribute(int panel, int control, int row, int attribute, int) {
 int GetTableRowAttribute(int panel, int control, int row, int attribute, int *value) {
     return getHeaderInt(panel, control, true, row, attribute, value);
 }
-int GetTableRowAttribute(int panel, int control, int row, int attribute, char *buffer, size_t bufferSize) {
+int GetTableRowAttribute(int panel, int control, int row, int attribute, char *buffer,
+                         size_t bufferSize) {
     return getHeaderText(panel, control, true, row, attribute, buffer, bufferSize);
 }
 int SetTableColumnAttribute(int panel, int control, int column, int attribute, const char *value) {
@@ -710,8 +741,10 @@ int SetTableCellAttribute(int panel, int control, Point cell, int attribute, int
     if (attribute != ATTR_CELL_TYPE) return RT_ERR_INVALID_ATTRIBUTE;
     if (value < CELL_STRING || value > CELL_BUTTON) return RT_ERR_INVALID_VALUE;
     // The content survives a change of type: numbers become their text and back.
-    if (cl->type == CELL_NUMERIC && value != CELL_NUMERIC) cl->text = QString::number(cl->number, 'g', 15);
-    if (cl->type != CELL_NUMERIC && value == CELL_NUMERIC) cl->number = cl->text.trimmed().toDouble();
+    if (cl->type == CELL_NUMERIC && value != CELL_NUMERIC)
+        cl->text = QString::number(cl->number, 'g', 15);
+    if (cl->type != CELL_NUMERIC && value == CELL_NUMERIC)
+        cl->number = cl->text.trimmed().toDouble();
     cl->type = value;
     changed(*p, *c);
     return 0;
@@ -748,7 +781,9 @@ static int setCellNumber(int panel, int control, Point cell, double value) {
     changed(*p, *c);
     return 0;
 }
-int SetTableCellVal(int panel, int control, Point cell, int value) { return setCellNumber(panel, control, cell, value); }
+int SetTableCellVal(int panel, int control, Point cell, int value) {
+    return setCellNumber(panel, control, cell, value);
+}
 int SetTableCellVal(int panel, int control, Point cell, double value) {
     return setCellNumber(panel, control, cell, value);
 }
@@ -758,7 +793,8 @@ int GetTableCellValLength(int panel, int control, Point cell, int *length) {
     Cell *cl;
     if (int r = cellAt(panel, control, cell, &p, &c, &cl)) return r;
     if (!length) return RT_ERR_NULL_POINTER;
-    *length = utf8Length(cl->type == CELL_NUMERIC ? QString::number(cl->number, 'g', 15) : cl->text);
+    *length =
+        utf8Length(cl->type == CELL_NUMERIC ? QString::number(cl->number, 'g', 15) : cl->text);
     return 0;
 }
 int GetTableCellVal(int panel, int control, Point cell, char *buffer, size_t bufferSize) {

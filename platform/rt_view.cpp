@@ -28,7 +28,9 @@
 
 namespace rt {
 
-QFont labelFont() { return QApplication::font(); }
+QFont labelFont() {
+    return QApplication::font();
+}
 
 QFont controlFont(const Control &c) {
     QFont f = QApplication::font();
@@ -40,7 +42,9 @@ QFont controlFont(const Control &c) {
 
 namespace {
 
-QColor rgb(int v) { return QColor((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF); }
+QColor rgb(int v) {
+    return QColor((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+}
 
 // Whether the operator's input may change this control now; refused input is undone by a sync.
 bool acceptInput(int panel, int control) {
@@ -55,13 +59,16 @@ bool acceptInput(int panel, int control) {
     return true;
 }
 
-bool commitsOnChange(const Control &c) { return c.mode == MODE_HOT; }
+bool commitsOnChange(const Control &c) {
+    return c.mode == MODE_HOT;
+}
 
 // Tracks focus so that the active control follows the operator, and keeps the operator's
 // hands off controls in indicator mode without greying them out.
 class InputWatch : public QObject {
-public:
-    InputWatch(int panel, int control, QObject *parent) : QObject(parent), panel_(panel), control_(control) {}
+  public:
+    InputWatch(int panel, int control, QObject *parent)
+        : QObject(parent), panel_(panel), control_(control) {}
     bool eventFilter(QObject *, QEvent *e) override {
         // Most events (paint, move, polish ...) are not input: decide on the type first, so a
         // large panel does not look its controls up for every event of every widget.
@@ -80,22 +87,25 @@ public:
         case QEvent::KeyRelease: {
             Panel *p = findPanel(panel_);
             Control *c = p ? findControl(*p, control_) : nullptr;
-            return c && c->mode == MODE_INDICATOR && !isTextKind(c->kind) && c->kind != Kind::Picture;
+            return c && c->mode == MODE_INDICATOR && !isTextKind(c->kind) &&
+                   c->kind != Kind::Picture;
         }
-        default: return false;
+        default:
+            return false;
         }
     }
 
-private:
+  private:
     int panel_, control_;
 };
 
 // Graphs and strip charts: axes with their names and item labels.
 class ChartWidget : public QWidget {
-public:
-    ChartWidget(int panel, int control, QWidget *parent) : QWidget(parent), panel_(panel), control_(control) {}
+  public:
+    ChartWidget(int panel, int control, QWidget *parent)
+        : QWidget(parent), panel_(panel), control_(control) {}
 
-protected:
+  protected:
     void paintEvent(QPaintEvent *) override {
         Panel *p = findPanel(panel_);
         Control *c = p ? findControl(*p, control_) : nullptr;
@@ -105,10 +115,12 @@ protected:
         g.setFont(controlFont(*c));
         const QFontMetrics fm(g.font());
         const int m = fm.height() + 6;
-        const QRect plot = rect().adjusted(m + 24, 6, -(c->kind == Kind::Graph ? m + 24 : 8), -(2 * m));
+        const QRect plot =
+            rect().adjusted(m + 24, 6, -(c->kind == Kind::Graph ? m + 24 : 8), -(2 * m));
         g.setPen(Qt::black);
         g.drawRect(plot);
-        g.drawText(QRect(plot.left(), plot.bottom() + m, plot.width(), m), Qt::AlignCenter, c->axisName[0]);
+        g.drawText(QRect(plot.left(), plot.bottom() + m, plot.width(), m), Qt::AlignCenter,
+                   c->axisName[0]);
         g.save();
         g.translate(2, plot.center().y());
         g.rotate(-90);
@@ -118,7 +130,8 @@ protected:
             *lo = 0, *hi = 1;
             if (items.empty()) return;
             *lo = *hi = items.front().value;
-            for (const auto &i : items) *lo = std::min(*lo, i.value), *hi = std::max(*hi, i.value);
+            for (const auto &i : items)
+                *lo = std::min(*lo, i.value), *hi = std::max(*hi, i.value);
             if (*hi <= *lo) *hi = *lo + 1;
         };
         double lo, hi;
@@ -126,14 +139,17 @@ protected:
         for (const auto &i : c->axisItems[0]) {
             int x = plot.left() + static_cast<int>((i.value - lo) / (hi - lo) * plot.width());
             g.drawLine(x, plot.bottom(), x, plot.bottom() + 3);
-            g.drawText(QRect(x - 40, plot.bottom() + 4, 80, m), Qt::AlignHCenter | Qt::AlignTop, i.label);
+            g.drawText(QRect(x - 40, plot.bottom() + 4, 80, m), Qt::AlignHCenter | Qt::AlignTop,
+                       i.label);
         }
         for (int axis = 1; axis <= 2; ++axis) {
             span(c->axisItems[axis], &lo, &hi);
             for (const auto &i : c->axisItems[axis]) {
-                int y = plot.bottom() - static_cast<int>((i.value - lo) / (hi - lo) * plot.height());
+                int y =
+                    plot.bottom() - static_cast<int>((i.value - lo) / (hi - lo) * plot.height());
                 if (axis == 1)
-                    g.drawText(QRect(0, y - m / 2, plot.left() - 3, m), Qt::AlignRight | Qt::AlignVCenter, i.label);
+                    g.drawText(QRect(0, y - m / 2, plot.left() - 3, m),
+                               Qt::AlignRight | Qt::AlignVCenter, i.label);
                 else
                     g.drawText(QRect(plot.right() + 3, y - m / 2, width() - plot.right() - 3, m),
                                Qt::AlignLeft | Qt::AlignVCenter, i.label);
@@ -143,21 +159,23 @@ protected:
             g.save();
             g.translate(width() - 2, plot.center().y());
             g.rotate(90);
-            g.drawText(QRect(-plot.height() / 2, 0, plot.height(), m), Qt::AlignCenter, c->axisName[2]);
+            g.drawText(QRect(-plot.height() / 2, 0, plot.height(), m), Qt::AlignCenter,
+                       c->axisName[2]);
             g.restore();
         }
     }
 
-private:
+  private:
     int panel_, control_;
 };
 
 // Pictures: the image scaled to fit, keeping its aspect ratio; double clicks reach the callback.
 class PictureWidget : public QWidget {
-public:
-    PictureWidget(int panel, int control, QWidget *parent) : QWidget(parent), panel_(panel), control_(control) {}
+  public:
+    PictureWidget(int panel, int control, QWidget *parent)
+        : QWidget(parent), panel_(panel), control_(control) {}
 
-protected:
+  protected:
     void paintEvent(QPaintEvent *) override {
         Panel *p = findPanel(panel_);
         Control *c = p ? findControl(*p, control_) : nullptr;
@@ -170,23 +188,26 @@ protected:
     }
     void mouseDoubleClickEvent(QMouseEvent *e) override {
         if (!inputAllowed(panel_)) return;
-        ctrlEvent(panel_, control_, e->button() == Qt::RightButton ? EVENT_RIGHT_DOUBLE_CLICK : EVENT_LEFT_DOUBLE_CLICK);
+        ctrlEvent(panel_, control_,
+                  e->button() == Qt::RightButton ? EVENT_RIGHT_DOUBLE_CLICK
+                                                 : EVENT_LEFT_DOUBLE_CLICK);
     }
     void mousePressEvent(QMouseEvent *e) override {
         if (!inputAllowed(panel_)) return;
-        ctrlEvent(panel_, control_, e->button() == Qt::RightButton ? EVENT_RIGHT_CLICK : EVENT_LEFT_CLICK);
+        ctrlEvent(panel_, control_,
+                  e->button() == Qt::RightButton ? EVENT_RIGHT_CLICK : EVENT_LEFT_CLICK);
     }
 
-private:
+  private:
     int panel_, control_;
 };
 
 // The window of a top-level panel: the close box, window state and size reach the panel.
 class PanelWindow : public QWidget {
-public:
+  public:
     explicit PanelWindow(int panel) : panel_(panel) {}
 
-protected:
+  protected:
     void closeEvent(QCloseEvent *e) override {
         // The run-time never closes a panel on its own: the panel callback decides.
         e->ignore();
@@ -217,15 +238,15 @@ protected:
         }
     }
 
-private:
+  private:
     int panel_;
 };
 
 class ClientArea : public QWidget {
-public:
+  public:
     ClientArea(int panel, QWidget *parent) : QWidget(parent), panel_(panel) {}
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent *e) override {
         QWidget::resizeEvent(e);
         Panel *p = findPanel(panel_);
@@ -234,14 +255,19 @@ protected:
         panelEvent(panel_, EVENT_PANEL_SIZE);
     }
 
-private:
+  private:
     int panel_;
 };
 
-QString switchText(const Control &c) { return c.value.number != 0 ? c.onText : c.offText; }
+QString switchText(const Control &c) {
+    return c.value.number != 0 ? c.onText : c.offText;
+}
 
 Qt::Alignment alignment(const Control &c) {
-    return (c.align == 1 ? Qt::AlignHCenter : c.align == 2 ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
+    return (c.align == 1   ? Qt::AlignHCenter
+            : c.align == 2 ? Qt::AlignRight
+                           : Qt::AlignLeft) |
+           Qt::AlignVCenter;
 }
 
 QKeySequence shortcutOf(int key) {
@@ -263,7 +289,8 @@ void connectInput(Panel &p, Control &c, QWidget *w) {
         QObject::connect(box, &QDoubleSpinBox::valueChanged, box, [=](double v) {
             if (!acceptInput(ph, id)) return;
             Control *rc = record();
-            rc->value.number = rc->dataType == VAL_DOUBLE || rc->dataType == VAL_FLOAT ? v : std::trunc(v);
+            rc->value.number =
+                rc->dataType == VAL_DOUBLE || rc->dataType == VAL_FLOAT ? v : std::trunc(v);
             ctrlEvent(ph, id, EVENT_VAL_CHANGED);
             if (record() && commitsOnChange(*record())) ctrlEvent(ph, id, EVENT_COMMIT);
         });
@@ -272,7 +299,8 @@ void connectInput(Panel &p, Control &c, QWidget *w) {
             QObject::connect(edit, &QLineEdit::returnPressed, box, [=] {
                 box->interpretText();
                 Control *rc = record();
-                if (rc && !commitsOnChange(*rc) && acceptInput(ph, id)) ctrlEvent(ph, id, EVENT_COMMIT);
+                if (rc && !commitsOnChange(*rc) && acceptInput(ph, id))
+                    ctrlEvent(ph, id, EVENT_COMMIT);
             });
         }
         break;
@@ -371,7 +399,8 @@ void connectInput(Panel &p, Control &c, QWidget *w) {
         });
         break;
     }
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -389,8 +418,10 @@ QWidget *makeWidget(Panel &p, Control &c) {
         e->setFocusPolicy(Qt::NoFocus);
         return e;
     }
-    case Kind::ProgressBar: return new QProgressBar(parent);
-    case Kind::String: return new QLineEdit(parent);
+    case Kind::ProgressBar:
+        return new QProgressBar(parent);
+    case Kind::String:
+        return new QLineEdit(parent);
     case Kind::TextMessage:
         if (c.sizeToText) {
             auto *l = new QLabel(parent);
@@ -402,32 +433,42 @@ QWidget *makeWidget(Panel &p, Control &c) {
             e->setFrameShape(QFrame::NoFrame);
             return e;
         }
-    case Kind::TextBox: return new QPlainTextEdit(parent);
-    case Kind::Button: return new QPushButton(parent);
-    case Kind::Switch: return new QCheckBox(parent);
+    case Kind::TextBox:
+        return new QPlainTextEdit(parent);
+    case Kind::Button:
+        return new QPushButton(parent);
+    case Kind::Switch:
+        return new QCheckBox(parent);
     case Kind::ToggleButton: {
         auto *b = new QPushButton(parent);
         b->setCheckable(true);
         return b;
     }
-    case Kind::Ring: return new QComboBox(parent);
-    case Kind::ListBox: return new QListWidget(parent);
+    case Kind::Ring:
+        return new QComboBox(parent);
+    case Kind::ListBox:
+        return new QListWidget(parent);
     case Kind::Decoration: {
         auto *f = new QFrame(parent);
         f->setFrameStyle(QFrame::Box | QFrame::Sunken);
         return f;
     }
     case Kind::Graph:
-    case Kind::StripChart: return new ChartWidget(p.handle, c.id, parent);
-    case Kind::Picture: return new PictureWidget(p.handle, c.id, parent);
-    case Kind::Table: return new QTableWidget(parent);
+    case Kind::StripChart:
+        return new ChartWidget(p.handle, c.id, parent);
+    case Kind::Picture:
+        return new PictureWidget(p.handle, c.id, parent);
+    case Kind::Table:
+        return new QTableWidget(parent);
     }
     return new QWidget(parent);
 }
 
 void applyColors(Control &c, QWidget *w) {
     // Theme colours need no palette of their own (a palette per widget costs time on big panels).
-    if (c.textBgColor == kThemeColor && c.textColor == kThemeColor && !w->testAttribute(Qt::WA_SetPalette)) return;
+    if (c.textBgColor == kThemeColor && c.textColor == kThemeColor &&
+        !w->testAttribute(Qt::WA_SetPalette))
+        return;
     QPalette pal = QApplication::palette(w);
     if (c.textBgColor != kThemeColor) {
         pal.setColor(QPalette::Base, rgb(c.textBgColor));
@@ -512,7 +553,7 @@ void syncPanel(Panel &p) {
         p.window->move(area.center() - QPoint(size.width() / 2, size.height() / 2));
     }
     if (p.displayed) {
-        const Qt::WindowStates want = p.windowState == 1 ? Qt::WindowMinimized
+        const Qt::WindowStates want = p.windowState == 1   ? Qt::WindowMinimized
                                       : p.windowState == 2 ? Qt::WindowMaximized
                                                            : Qt::WindowNoState;
         if ((p.window->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)) != want)
@@ -655,18 +696,21 @@ void syncControl(Panel &, Control &c) {
     case Kind::Switch: {
         auto *b = static_cast<QAbstractButton *>(w);
         b->setChecked(c.value.number != 0);
-        b->setText(c.kind == Kind::ToggleButton && c.onText.isEmpty() && c.offText.isEmpty() ? c.label
-                                                                                               : switchText(c));
+        b->setText(c.kind == Kind::ToggleButton && c.onText.isEmpty() && c.offText.isEmpty()
+                       ? c.label
+                       : switchText(c));
         if (c.kind == Kind::ToggleButton) b->setShortcut(shortcutOf(c.shortcutKey));
         break;
     }
     case Kind::Ring: {
         auto *box = static_cast<QComboBox *>(w);
         bool same = box->count() == static_cast<int>(c.items.size());
-        for (int i = 0; same && i < box->count(); ++i) same = box->itemText(i) == c.items[static_cast<size_t>(i)].label;
+        for (int i = 0; same && i < box->count(); ++i)
+            same = box->itemText(i) == c.items[static_cast<size_t>(i)].label;
         if (!same) {
             box->clear();
-            for (const auto &item : c.items) box->addItem(item.label);
+            for (const auto &item : c.items)
+                box->addItem(item.label);
         }
         box->setCurrentIndex(c.index);
         break;
@@ -678,7 +722,8 @@ void syncControl(Panel &, Control &c) {
             same = list->item(i)->text() == c.items[static_cast<size_t>(i)].label;
         if (!same) {
             list->clear();
-            for (const auto &item : c.items) list->addItem(item.label);
+            for (const auto &item : c.items)
+                list->addItem(item.label);
         }
         list->setCurrentRow(c.index);
         break;
@@ -694,7 +739,8 @@ void syncControl(Panel &, Control &c) {
         for (int col = 0; col < cols; ++col) {
             for (int row = 0; row < rows; ++row) {
                 const Cell &cell = c.cells[static_cast<size_t>(col * rows + row)];
-                const QString text = cell.type == CELL_NUMERIC ? QString::number(cell.number, 'g', 15) : cell.text;
+                const QString text =
+                    cell.type == CELL_NUMERIC ? QString::number(cell.number, 'g', 15) : cell.text;
                 QTableWidgetItem *item = table->item(row, col);
                 if (!item) {
                     item = new QTableWidgetItem;
@@ -704,14 +750,16 @@ void syncControl(Panel &, Control &c) {
             }
         }
         table->setEditTriggers(c.mode == MODE_INDICATOR ? QAbstractItemView::NoEditTriggers
-                                                         : QAbstractItemView::DoubleClicked |
-                                                               QAbstractItemView::EditKeyPressed);
+                                                        : QAbstractItemView::DoubleClicked |
+                                                              QAbstractItemView::EditKeyPressed);
         break;
     }
     case Kind::Decoration:
     case Kind::Graph:
     case Kind::StripChart:
-    case Kind::Picture: w->update(); break;
+    case Kind::Picture:
+        w->update();
+        break;
     }
 }
 
@@ -770,7 +818,8 @@ void buildMenuBarWidget(MenuBar &m, Panel &p) {
         }
     }
     if (auto *layout = qobject_cast<QVBoxLayout *>(p.window->layout())) layout->setMenuBar(bar);
-    for (auto &[id, node] : m.nodes) syncMenuNode(m, node);
+    for (auto &[id, node] : m.nodes)
+        syncMenuNode(m, node);
     syncPanel(p);
 }
 

@@ -65,11 +65,11 @@ struct RT_TestPanelState {
     bool displayed = false;     // the run-time considers it shown
     bool windowVisible = false; // its Qt window is visible
     bool modal = false;
-    int popupLevel = 0;         // 1 = bottom of the popup stack, 0 = not a popup
+    int popupLevel = 0; // 1 = bottom of the popup stack, 0 = not a popup
     int resourceId = 0;
     int parent = 0;
     int activeControl = 0;
-    std::string title;          // the window's title as shown
+    std::string title; // the window's title as shown
 };
 RT_TestPanelState RT_TestGetPanelState(int panel);
 int RT_TestPopupDepth(void);

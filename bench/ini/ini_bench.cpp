@@ -39,8 +39,7 @@
 
 namespace {
 
-[[noreturn]] void Fail(const char *what, const std::string &path)
-{
+[[noreturn]] void Fail(const char *what, const std::string &path) {
     fprintf(stderr, "ini_bench: %s failed on %s\n", what, path.c_str());
     exit(2);
 }
@@ -49,8 +48,7 @@ namespace {
 // would only measure the neighbours.
 struct Clock {
     using duration = std::chrono::nanoseconds;
-    static duration now()
-    {
+    static duration now() {
         timespec t{};
         clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
         return duration(static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec);
@@ -58,7 +56,7 @@ struct Clock {
 };
 
 struct Lookup {
-    std::string section, item;           // as written in the file
+    std::string section, item; // as written in the file
     std::string otherCaseSection, otherCaseItem;
 };
 
@@ -69,15 +67,13 @@ struct TestFile {
     std::vector<Lookup> lookups; // one per section, scrambled
 };
 
-std::string FlipCase(std::string text)
-{
+std::string FlipCase(std::string text) {
     for (char &c : text)
         c = static_cast<char>(islower(static_cast<unsigned char>(c)) ? toupper(c) : tolower(c));
     return text;
 }
 
-void Scramble(std::vector<Lookup> &lookups)
-{
+void Scramble(std::vector<Lookup> &lookups) {
     std::mt19937 random(12345);
     std::shuffle(lookups.begin(), lookups.end(), random);
     for (auto &lookup : lookups) {
@@ -86,8 +82,7 @@ void Scramble(std::vector<Lookup> &lookups)
     }
 }
 
-TestFile MakeShortItems(const std::string &path)
-{
+TestFile MakeShortItems(const std::string &path) {
     TestFile file{"(a) 20000 x 25 short items", path, 0, {}};
     std::string text;
     text.reserve(12 << 20);
@@ -110,12 +105,11 @@ TestFile MakeShortItems(const std::string &path)
     return file;
 }
 
-TestFile MakeLongValues(const std::string &path)
-{
+TestFile MakeLongValues(const std::string &path) {
     TestFile file{"(b) 7500 sections, long quoted values", path, 0, {}};
     static const char *words[] = {"battery", "voltage", "cranking", "ampere", "tester",
-                                  "result", "charge", "state", "cold", "measured",
-                                  "vehicle", "record", "line", "value", "report"};
+                                  "result",  "charge",  "state",    "cold",   "measured",
+                                  "vehicle", "record",  "line",     "value",  "report"};
     std::mt19937 random(777);
     std::string text;
     text.reserve(11 << 20);
@@ -142,8 +136,7 @@ TestFile MakeLongValues(const std::string &path)
     return file;
 }
 
-TestFile MakeLanguageFile(const std::string &path)
-{
+TestFile MakeLanguageFile(const std::string &path) {
     TestFile file{"(c) language file, 2000 x Type/Flags/Label", path, 0, {}};
     std::string text = "[UI Language Resource File]\nVersion = 1\n\n";
     char line[256];
@@ -173,14 +166,12 @@ struct Parser {
     std::function<void(void *)> dispose;
 };
 
-int CountingHandler(void *user, const char *, const char *, const char *value)
-{
+int CountingHandler(void *user, const char *, const char *, const char *value) {
     *static_cast<size_t *>(user) += strlen(value);
     return 1;
 }
 
-std::vector<Parser> Parsers()
-{
+std::vector<Parser> Parsers() {
     return {
         {"ours (IniObject)", true,
          [](const std::string &path) -> void * {
@@ -204,16 +195,14 @@ std::vector<Parser> Parsers()
         {"inih (callback, stores nothing)", false,
          [](const std::string &path) -> void * {
              static size_t total;
-             if (ini_parse(path.c_str(), CountingHandler, &total) != 0)
-                 Fail("ini_parse", path);
+             if (ini_parse(path.c_str(), CountingHandler, &total) != 0) Fail("ini_parse", path);
              return &total;
          },
          nullptr, [](void *) {}},
         {"SimpleIni", true,
          [](const std::string &path) -> void * {
              auto *ini = new CSimpleIniA(false, false, false);
-             if (ini->LoadFile(path.c_str()) < 0)
-                 Fail("LoadFile", path);
+             if (ini->LoadFile(path.c_str()) < 0) Fail("LoadFile", path);
              return ini;
          },
          [](void *object, const std::vector<Lookup> &lookups) {
@@ -240,8 +229,7 @@ std::vector<Parser> Parsers()
              for (const auto &l : lookups) {
                  gchar *value =
                      g_key_file_get_value(keyFile, l.section.c_str(), l.item.c_str(), nullptr);
-                 if (value)
-                     sum += static_cast<unsigned char>(value[0]);
+                 if (value) sum += static_cast<unsigned char>(value[0]);
                  g_free(value);
              }
              return sum;
@@ -250,65 +238,56 @@ std::vector<Parser> Parsers()
     };
 }
 
-double Seconds(Clock::duration d)
-{
+double Seconds(Clock::duration d) {
     return std::chrono::duration<double>(d).count();
 }
 
-double Median(std::vector<double> values)
-{
+double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
 }
 
-long StatusKiB(const char *field)
-{
+long StatusKiB(const char *field) {
     FILE *status = fopen("/proc/self/status", "r");
     char line[256];
     long value = -1;
     size_t length = strlen(field);
     while (status && fgets(line, sizeof line, status))
-        if (strncmp(line, field, length) == 0)
-            value = strtol(line + length + 1, nullptr, 10);
-    if (status)
-        fclose(status);
+        if (strncmp(line, field, length) == 0) value = strtol(line + length + 1, nullptr, 10);
+    if (status) fclose(status);
     return value;
 }
 
 // In a fresh process: the peak memory one parse adds, in KiB.
 long PeakKiB(const std::string &self, int parser, const std::string &path,
-             const std::string &emptyPath)
-{
-    std::string command = "'" + self + "' --peak " + std::to_string(parser) + " '" + path +
-                          "' '" + emptyPath + "'";
+             const std::string &emptyPath) {
+    std::string command =
+        "'" + self + "' --peak " + std::to_string(parser) + " '" + path + "' '" + emptyPath + "'";
     FILE *pipe = popen(command.c_str(), "r");
     long kib = -1;
     if (pipe) {
-        if (fscanf(pipe, "%ld", &kib) != 1)
-            kib = -1;
+        if (fscanf(pipe, "%ld", &kib) != 1) kib = -1;
         pclose(pipe);
     }
     return kib;
 }
 
 struct Result {
-    double parseSeconds = 0;  // parse (ours: read + Ini_SortInternally)
-    double lookupNs = 0;      // per lookup
-    double totalSeconds = 0;  // parse + all lookups
+    double parseSeconds = 0; // parse (ours: read + Ini_SortInternally)
+    double lookupNs = 0;     // per lookup
+    double totalSeconds = 0; // parse + all lookups
     long peakKiB = 0;
 };
 
 Result Measure(const Parser &parser, int index, const TestFile &file, int runs,
-               const std::string &self, const std::string &emptyPath)
-{
+               const std::string &self, const std::string &emptyPath) {
     std::vector<double> parseTimes, lookupTimes, totals;
     size_t checksum = 0;
     for (int run = 0; run < runs; ++run) {
         auto start = Clock::now();
         void *object = parser.parse(file.path);
         auto parsed = Clock::now();
-        if (parser.lookUp)
-            checksum += parser.lookUp(object, file.lookups);
+        if (parser.lookUp) checksum += parser.lookUp(object, file.lookups);
         auto looked = Clock::now();
         parser.dispose(object);
         parseTimes.push_back(Seconds(parsed - start));
@@ -327,8 +306,7 @@ Result Measure(const Parser &parser, int index, const TestFile &file, int runs,
 
 } // namespace
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     mallopt(M_MMAP_THRESHOLD, 32 << 20);
     mallopt(M_TRIM_THRESHOLD, 1 << 30);
     if (argc == 5 && strcmp(argv[1], "--peak") == 0) {
@@ -346,18 +324,15 @@ int main(int argc, char **argv)
     }
     setvbuf(stdout, nullptr, _IOLBF, 0);
     int runs = 5;
-    if (argc == 3 && strcmp(argv[1], "--runs") == 0)
-        runs = std::max(1, atoi(argv[2]));
+    if (argc == 3 && strcmp(argv[1], "--runs") == 0) runs = std::max(1, atoi(argv[2]));
 
     char self[4096];
     ssize_t selfLength = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (selfLength <= 0)
-        return 1;
+    if (selfLength <= 0) return 1;
     self[selfLength] = '\0';
 
     char folder[] = "/tmp/ks_ini_bench_XXXXXX";
-    if (!mkdtemp(folder))
-        return 1;
+    if (!mkdtemp(folder)) return 1;
     std::vector<TestFile> files = {MakeShortItems(std::string(folder) + "/a.ini"),
                                    MakeLongValues(std::string(folder) + "/b.ini"),
                                    MakeLanguageFile(std::string(folder) + "/c.ini")};
@@ -366,7 +341,8 @@ int main(int argc, char **argv)
     std::ofstream(emptyPath, std::ios::binary) << "[Empty]\n";
 
     printf("INI parse and lookup, medians of %d runs (ours: read + Ini_SortInternally; lookups "
-           "one per section, scrambled)\n\n", runs);
+           "one per section, scrambled)\n\n",
+           runs);
     for (const auto &file : files) {
         printf("%s: %.2f MB, %zu lookups\n", file.label, file.bytes / 1e6, file.lookups.size());
         printf("  %-32s %10s %10s %12s %12s %12s\n", "parser", "MB/s", "parse ms", "ns/lookup",
@@ -376,8 +352,7 @@ int main(int argc, char **argv)
             Result r = Measure(parsers[p], static_cast<int>(p), file, runs, self, emptyPath);
             results.push_back(r);
             char lookup[32] = "-";
-            if (parsers[p].lookUp)
-                snprintf(lookup, sizeof lookup, "%.0f", r.lookupNs);
+            if (parsers[p].lookUp) snprintf(lookup, sizeof lookup, "%.0f", r.lookupNs);
             printf("  %-32s %10.1f %10.2f %12s %12.2f %11.2fx\n", parsers[p].name,
                    file.bytes / 1e6 / r.parseSeconds, r.parseSeconds * 1e3, lookup,
                    r.totalSeconds * 1e3, r.peakKiB * 1024.0 / file.bytes);

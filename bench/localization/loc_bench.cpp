@@ -21,8 +21,7 @@ std::string gDir;
 constexpr int kMainPanelId = 9; // the product's main panel in ks_read.ui.json
 
 int Translate(const LOCALSTR *s, void *) {
-    if (!s->defaultString)
-        return 0;
+    if (!s->defaultString) return 0;
     const std::string text = std::string("xx ") + s->defaultString;
     free(*s->localString);
     *s->localString = static_cast<char *>(malloc(text.size() + 1));
@@ -35,8 +34,7 @@ int Translate(const LOCALSTR *s, void *) {
 bool ExportTranslated(int h, const std::string &path) {
     PNL pnl{};
     MENUBAR bar{};
-    if (UIPanelToPNLAndCTRLs(h, &pnl, 1, 0) != 0)
-        return false;
+    if (UIPanelToPNLAndCTRLs(h, &pnl, 1, 0) != 0) return false;
     EnumPNLAndCTRLLocals(&pnl, Translate, nullptr);
     PNL *pp = &pnl;
     MENUBAR *pb = &bar;
@@ -64,25 +62,43 @@ std::string BigResource(int n) {
                                 ", \"left\": " + std::to_string(10 + (i % 20) * 60);
         std::string c;
         switch (i % 8) {
-        case 0: c = "\"style\": \"commandButton\", \"label\": \"Button " + id + "\""; break;
-        case 1: c = "\"style\": \"string\", \"label\": \"Entry " + id + "\", \"value\": \"v\""; break;
-        case 2: c = "\"style\": \"textMessage\", \"value\": \"Message " + id + "\""; break;
-        case 3: c = "\"style\": \"binarySwitch\", \"label\": \"Switch\", \"onText\": \"Yes\", \"offText\": \"No\""; break;
+        case 0:
+            c = "\"style\": \"commandButton\", \"label\": \"Button " + id + "\"";
+            break;
+        case 1:
+            c = "\"style\": \"string\", \"label\": \"Entry " + id + "\", \"value\": \"v\"";
+            break;
+        case 2:
+            c = "\"style\": \"textMessage\", \"value\": \"Message " + id + "\"";
+            break;
+        case 3:
+            c = "\"style\": \"binarySwitch\", \"label\": \"Switch\", \"onText\": \"Yes\", "
+                "\"offText\": \"No\"";
+            break;
         case 4:
-            c = "\"style\": \"ring\", \"label\": \"Ring\", \"dataType\": \"int\", \"items\": [{\"label\": \"a\", \"value\": 1}, "
+            c = "\"style\": \"ring\", \"label\": \"Ring\", \"dataType\": \"int\", \"items\": "
+                "[{\"label\": \"a\", \"value\": 1}, "
                 "{\"label\": \"b\", \"value\": 2}, {\"label\": \"c\", \"value\": 3}]";
             break;
         case 5:
-            c = "\"style\": \"listBox\", \"label\": \"List\", \"dataType\": \"string\", \"items\": [{\"label\": \"a\", "
+            c = "\"style\": \"listBox\", \"label\": \"List\", \"dataType\": \"string\", \"items\": "
+                "[{\"label\": \"a\", "
                 "\"value\": \"x\"}, {\"label\": \"b\", \"value\": \"y\"}]";
             break;
-        case 6: c = "\"style\": \"numeric\", \"label\": \"Number " + id + "\""; break;
-        default: c = "\"style\": \"decoration\""; break;
+        case 6:
+            c = "\"style\": \"numeric\", \"label\": \"Number " + id + "\"";
+            break;
+        default:
+            c = "\"style\": \"decoration\"";
+            break;
         }
-        controls += std::string(i ? ",\n" : "") + "{ \"id\": " + id + ", \"name\": " + name + ", " + c + pos + " }";
+        controls += std::string(i ? ",\n" : "") + "{ \"id\": " + id + ", \"name\": " + name + ", " +
+                    c + pos + " }";
     }
-    return "{ \"panels\": [ { \"id\": 1, \"name\": \"BIG\", \"title\": \"Big panel\", \"width\": 1300, "
-           "\"height\": 1600, \"controls\": [\n" + controls + "\n] } ], \"menuBars\": [] }";
+    return "{ \"panels\": [ { \"id\": 1, \"name\": \"BIG\", \"title\": \"Big panel\", \"width\": "
+           "1300, "
+           "\"height\": 1600, \"controls\": [\n" +
+           controls + "\n] } ], \"menuBars\": [] }";
 }
 
 void RunLocalize(benchmark::State &state, int panel, const std::string &lang) {
@@ -142,13 +158,11 @@ BENCHMARK(BM_Localize1000ControlPanel)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv) {
     char templ[] = "/tmp/ks_loc_bench_XXXXXX";
-    if (!mkdtemp(templ))
-        return 1;
+    if (!mkdtemp(templ)) return 1;
     gDir = templ;
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     RT_AllowUnboundCallbacks(1);
-    if (!InitRuntime(0, argv, 0))
-        return 1;
+    if (!InitRuntime(0, argv, 0)) return 1;
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

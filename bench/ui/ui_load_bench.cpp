@@ -36,8 +36,12 @@ void loadAndShow(benchmark::State &state, int controls) {
     state.counters["controls"] = controls;
 }
 
-void BM_LoadAndShow25(benchmark::State &state) { loadAndShow(state, 25); }
-void BM_LoadAndShow1000(benchmark::State &state) { loadAndShow(state, 1000); }
+void BM_LoadAndShow25(benchmark::State &state) {
+    loadAndShow(state, 25);
+}
+void BM_LoadAndShow1000(benchmark::State &state) {
+    loadAndShow(state, 1000);
+}
 
 BENCHMARK(BM_LoadAndShow25)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadAndShow1000)->Unit(benchmark::kMillisecond)->Iterations(10);
@@ -45,7 +49,8 @@ BENCHMARK(BM_LoadAndShow1000)->Unit(benchmark::kMillisecond)->Iterations(10);
 } // namespace
 
 int main(int argc, char **argv) {
-    if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
     RT_AllowUnboundCallbacks(1);
     if (!InitRuntime(0, argv, 0)) return 1;
     benchmark::Initialize(&argc, argv);

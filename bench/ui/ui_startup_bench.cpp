@@ -37,7 +37,8 @@ struct Run {
 // Runs a program to its end; wallMs is -1 when it failed.
 Run run(const std::vector<std::string> &args) {
     std::vector<char *> argv;
-    for (const auto &a : args) argv.push_back(const_cast<char *>(a.c_str()));
+    for (const auto &a : args)
+        argv.push_back(const_cast<char *>(a.c_str()));
     argv.push_back(nullptr);
     const auto start = std::chrono::steady_clock::now();
     pid_t pid;
@@ -74,14 +75,16 @@ int ReturnAtOnce(int, int, int event, void *, int, int) {
 } // namespace
 
 int main(int, char **argv) {
-    if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
     uibench::TempDir dir;
     const std::string resource = dir.path + "/startup.ui.json";
     if (!uibench::writeFile(resource, uibench::panelResource(25, kWidth, kHeight))) return 1;
     const std::string helpers = KS_UI_HELPERS;
     std::vector<double> runtimeWall, minimalWall, runtimeCpu, minimalCpu;
     for (int i = 0; i < kRounds; ++i) {
-        const Run m = run({helpers + "/ui_startup_minimal", std::to_string(kWidth), std::to_string(kHeight)});
+        const Run m =
+            run({helpers + "/ui_startup_minimal", std::to_string(kWidth), std::to_string(kHeight)});
         const Run r = run({helpers + "/ui_startup_runtime", resource, "1"});
         if (m.wallMs < 0 || r.wallMs < 0) {
             std::fprintf(stderr, "ui_startup_bench: a start-up program failed\n");
@@ -94,10 +97,11 @@ int main(int, char **argv) {
     }
     const double rw = median(runtimeWall), mw = median(minimalWall);
     const double rc = median(runtimeCpu), mc = median(minimalCpu);
-    std::printf("start-up to first paint, median of %d alternating runs (target: ratio <= 1.25):\n"
-                "  wall time: run-time + 25-control panel %.1f ms, minimal Qt window %.1f ms, ratio %.2f\n"
-                "  CPU time:  run-time + 25-control panel %.1f ms, minimal Qt window %.1f ms, ratio %.2f\n",
-                kRounds, rw, mw, rw / mw, rc, mc, rc / mc);
+    std::printf(
+        "start-up to first paint, median of %d alternating runs (target: ratio <= 1.25):\n"
+        "  wall time: run-time + 25-control panel %.1f ms, minimal Qt window %.1f ms, ratio %.2f\n"
+        "  CPU time:  run-time + 25-control panel %.1f ms, minimal Qt window %.1f ms, ratio %.2f\n",
+        kRounds, rw, mw, rw / mw, rc, mc, rc / mc);
 
     RT_AllowUnboundCallbacks(1);
     if (!InitRuntime(0, argv, 0)) return 1;
@@ -107,9 +111,11 @@ int main(int, char **argv) {
     const double cpu0 = cpuSeconds();
     const auto t0 = std::chrono::steady_clock::now();
     RunUserInterface();
-    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     const double cpu = cpuSeconds() - cpu0;
-    std::printf("idle events with a callback that returns at once: %.0f per second, CPU %.2f %% of one core "
+    std::printf("idle events with a callback that returns at once: %.0f per second, CPU %.2f %% of "
+                "one core "
                 "(target < 2 %%)\n",
                 gIdleCalls / wall, 100.0 * cpu / wall);
     return 0;

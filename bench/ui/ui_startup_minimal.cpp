@@ -8,8 +8,10 @@
 
 namespace {
 class Window : public QWidget {
-protected:
-    void paintEvent(QPaintEvent *) override { QTimer::singleShot(0, qApp, &QCoreApplication::quit); }
+  protected:
+    void paintEvent(QPaintEvent *) override {
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    }
 };
 } // namespace
 

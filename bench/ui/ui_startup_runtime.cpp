@@ -10,7 +10,7 @@
 namespace {
 // Ends the event loop at the first paint of any window.
 class FirstPaint : public QObject {
-public:
+  public:
     bool eventFilter(QObject *, QEvent *e) override {
         if (e->type() == QEvent::Paint && !seen_) {
             seen_ = true;
@@ -19,7 +19,7 @@ public:
         return false;
     }
 
-private:
+  private:
     bool seen_ = false;
 };
 } // namespace

@@ -20,53 +20,43 @@ struct Bytes {
     size_t chunk;
 };
 
-int ReadBytes(void *readData, int maxBytes, int *bytesRead, char *buffer)
-{
+int ReadBytes(void *readData, int maxBytes, int *bytesRead, char *buffer) {
     auto *bytes = static_cast<Bytes *>(readData);
     size_t take = bytes->size - bytes->position;
-    if (take > static_cast<size_t>(maxBytes))
-        take = static_cast<size_t>(maxBytes);
-    if (take > bytes->chunk)
-        take = bytes->chunk;
+    if (take > static_cast<size_t>(maxBytes)) take = static_cast<size_t>(maxBytes);
+    if (take > bytes->chunk) take = bytes->chunk;
     memcpy(buffer, bytes->data + bytes->position, take);
     bytes->position += take;
     *bytesRead = static_cast<int>(take);
     return 0;
 }
 
-int ReadLine(void *callbackData, char *lineBuffer, int maxChars, int *endOfFile, int *lineNumber)
-{
+int ReadLine(void *callbackData, char *lineBuffer, int maxChars, int *endOfFile, int *lineNumber) {
     auto lineFile = static_cast<LineFile>(callbackData);
     int result = LineFile_ReadNonEmpty(lineFile, lineBuffer, maxChars, nullptr, endOfFile);
     *lineNumber = LineFile_NumLinesRead(lineFile);
     return result;
 }
 
-int KeepAllButOdd(IniObject, void *, const char *name)
-{
+int KeepAllButOdd(IniObject, void *, const char *name) {
     return strlen(name) % 7 != 3;
 }
 
-int CollectLine(void *callbackData, const char *lineText)
-{
+int CollectLine(void *callbackData, const char *lineText) {
     auto *text = static_cast<std::string *>(callbackData);
     text->append(lineText);
     text->push_back('\n');
     return 0;
 }
 
-IniObject NewConfigured(uint8_t options)
-{
+IniObject NewConfigured(uint8_t options) {
     IniObject ini = Ini_New(options & 1);
-    if (options & 4)
-        Ini_SetTokens(ini, '<', '>', options & 8 ? "\xc3\xa9" : "::", "#");
-    if (options & 16)
-        Ini_SetSectionFilter(ini, KeepAllButOdd, nullptr);
+    if (options & 4) Ini_SetTokens(ini, '<', '>', options & 8 ? "\xc3\xa9" : "::", "#");
+    if (options & 16) Ini_SetSectionFilter(ini, KeepAllButOdd, nullptr);
     return ini;
 }
 
-int Read(IniObject ini, const uint8_t *data, size_t size, size_t chunk)
-{
+int Read(IniObject ini, const uint8_t *data, size_t size, size_t chunk) {
     Bytes bytes{data, size, 0, chunk};
     LineFile lineFile = LineFile_New(ReadBytes, &bytes);
     int result = Ini_ReadGeneric(ini, ReadLine, lineFile);
@@ -74,8 +64,7 @@ int Read(IniObject ini, const uint8_t *data, size_t size, size_t chunk)
     return result;
 }
 
-void ExerciseItem(IniObject ini, const char *section, const char *item)
-{
+void ExerciseItem(IniObject ini, const char *section, const char *item) {
     char *pointer = nullptr;
     char *copy = nullptr;
     char buffer[16];
@@ -88,8 +77,7 @@ void ExerciseItem(IniObject ini, const char *section, const char *item)
     Ini_ItemOrMultiLineItemExists(ini, section, item);
     Ini_GetPointerToRawString(ini, section, item, &pointer);
     Ini_GetPointerToString(ini, section, item, &pointer);
-    if (pointer)
-        (void)strlen(pointer);
+    if (pointer) (void)strlen(pointer);
     Ini_GetRawStringCopy(ini, section, item, &copy);
     free(copy);
     Ini_GetStringCopy(ini, section, item, &copy);
@@ -107,39 +95,35 @@ void ExerciseItem(IniObject ini, const char *section, const char *item)
     Ini_LineOfLastAccess(ini);
 }
 
-int CompareKeyWithSection(const void *key, const void *section)
-{
+int CompareKeyWithSection(const void *key, const void *section) {
     return ini_detail::StrICmp(*static_cast<const char *const *>(key),
                                (*static_cast<ini_detail::IniSection *const *>(section))->name);
 }
 
 // The lookup index must find exactly what the binary search of the sorted copies finds.
-void CheckIndex(IniObject ini)
-{
+void CheckIndex(IniObject ini) {
     using namespace ini_detail;
-    if (!ini->sectionIndex)
-        return;
+    if (!ini->sectionIndex) return;
     for (int s = 1; s <= ListNumItems(ini->sections); ++s) {
         auto *section = *static_cast<IniSection **>(ListGetPtrToItem(ini->sections, s));
         const char *key = section->name;
         int position = ListBinSearch(ini->sortedSections, &key, CompareKeyWithSection);
         ini->lastSection = nullptr;
-        if (!position || FindSection(ini, key) != *static_cast<IniSection **>(
-                                                     ListGetPtrToItem(ini->sortedSections, position)))
+        if (!position || FindSection(ini, key) != *static_cast<IniSection **>(ListGetPtrToItem(
+                                                      ini->sortedSections, position)))
             __builtin_trap();
         for (int i = 1; i <= ListNumItems(section->items); ++i) {
-            const char *name = ItemName(*static_cast<IniItem **>(ListGetPtrToItem(section->items, i)));
+            const char *name =
+                ItemName(*static_cast<IniItem **>(ListGetPtrToItem(section->items, i)));
             IniItem *const *sorted = nullptr;
             int count = 0;
-            if (!SortedItemArray(section, &sorted, &count))
-                __builtin_trap();
+            if (!SortedItemArray(section, &sorted, &count)) __builtin_trap();
             int at = BinSearch(sorted, count, sizeof sorted[0], &name, CompareNameWithItem);
-            if (at < 0 || FindItem(section, name) != sorted[at])
-                __builtin_trap();
+            if (at < 0 || FindItem(section, name) != sorted[at]) __builtin_trap();
             // The getters' combined pass: same item, same section cached.
             ini->lastSection = nullptr;
-            IniSection *found = *static_cast<IniSection **>(
-                ListGetPtrToItem(ini->sortedSections, position));
+            IniSection *found =
+                *static_cast<IniSection **>(ListGetPtrToItem(ini->sortedSections, position));
             if (LookupItem(ini, key, name) != FindItem(found, name) || ini->lastSection != found)
                 __builtin_trap();
         }
@@ -148,33 +132,26 @@ void CheckIndex(IniObject ini)
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
-{
-    if (size == 0)
-        return 0;
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    if (size == 0) return 0;
     const uint8_t options = data[0];
     ++data;
     --size;
     IniObject ini = NewConfigured(options);
-    if (!ini)
-        return 0;
-    if (options & 2)
-        Ini_SortInternally(ini);
+    if (!ini) return 0;
+    if (options & 2) Ini_SortInternally(ini);
     Read(ini, data, size, options & 32 ? 3 : LINE_FILE_BUFFER_SIZE);
-    if (options & 64)
-        Ini_SortInternally(ini);
+    if (options & 64) Ini_SortInternally(ini);
     CheckIndex(ini);
 
     for (int s = 1; s <= Ini_NumberOfSections(ini); ++s) {
         char *section = nullptr;
-        if (!Ini_NthSectionName(ini, s, &section))
-            __builtin_trap();
+        if (!Ini_NthSectionName(ini, s, &section)) __builtin_trap();
         Ini_SectionExists(ini, section);
         int items = Ini_NumberOfItems(ini, section);
         for (int n = 1; n <= items; ++n) {
             char *item = nullptr;
-            if (!Ini_NthItemName(ini, section, n, &item))
-                __builtin_trap();
+            if (!Ini_NthItemName(ini, section, n, &item)) __builtin_trap();
             ExerciseItem(ini, section, item);
         }
     }
@@ -204,8 +181,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             char *item = nullptr;
             Ini_NthItemName(copy, name.c_str(), 1, &item);
             std::string itemName = item;
-            if (!Ini_RemoveItem(copy, name.c_str(), itemName.c_str()))
-                __builtin_trap();
+            if (!Ini_RemoveItem(copy, name.c_str(), itemName.c_str())) __builtin_trap();
         }
         Ini_RemoveSection(copy, name.c_str());
     }

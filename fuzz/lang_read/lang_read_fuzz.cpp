@@ -15,8 +15,7 @@ std::string g_dir;
 
 bool WriteFile(const std::string &path, const uint8_t *data, size_t size) {
     FILE *f = fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
+    if (!f) return false;
     const bool ok = fwrite(data, 1, size, f) == size;
     return fclose(f) == 0 && ok;
 }
@@ -34,15 +33,12 @@ void CheckRoundTrip(PNL *pnl, MENUBAR *bar, bool panelRead, bool barRead) {
     const std::string out = g_dir + "/out.lng";
     ListHandle panels = ListCreate(sizeof(PNL *));
     ListHandle bars = ListCreate(sizeof(MENUBAR *));
-    if (panelRead)
-        ListInsertItem(panels, &pnl, LIST_POS_END);
-    if (barRead)
-        ListInsertItem(bars, &bar, LIST_POS_END);
+    if (panelRead) ListInsertItem(panels, &pnl, LIST_POS_END);
+    if (barRead) ListInsertItem(bars, &bar, LIST_POS_END);
     const int rc = ExportAllObjectsToLangFile(&panels, &bars, out.c_str());
     ListDispose(panels);
     ListDispose(bars);
-    if (rc != 0)
-        abort();
+    if (rc != 0) abort();
     if (panelRead) {
         PNL again{};
         loctest::BuildAllClassesPanel(&again);
@@ -65,8 +61,7 @@ void CheckRoundTrip(PNL *pnl, MENUBAR *bar, bool panelRead, bool barRead) {
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     char templ[] = "/tmp/ks_lang_fuzz_XXXXXX";
-    if (!mkdtemp(templ))
-        abort();
+    if (!mkdtemp(templ)) abort();
     g_dir = templ;
     atexit(RemoveDir);
     return 0;
@@ -74,8 +69,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const std::string in = g_dir + "/in.lng";
-    if (!WriteFile(in, data, size))
-        abort();
+    if (!WriteFile(in, data, size)) abort();
     PNL pnl{};
     MENUBAR bar{};
     loctest::BuildAllClassesPanel(&pnl);
@@ -85,8 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (panelRc > 0 || barRc > 0 || panelRc < -12 || barRc < -12)
         abort(); // only the local codes may come back
     loctest::Snapshot(&pnl);
-    if (panelRc == 0 || barRc == 0)
-        CheckRoundTrip(&pnl, &bar, panelRc == 0, barRc == 0);
+    if (panelRc == 0 || barRc == 0) CheckRoundTrip(&pnl, &bar, panelRc == 0, barRc == 0);
     FreeDataForPNLAndCTRLs(&pnl, 1, 1);
     FreeDataForMENUBARAndMENUITEMs(&bar, 1, 1);
     return 0;

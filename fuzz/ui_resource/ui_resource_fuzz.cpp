@@ -22,7 +22,9 @@ void removeDir() {
 } // namespace
 
 // The font library keeps a cache for the life of the process; it is not a leak of ours.
-extern "C" const char *__lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+extern "C" const char *__lsan_default_suppressions() {
+    return "leak:libfontconfig\n";
+}
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);

@@ -73,14 +73,12 @@ void AppTest::TearDown() {
         EXPECT_EQ(0, chdir(oldCwd_.c_str()));
     }
     std::error_code ignored;
-    if (!root_.empty())
-        fs::remove_all(root_, ignored);
+    if (!root_.empty()) fs::remove_all(root_, ignored);
 }
 
 int AppTest::Start(int answerLanguage) {
     if (answerLanguage >= 0)
-        RT_TestAnswerPopup(PNL_LANGUAGE, {PopupSetInt(3, answerLanguage),
-                                          PopupCommit(2)});
+        RT_TestAnswerPopup(PNL_LANGUAGE, {PopupSetInt(3, answerLanguage), PopupCommit(2)});
     KsRegisterCallbacks();
     return KsStartup(kArgv);
 }
@@ -93,8 +91,7 @@ bool AppTest::RunUntil(const std::function<bool()> &cond, int timeoutMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     auto poll = std::make_shared<std::function<void()>>();
     *poll = [state, deadline, cond, weak = std::weak_ptr<std::function<void()>>(poll)] {
-        if (state->finished)
-            return;
+        if (state->finished) return;
         if (cond()) {
             state->finished = true;
             QuitUserInterface(0);
@@ -109,8 +106,7 @@ bool AppTest::RunUntil(const std::function<bool()> &cond, int timeoutMs) {
                 return;
             }
         }
-        if (auto again = weak.lock())
-            RT_TestPost(*again, 10);
+        if (auto again = weak.lock()) RT_TestPost(*again, 10);
     };
     RT_TestPost(*poll, 0);
     RunUserInterface();
@@ -137,8 +133,7 @@ void AppTest::AnswerNotice(int resourceId, int control) {
 }
 
 int AppTest::LastPopupResource() {
-    if (MessagePanel <= 0)
-        return 0;
+    if (MessagePanel <= 0) return 0;
     const RT_TestPanelState s = RT_TestGetPanelState(MessagePanel);
     return s.exists ? s.resourceId : 0;
 }
@@ -156,12 +151,22 @@ bool AppTest::SendRecordAndWait(const std::vector<std::string> &valueLines) {
 std::vector<std::string> AppTest::SampleRecord(const std::string &tcode, int setPoint,
                                                const std::string &volts) {
     return {
-        "INFO 0 : Garage Nord",  "INFO 1 : Car 7",       "INFO 2 : AB-123-CD",
-        "INFO 3 : Tester 12",    "INFO 4 : Bay 2",       "INFO 5 : Shift B",
+        "INFO 0 : Garage Nord",
+        "INFO 1 : Car 7",
+        "INFO 2 : AB-123-CD",
+        "INFO 3 : Tester 12",
+        "INFO 4 : Bay 2",
+        "INFO 5 : Shift B",
         "SETPNT : " + std::to_string(setPoint),
-        "B VOLT : " + volts,     "B CCA  : 455",         "B RSLT : 1",
-        "SYSTEM : 1",            "IN-VEH : 1",           "T COMP : 1",
-        "SOC    : 2",            "TCODE  : " + tcode,    "SER #  : 4711",
+        "B VOLT : " + volts,
+        "B CCA  : 455",
+        "B RSLT : 1",
+        "SYSTEM : 1",
+        "IN-VEH : 1",
+        "T COMP : 1",
+        "SOC    : 2",
+        "TCODE  : " + tcode,
+        "SER #  : 4711",
     };
 }
 
@@ -233,6 +238,6 @@ std::string AppTest::ExpectedLogLine(const TestRecord &r, const std::string &ent
     std::snprintf(volts, sizeof volts, "%f", r.BVolt);
     return std::string(DateStr()) + "\t" + TimeStr() + "\t'" + entry + "\t" + r.TCode + "\t" +
            label(MAIN_INVEH, r.InVehicle) + "\t" + label(MAIN_TCOMP, r.TComp) + "\t" +
-           std::to_string(r.SetPoint) + "\t" + volts + "\t" + label(MAIN_SYSTEM, r.System) +
-           "\t" + label(MAIN_BRSLT, brsltIndex) + "\t" + label(MAIN_SOC, r.Soc) + "\t" + notes;
+           std::to_string(r.SetPoint) + "\t" + volts + "\t" + label(MAIN_SYSTEM, r.System) + "\t" +
+           label(MAIN_BRSLT, brsltIndex) + "\t" + label(MAIN_SOC, r.Soc) + "\t" + notes;
 }

@@ -27,7 +27,7 @@ inline RT_TestPopupStep PopupCommit(int control) {
 }
 
 class AppTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
 

@@ -10,8 +10,7 @@
 PtyWriter::PtyWriter() {
     int master = -1, slave = -1;
     char name[256] = "";
-    if (openpty(&master, &slave, name, nullptr, nullptr) != 0)
-        return;
+    if (openpty(&master, &slave, name, nullptr, nullptr) != 0) return;
     termios raw{};
     if (tcgetattr(slave, &raw) == 0) {
         cfmakeraw(&raw);
@@ -23,20 +22,16 @@ PtyWriter::PtyWriter() {
 }
 
 PtyWriter::~PtyWriter() {
-    if (master_ >= 0)
-        close(master_);
-    if (slaveKeep_ >= 0)
-        close(slaveKeep_);
+    if (master_ >= 0) close(master_);
+    if (slaveKeep_ >= 0) close(slaveKeep_);
 }
 
 void PtyWriter::sendRaw(const std::string &bytes) {
     size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = write(master_, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return;
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
         done += static_cast<size_t>(n);
     }
 }
@@ -51,7 +46,6 @@ void PtyWriter::sendRecord(const std::vector<std::string> &valueLines, bool with
     std::string bytes = std::string("START  : record") + '\0';
     for (const auto &line : valueLines)
         bytes += line + '\0';
-    if (withStop)
-        bytes += std::string("STOP   : ") + '\0';
+    if (withStop) bytes += std::string("STOP   : ") + '\0';
     sendRaw(bytes);
 }

@@ -6,7 +6,7 @@
 #include <vector>
 
 class PtyWriter {
-public:
+  public:
     PtyWriter();
     ~PtyWriter();
     PtyWriter(const PtyWriter &) = delete;
@@ -22,7 +22,7 @@ public:
     // Sends a start line, the value lines and (when withStop) the stop line.
     void sendRecord(const std::vector<std::string> &valueLines, bool withStop = true);
 
-private:
+  private:
     int master_ = -1;
     int slaveKeep_ = -1; // keeps the terminal alive while the application has it closed
     std::string slavePath_;

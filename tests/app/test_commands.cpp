@@ -18,11 +18,9 @@ std::string Header() {
         char label[256] = "";
         GetCtrlAttribute(panelHandle, control, ATTR_LABEL_TEXT, label);
         for (char &c : label)
-            if (c == '\n')
-                c = ' ';
+            if (c == '\n') c = ' ';
         header += label;
-        if (control != 13)
-            header += "\t";
+        if (control != 13) header += "\t";
     }
     return header;
 }
@@ -225,8 +223,7 @@ TEST_F(AppTest, LanguageChangeReappliesTextsOrFallsBackToThePlainPanel) {
     EXPECT_EQ(0, ReadFile(WorkPath("ks.ini")).at(108));
 
     // A language that exists: applied, stored, and the labels of each column laid out again.
-    if (!Exists(ProgPath("French.lng")))
-        GTEST_SKIP() << "French.lng not built";
+    if (!Exists(ProgPath("French.lng"))) GTEST_SKIP() << "French.lng not built";
     RT_TestAnswerPopup(PNL_LANGUAGE, {PopupSetInt(3, 2), PopupCommit(2)});
     SetCtrlAttribute(panelHandle, MAIN_BVOLT, ATTR_LABEL_LEFT, 3); // out of place
     ASSERT_EQ(0, RT_TestCommitMenuItem(GetPanelMenuBar(panelHandle), MENU_LANGUAGE));

@@ -31,8 +31,7 @@ TEST_F(AppTest, ReceivedRecordIsShownOnEveryControlAndKeptInTheSettings) {
     EXPECT_FALSE(TextOf(MAIN_DATE).empty());
     EXPECT_EQ("", TextOf(MAIN_ENTRY));
     EXPECT_EQ("", TextOf(MAIN_NOTES));
-    EXPECT_EQ("\nGarage Nord\nCar 7\nAB-123-CD\nTester 12\nBay 2\nShift B",
-              TextOf(MAIN_INFO));
+    EXPECT_EQ("\nGarage Nord\nCar 7\nAB-123-CD\nTester 12\nBay 2\nShift B", TextOf(MAIN_INFO));
     int count = 0, caret = -1;
     GetNumTextBoxLines(panelHandle, MAIN_INFO, &count);
     EXPECT_EQ(7, count);
@@ -85,10 +84,15 @@ TEST_F(AppTest, VoltageLinesFollowTheDecimalCommaRule) {
 TEST_F(AppTest, LabelsMustMatchExactlyAndValuesAreCutToTheirFields) {
     ASSERT_EQ(0, Start(1));
     ASSERT_TRUE(SendRecordAndWait({
-        "SETPNT : 500", "SETPNT  : 999", // one blank too many: skipped
-        "B CCA : 999", "B CCA  : 455",   // one blank too few: skipped
-        "SOC    : 3x", "garbage line", "",
-        "INFO 2 : " + std::string(40, 'L'), "TCODE  : " + std::string(30, '7'),
+        "SETPNT : 500",
+        "SETPNT  : 999", // one blank too many: skipped
+        "B CCA : 999",
+        "B CCA  : 455", // one blank too few: skipped
+        "SOC    : 3x",
+        "garbage line",
+        "",
+        "INFO 2 : " + std::string(40, 'L'),
+        "TCODE  : " + std::string(30, '7'),
         "JIS No : " + std::string(100, 'J'),
     }));
     EXPECT_EQ(500, IntOf(MAIN_SETPNT));
@@ -287,7 +291,7 @@ TEST_F(AppTest, PortChangeWhileOpenClosesTheOldPortAndOpensTheNew) {
     RT_TestMapPort(2, second.devicePath().c_str());
     RT_TestAnswerPopup(PNL_PORT, {PopupSetInt(3, 2), PopupCommit(2)});
     ASSERT_EQ(0, RT_TestCommitMenuItem(MenuBar(), 7));
-    EXPECT_EQ(1, commStatus); // the next event opens the new port
+    EXPECT_EQ(1, commStatus);                    // the next event opens the new port
     EXPECT_EQ(RT_COM_ERR_NOT_OPEN, CloseCom(1)); // the old one is already closed
     ASSERT_TRUE(RunUntil([] { return commStatus == 0; }));
     pty_->sendRecord({"SETPNT : 222"}); // the old line is no longer heard

@@ -173,7 +173,7 @@ TEST(Conversions, VoltageUnderstandsThePointAndTheThirdCharacterComma) {
     EXPECT_DOUBLE_EQ(12.05, KsConvertVolt("12,05"));
     EXPECT_DOUBLE_EQ(12.05, KsConvertVolt("12.05"));
     EXPECT_DOUBLE_EQ(12.0, KsConvertVolt("12"));
-    EXPECT_DOUBLE_EQ(9.0, KsConvertVolt("9,50"));  // its comma is the second character
+    EXPECT_DOUBLE_EQ(9.0, KsConvertVolt("9,50"));   // its comma is the second character
     EXPECT_DOUBLE_EQ(12.06, KsConvertVolt("12,6")); // as the tester's rule reads it
     EXPECT_DOUBLE_EQ(12.60, KsConvertVolt("12,60"));
     EXPECT_DOUBLE_EQ(0.0, KsConvertVolt("x12"));
@@ -196,8 +196,7 @@ TEST(Conversions, VoltageIgnoresTheProcessLocale) {
     const double withPoint = KsConvertVolt("12.45");
     const double withComma = KsConvertVolt("12,45");
     std::setlocale(LC_NUMERIC, saved.c_str());
-    if (!switched)
-        GTEST_SKIP() << "no locale with a decimal comma installed";
+    if (!switched) GTEST_SKIP() << "no locale with a decimal comma installed";
     EXPECT_DOUBLE_EQ(12.45, withPoint);
     EXPECT_DOUBLE_EQ(12.45, withComma);
 }
@@ -260,13 +259,13 @@ TEST(TestCodes, InvalidCodesAreRefusedAndLeaveTheResultAlone) {
     EXPECT_EQ(KS_TESTCODE_BAD_SYMBOL, KsDecodeTestCode("3E22589D", &c));
     EXPECT_EQ(KS_TESTCODE_BAD_SYMBOL, KsDecodeTestCode("3e2d5891", &c));
     EXPECT_EQ(KS_TESTCODE_BAD_SYMBOL, KsDecodeTestCode("3E22 58H1", &c));
-    EXPECT_EQ(KS_TESTCODE_BAD_LENGTH, KsDecodeTestCode("3E2 25891", &c)); // blank after the 3rd
-    EXPECT_EQ(KS_TESTCODE_BAD_LENGTH, KsDecodeTestCode("3E225 891", &c)); // blank after the 5th
-    EXPECT_EQ(KS_TESTCODE_BAD_LENGTH, KsDecodeTestCode("3E22589", &c));   // 7
+    EXPECT_EQ(KS_TESTCODE_BAD_LENGTH, KsDecodeTestCode("3E2 25891", &c));  // blank after the 3rd
+    EXPECT_EQ(KS_TESTCODE_BAD_LENGTH, KsDecodeTestCode("3E225 891", &c));  // blank after the 5th
+    EXPECT_EQ(KS_TESTCODE_BAD_LENGTH, KsDecodeTestCode("3E22589", &c));    // 7
     EXPECT_EQ(KS_TESTCODE_BAD_LENGTH, KsDecodeTestCode("3E2258910A", &c)); // 10
     EXPECT_EQ(KS_TESTCODE_BAD_LENGTH, KsDecodeTestCode("3E22  5891", &c));
     EXPECT_EQ(KS_TESTCODE_BAD_LENGTH, KsDecodeTestCode("", &c));
-    EXPECT_EQ(KS_TESTCODE_BAD_SYMBOL, KsDecodeTestCode("3E22 589 ", &c)); // blank as a symbol
+    EXPECT_EQ(KS_TESTCODE_BAD_SYMBOL, KsDecodeTestCode("3E22 589 ", &c));  // blank as a symbol
     EXPECT_EQ(KS_TESTCODE_TOO_LONG, KsDecodeTestCode("3E22 5891 00", &c)); // 12
     EXPECT_EQ(KS_TESTCODE_TOO_LONG, KsDecodeTestCode(std::string(400, '1').c_str(), &c));
     EXPECT_EQ(1234, c.SetPoint);

@@ -180,8 +180,7 @@ TEST_F(AppTest, LayoutAlignsEachResultColumnOnOneLabelEdge) {
             GetCtrlAttribute(panelHandle, control, ATTR_LABEL_LEFT, &labelLeft);
             GetCtrlAttribute(panelHandle, control, ATTR_LEFT, &left);
             GetCtrlAttribute(panelHandle, control, ATTR_LABEL_WIDTH, &labelWidth);
-            if (first < 0)
-                first = labelLeft;
+            if (first < 0) first = labelLeft;
             EXPECT_EQ(first, labelLeft) << "control " << control;
             EXPECT_LE(labelLeft + labelWidth, left) << "control " << control;
         }

@@ -40,8 +40,9 @@ namespace {
 const char *const kResource = "ks_read.ui.json";
 // The language files of languages 1 to 9; number 0 of the language list (the system's language)
 // maps to one of them.
-const std::vector<std::string> kLanguages = {"English", "French",  "Spanish", "Portuguese", "Italian",
-                                             "German",  "Swedish", "Finnish", "Dutch"};
+const std::vector<std::string> kLanguages = {"English",    "French",  "Spanish",
+                                             "Portuguese", "Italian", "German",
+                                             "Swedish",    "Finnish", "Dutch"};
 const int kFirstPanel = 1;
 const int kLastPanel = 14;
 const int kMainPanel = 9;
@@ -50,9 +51,23 @@ const int kReadmePanel = 11;
 
 // Main-panel controls (ids the program addresses).
 enum {
-    INFO = 2, TEMPCOMP = 3, LOCATION = 4, RATING = 5, STANDARD = 6, DATE = 7, ENTRY = 8,
-    TESTCODE = 9, VOLTAGE = 10, SOC = 11, RESULT = 12, NOTES = 13, TITLE = 14, SUBTITLE = 15,
-    LOGO1 = 16, LOGO2 = 17, LOGO3 = 18,
+    INFO = 2,
+    TEMPCOMP = 3,
+    LOCATION = 4,
+    RATING = 5,
+    STANDARD = 6,
+    DATE = 7,
+    ENTRY = 8,
+    TESTCODE = 9,
+    VOLTAGE = 10,
+    SOC = 11,
+    RESULT = 12,
+    NOTES = 13,
+    TITLE = 14,
+    SUBTITLE = 15,
+    LOGO1 = 16,
+    LOGO2 = 17,
+    LOGO3 = 18,
 };
 const std::vector<int> kLeftColumn = {ENTRY, TEMPCOMP, LOCATION, RATING, STANDARD};
 const std::vector<int> kRightColumn = {TESTCODE, VOLTAGE, SOC, RESULT};
@@ -66,7 +81,9 @@ const int kColumnGap = 6;
 
 fs::path gProgramDir;
 
-std::string langFile(const std::string &language) { return (gProgramDir / (language + ".lng")).string(); }
+std::string langFile(const std::string &language) {
+    return (gProgramDir / (language + ".lng")).string();
+}
 
 std::string readFile(const fs::path &path) {
     std::ifstream in(path, std::ios::binary);
@@ -75,7 +92,8 @@ std::string readFile(const fs::path &path) {
 
 int intAttr(int panel, int control, int attribute) {
     int v = -99999;
-    EXPECT_GE(GetCtrlAttribute(panel, control, attribute, &v), 0) << "attribute " << attribute << " of " << control;
+    EXPECT_GE(GetCtrlAttribute(panel, control, attribute, &v), 0)
+        << "attribute " << attribute << " of " << control;
     return v;
 }
 
@@ -134,14 +152,16 @@ QFontMetrics metricsOf(int panel, int control) {
 
 int widest(const QFontMetrics &fm, const std::string &text) {
     int w = 0;
-    for (const QString &line : QString::fromStdString(text).split('\n')) w = std::max(w, fm.horizontalAdvance(line));
+    for (const QString &line : QString::fromStdString(text).split('\n'))
+        w = std::max(w, fm.horizontalAdvance(line));
     return w;
 }
 
 struct Loaded {
     int handle = 0;
     Loaded(int panelId, const std::string &language) {
-        const int r = LoadLocalizedPanel(0, kResource, panelId, langFile(language).c_str(), &handle);
+        const int r =
+            LoadLocalizedPanel(0, kResource, panelId, langFile(language).c_str(), &handle);
         EXPECT_GE(r, 0) << "panel " << panelId << " in " << language;
         EXPECT_GT(handle, 0);
     }
@@ -153,7 +173,7 @@ struct Loaded {
 };
 
 class ContentEnvironment : public ::testing::Environment {
-public:
+  public:
     void SetUp() override {
         char pattern[] = "/tmp/ks_content_test_XXXXXX";
         const char *dir = mkdtemp(pattern);
@@ -183,11 +203,12 @@ public:
         if (!gProgramDir.empty()) fs::remove_all(gProgramDir, ec);
     }
 
-private:
+  private:
     std::string oldCwd_;
 };
 
-[[maybe_unused]] const auto *const gEnvironment = ::testing::AddGlobalTestEnvironment(new ContentEnvironment);
+[[maybe_unused]] const auto *const gEnvironment =
+    ::testing::AddGlobalTestEnvironment(new ContentEnvironment);
 
 // ---- Loading ---------------------------------------------------------------------------------
 
@@ -222,13 +243,15 @@ TEST(Content, NoticesAreAnsweredByControlTwo) {
     Loaded quit(4, "English");
     EXPECT_EQ(intAttr(quit.handle, 3, ATTR_CTRL_STYLE), CTRL_COMMAND_BUTTON);
     Loaded save(13, "English");
-    for (int control : {3, 4}) EXPECT_EQ(intAttr(save.handle, control, ATTR_CTRL_STYLE), CTRL_COMMAND_BUTTON);
+    for (int control : {3, 4})
+        EXPECT_EQ(intAttr(save.handle, control, ATTR_CTRL_STYLE), CTRL_COMMAND_BUTTON);
     // The port popup yields an integer port number in control 3.
     Loaded port(3, "English");
     EXPECT_EQ(intAttr(port.handle, 3, ATTR_DATA_TYPE), VAL_INTEGER);
 }
 
-// ---- Values the program sets by index or by value ------------------------------------------------
+// ---- Values the program sets by index or by value
+// ------------------------------------------------
 
 TEST(Content, MainPanelRingsCarryTheValuesTheProgramSets) {
     for (const std::string &language : kLanguages) {
@@ -240,7 +263,8 @@ TEST(Content, MainPanelRingsCarryTheValuesTheProgramSets) {
         // Result: set by value 0..7; ClearData selects the last item, which must be none of them.
         const auto results = itemLabels(p, RESULT);
         ASSERT_EQ(results.size(), 9u);
-        for (int v = 0; v <= 7; ++v) EXPECT_EQ(itemValue(p, RESULT, v), v);
+        for (int v = 0; v <= 7; ++v)
+            EXPECT_EQ(itemValue(p, RESULT, v), v);
         const int neutral = itemValue(p, RESULT, 8);
         EXPECT_TRUE(neutral < 0 || neutral > 7);
 
@@ -254,7 +278,8 @@ TEST(Content, MainPanelRingsCarryTheValuesTheProgramSets) {
         // State of charge: classes 0..5 by index, and one item of value -1.
         const auto classes = itemLabels(p, SOC);
         ASSERT_EQ(classes.size(), 7u);
-        for (int v = 0; v <= 5; ++v) EXPECT_EQ(itemValue(p, SOC, v), v);
+        for (int v = 0; v <= 5; ++v)
+            EXPECT_EQ(itemValue(p, SOC, v), v);
         int noClass = -1;
         EXPECT_GE(GetIndexFromValue(p, SOC, &noClass, -1), 0);
         EXPECT_EQ(noClass, 6);
@@ -266,7 +291,8 @@ TEST(Content, MainPanelRingsCarryTheValuesTheProgramSets) {
         // Every ring item reads differently, or the log could not tell them apart.
         for (int ring : {RESULT, STANDARD, SOC, TEMPCOMP, LOCATION}) {
             const auto labels = itemLabels(p, ring);
-            EXPECT_EQ(std::set<std::string>(labels.begin(), labels.end()).size(), labels.size()) << "ring " << ring;
+            EXPECT_EQ(std::set<std::string>(labels.begin(), labels.end()).size(), labels.size())
+                << "ring " << ring;
         }
 
         // Texts the log and the test-code decoder read through fixed-size buffers.
@@ -276,9 +302,11 @@ TEST(Content, MainPanelRingsCarryTheValuesTheProgramSets) {
         EXPECT_EQ(intAttr(p, VOLTAGE, ATTR_DATA_TYPE), VAL_DOUBLE);
         EXPECT_EQ(intAttr(p, INFO, ATTR_CTRL_STYLE), CTRL_TEXT_BOX);
         EXPECT_EQ(intAttr(p, NOTES, ATTR_CTRL_STYLE), CTRL_TEXT_BOX);
-        for (int picture : {LOGO1, LOGO2, LOGO3}) EXPECT_EQ(intAttr(p, picture, ATTR_CTRL_STYLE), CTRL_PICTURE);
+        for (int picture : {LOGO1, LOGO2, LOGO3})
+            EXPECT_EQ(intAttr(p, picture, ATTR_CTRL_STYLE), CTRL_PICTURE);
         // Log column titles: the labels of these controls hold no more than the log's scratch text.
-        for (int c : {ENTRY, TESTCODE, LOCATION, TEMPCOMP, RATING, VOLTAGE, STANDARD, RESULT, SOC, NOTES}) {
+        for (int c :
+             {ENTRY, TESTCODE, LOCATION, TEMPCOMP, RATING, VOLTAGE, STANDARD, RESULT, SOC, NOTES}) {
             const std::string label = textAttr(p, c, ATTR_LABEL_TEXT);
             EXPECT_FALSE(label.empty()) << "control " << c;
             EXPECT_LT(label.size(), 256u) << "control " << c;
@@ -290,7 +318,8 @@ TEST(Content, LanguageListOffersTenLanguagesByNumber) {
     Loaded list(kLanguagePanel, "English");
     const auto names = itemLabels(list.handle, 3);
     ASSERT_EQ(names.size(), 10u);
-    for (int v = 0; v <= 9; ++v) EXPECT_EQ(itemValue(list.handle, 3, v), v);
+    for (int v = 0; v <= 9; ++v)
+        EXPECT_EQ(itemValue(list.handle, 3, v), v);
     EXPECT_EQ(std::set<std::string>(names.begin(), names.end()).size(), names.size());
     EXPECT_EQ(intAttr(list.handle, 3, ATTR_CTRL_MODE), VAL_HOT); // a click on a language chooses it
 }
@@ -306,7 +335,8 @@ TEST(Content, MainPanelHeightFollowsTheLogoRuleAndLogoThreeFillsTheLowerBand) {
     const int tallHeight = width * 571 / 445;
     for (int c : controlsOf(p)) {
         const int left = intAttr(p, c, ATTR_LEFT), top = intAttr(p, c, ATTR_TOP);
-        const int right = left + intAttr(p, c, ATTR_WIDTH), bottom = top + intAttr(p, c, ATTR_HEIGHT);
+        const int right = left + intAttr(p, c, ATTR_WIDTH),
+                  bottom = top + intAttr(p, c, ATTR_HEIGHT);
         EXPECT_GE(left, 0) << "control " << c;
         EXPECT_LE(right, width) << "control " << c;
         if (c == LOGO3) {
@@ -337,7 +367,8 @@ TEST(Content, ReadmeViewerKeepsItsControlsAboveTheGuideText) {
     Loaded viewer(kReadmePanel, "English");
     ASSERT_GT(viewer.handle, 0);
     for (int c : controlsOf(viewer.handle))
-        EXPECT_LE(intAttr(viewer.handle, c, ATTR_TOP) + intAttr(viewer.handle, c, ATTR_HEIGHT), guideTop)
+        EXPECT_LE(intAttr(viewer.handle, c, ATTR_TOP) + intAttr(viewer.handle, c, ATTR_HEIGHT),
+                  guideTop)
             << "control " << c << " would hide under the guide";
 }
 
@@ -361,8 +392,10 @@ TEST(Content, TranslatedMainPanelLabelsFitAfterTheStartupLayout) {
         }
         for (int c : kRightColumn) {
             const int labelLeft = intAttr(p, c, ATTR_LABEL_LEFT);
-            EXPECT_GE(labelLeft, leftColumnRight + kColumnGap) << "label of " << c << " covers the left column";
-            EXPECT_LE(labelLeft + intAttr(p, c, ATTR_LABEL_WIDTH), intAttr(p, c, ATTR_LEFT)) << "label of " << c;
+            EXPECT_GE(labelLeft, leftColumnRight + kColumnGap)
+                << "label of " << c << " covers the left column";
+            EXPECT_LE(labelLeft + intAttr(p, c, ATTR_LABEL_WIDTH), intAttr(p, c, ATTR_LEFT))
+                << "label of " << c;
         }
         // The date's label keeps its place from the resource.
         const int dateLabel = intAttr(p, DATE, ATTR_LABEL_LEFT);
@@ -377,7 +410,8 @@ TEST(Content, TranslatedMainPanelLabelsFitAfterTheStartupLayout) {
         for (int c : {TITLE, SUBTITLE}) {
             const int left = intAttr(p, c, ATTR_LEFT), w = intAttr(p, c, ATTR_WIDTH);
             EXPECT_LE(std::abs(left - (width - w) / 2), 0) << "control " << c;
-            EXPECT_LE(widest(metricsOf(p, c), textAttr(p, c, ATTR_DFLT_VALUE)), w) << "control " << c;
+            EXPECT_LE(widest(metricsOf(p, c), textAttr(p, c, ATTR_DFLT_VALUE)), w)
+                << "control " << c;
         }
     }
     panelHandle = 0;
@@ -400,19 +434,25 @@ TEST(Content, TranslatedTextsFitTheirControlsOnEveryPanel) {
                 if (style == CTRL_TEXT_MSG) {
                     char text[4096] = "";
                     ASSERT_GE(GetCtrlVal(p, c, text), 0);
-                    EXPECT_LE(widest(fm, text), w) << "text of control " << c << " is cut on the right";
+                    EXPECT_LE(widest(fm, text), w)
+                        << "text of control " << c << " is cut on the right";
                     const auto lines = QString::fromUtf8(text).split('\n').size();
-                    EXPECT_LE(lines * fm.lineSpacing(), h) << "text of control " << c << " is cut at the bottom";
+                    EXPECT_LE(lines * fm.lineSpacing(), h)
+                        << "text of control " << c << " is cut at the bottom";
                 } else if (style == CTRL_COMMAND_BUTTON) {
-                    EXPECT_LE(widest(fm, textAttr(p, c, ATTR_LABEL_TEXT)) + kButtonChrome, w) << "button " << c;
+                    EXPECT_LE(widest(fm, textAttr(p, c, ATTR_LABEL_TEXT)) + kButtonChrome, w)
+                        << "button " << c;
                 } else if (style == CTRL_RING) {
                     for (const std::string &item : itemLabels(p, c))
-                        EXPECT_LE(widest(fm, item) + kRingChrome, w) << "ring " << c << " item " << item;
+                        EXPECT_LE(widest(fm, item) + kRingChrome, w)
+                            << "ring " << c << " item " << item;
                 } else if (style == CTRL_LIST_BOX) {
                     const auto items = itemLabels(p, c);
                     for (const std::string &item : items)
-                        EXPECT_LE(widest(fm, item) + kListChrome, w) << "list " << c << " item " << item;
-                    EXPECT_LE(static_cast<int>(items.size()) * fm.lineSpacing() + kListChrome, h) << "list " << c;
+                        EXPECT_LE(widest(fm, item) + kListChrome, w)
+                            << "list " << c << " item " << item;
+                    EXPECT_LE(static_cast<int>(items.size()) * fm.lineSpacing() + kListChrome, h)
+                        << "list " << c;
                 }
             }
         }
@@ -422,7 +462,9 @@ TEST(Content, TranslatedTextsFitTheirControlsOnEveryPanel) {
 // ---- User guides -------------------------------------------------------------------------------
 
 // Runs of white space (line breaks of the guide) count as one blank.
-QString normalized(const QString &text) { return text.simplified(); }
+QString normalized(const QString &text) {
+    return text.simplified();
+}
 
 QString menuText(int menuBar, int id, int attribute) {
     char buffer[512] = "";
@@ -432,12 +474,14 @@ QString menuText(int menuBar, int id, int attribute) {
 
 TEST(Content, EachGuideNamesTheMenusFieldsAndResultsOfItsLanguage) {
     // Main menu: (menu, item) pairs the guides send the operator to.
-    const std::vector<std::pair<int, int>> paths = {{2, 3}, {2, 4}, {2, 5}, {6, 7}, {6, 8}, {16, 17}};
+    const std::vector<std::pair<int, int>> paths = {{2, 3}, {2, 4}, {2, 5},
+                                                    {6, 7}, {6, 8}, {16, 17}};
     for (const std::string &language : kLanguages) {
         SCOPED_TRACE(language);
         const std::string raw = readFile(gProgramDir / (language + ".txt"));
         ASSERT_GT(raw.size(), 2000u) << "the guide is missing or a stub";
-        const QString guide = normalized(QString::fromUtf8(raw.data(), static_cast<qsizetype>(raw.size())));
+        const QString guide =
+            normalized(QString::fromUtf8(raw.data(), static_cast<qsizetype>(raw.size())));
         EXPECT_FALSE(guide.contains(QChar::ReplacementCharacter)) << "the guide is not valid UTF-8";
 
         Loaded main(kMainPanel, language);
@@ -446,12 +490,15 @@ TEST(Content, EachGuideNamesTheMenusFieldsAndResultsOfItsLanguage) {
         const int menuBar = GetPanelMenuBar(p);
         ASSERT_GT(menuBar, 0);
         for (const auto &[menu, item] : paths) {
-            const QString path = menuText(menuBar, menu, ATTR_MENU_NAME) + " > " + menuText(menuBar, item, ATTR_ITEM_NAME);
+            const QString path = menuText(menuBar, menu, ATTR_MENU_NAME) + " > " +
+                                 menuText(menuBar, item, ATTR_ITEM_NAME);
             EXPECT_TRUE(guide.contains(path)) << "the guide does not name " << path.toStdString();
         }
-        for (int c : {TEMPCOMP, LOCATION, RATING, STANDARD, DATE, ENTRY, TESTCODE, VOLTAGE, SOC, RESULT, NOTES}) {
+        for (int c : {TEMPCOMP, LOCATION, RATING, STANDARD, DATE, ENTRY, TESTCODE, VOLTAGE, SOC,
+                      RESULT, NOTES}) {
             const QString label = QString::fromStdString(textAttr(p, c, ATTR_LABEL_TEXT));
-            EXPECT_TRUE(guide.contains(label, Qt::CaseInsensitive)) << "field " << label.toStdString();
+            EXPECT_TRUE(guide.contains(label, Qt::CaseInsensitive))
+                << "field " << label.toStdString();
         }
         // Every result and every state-of-charge class is explained; the result's neutral last
         // item (an empty panel) needs no words.
@@ -460,32 +507,40 @@ TEST(Content, EachGuideNamesTheMenusFieldsAndResultsOfItsLanguage) {
         std::vector<std::string> explained = itemLabels(p, SOC);
         explained.insert(explained.end(), results.begin(), results.end());
         for (const std::string &item : explained)
-            EXPECT_TRUE(guide.contains(QString::fromStdString(item), Qt::CaseInsensitive)) << "item " << item;
+            EXPECT_TRUE(guide.contains(QString::fromStdString(item), Qt::CaseInsensitive))
+                << "item " << item;
     }
 }
 
-// ---- Language files against the resource ---------------------------------------------------------
+// ---- Language files against the resource
+// ---------------------------------------------------------
 
 #ifdef KS_LANGTOOL
 int runTool(const std::string &arguments) {
-    const std::string command = std::string("\"") + KS_LANGTOOL + "\" " + arguments + " > /dev/null 2>&1";
+    const std::string command =
+        std::string("\"") + KS_LANGTOOL + "\" " + arguments + " > /dev/null 2>&1";
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 TEST(Content, EnglishLanguageFileIsTheExportOfTheResource) {
     const fs::path exported = gProgramDir / "exported.lng";
-    ASSERT_EQ(runTool("export \"" + (gProgramDir / kResource).string() + "\" \"" + exported.string() + "\""), 0);
+    ASSERT_EQ(runTool("export \"" + (gProgramDir / kResource).string() + "\" \"" +
+                      exported.string() + "\""),
+              0);
     const std::string fresh = readFile(exported);
     ASSERT_FALSE(fresh.empty());
     EXPECT_EQ(fresh, readFile(gProgramDir / "English.lng"))
-        << "English.lng is stale: export the resource again and carry the change into the translations";
+        << "English.lng is stale: export the resource again and carry the change into the "
+           "translations";
     fs::remove(exported);
 }
 
 TEST(Content, EveryLanguageFilePassesTheCheck) {
     for (const std::string &language : kLanguages)
-        EXPECT_EQ(runTool("check \"" + (gProgramDir / kResource).string() + "\" \"" + langFile(language) + "\""), 0)
+        EXPECT_EQ(runTool("check \"" + (gProgramDir / kResource).string() + "\" \"" +
+                          langFile(language) + "\""),
+                  0)
             << language;
 }
 #endif

@@ -20,15 +20,13 @@ struct IniDeleter {
 };
 using IniPtr = std::unique_ptr<IniObjectRecord, IniDeleter>;
 
-IniPtr Parse(const std::string &text, int sorting = 0)
-{
+IniPtr Parse(const std::string &text, int sorting = 0) {
     IniPtr ini(Ini_New(sorting));
     EXPECT_EQ(ReadText(ini.get(), text), 0);
     return ini;
 }
 
-TEST(IniRead, LineClassification)
-{
+TEST(IniRead, LineClassification) {
     auto ini = Parse("orphan = dropped\n"
                      "; only a comment\n"
                      "   ;indented comment = no item\n"
@@ -55,8 +53,7 @@ TEST(IniRead, LineClassification)
     EXPECT_EQ(Ini_NumberOfSections(Parse("; c\n\n   \n;x\n").get()), 0);
 }
 
-TEST(IniRead, QuotedValuesKeepInnerSpaceAndEscapes)
-{
+TEST(IniRead, QuotedValuesKeepInnerSpaceAndEscapes) {
     auto ini = Parse("[S]\n"
                      "q = \"  x  \"\n"
                      "one = \"unbalanced\n"
@@ -70,14 +67,17 @@ TEST(IniRead, QuotedValuesKeepInnerSpaceAndEscapes)
     EXPECT_EQ(Value(ini.get(), "S", "esc"), "a\tbAq");
 }
 
-TEST(IniRead, EscapeResolution)
-{
+TEST(IniRead, EscapeResolution) {
     IniPtr ini(Ini_New(0));
     struct Case {
         const char *raw, *resolved;
     } cases[] = {
-        {"\\n\\r\\t", "\n\r\t"},        {"\\x4a\\x4A", "JJ"},       {"\\x4", "x4"},
-        {"\\xg1", "xg1"},               {"\\\\\\\"", "\\\""},       {"\\", ""},
+        {"\\n\\r\\t", "\n\r\t"},
+        {"\\x4a\\x4A", "JJ"},
+        {"\\x4", "x4"},
+        {"\\xg1", "xg1"},
+        {"\\\\\\\"", "\\\""},
+        {"\\", ""},
         {"caf\xc3\xa9 \\\xc3\xa9", "caf\xc3\xa9 \xc3\xa9"},
     };
     for (const auto &c : cases) {
@@ -94,12 +94,11 @@ TEST(IniRead, EscapeResolution)
     EXPECT_EQ(Value(ini.get(), "S", "long"), longText + "\n");
 }
 
-TEST(IniRead, MultiLinePiecesAreJoined)
-{
+TEST(IniRead, MultiLinePiecesAreJoined) {
     auto ini = Parse("[S]\n"
                      "Text Line0001 = \"ab\"\n"
                      "Text Line0002 = cd\n"
-                     "Other Line0007 = ef\n"  // joins too: base names are not compared
+                     "Other Line0007 = ef\n" // joins too: base names are not compared
                      "Note Line0001 = lone\n"
                      "Split Line0001 = x\n"
                      "between = 1\n"
@@ -122,8 +121,7 @@ TEST(IniRead, MultiLinePiecesAreJoined)
                                "Line0001=nospace\n");
 }
 
-TEST(IniRead, LookupIgnoresCaseAndFindsTheFirstOfEqualNames)
-{
+TEST(IniRead, LookupIgnoresCaseAndFindsTheFirstOfEqualNames) {
     auto ini = Parse("[Section]\nItem = 1\nitem = 2\n[SECTION]\nItem = 3\nonly = 4\n");
     EXPECT_EQ(Ini_NumberOfSections(ini.get()), 2);
     EXPECT_EQ(Ini_SectionExists(ini.get(), "section"), 1);
@@ -145,8 +143,7 @@ TEST(IniRead, LookupIgnoresCaseAndFindsTheFirstOfEqualNames)
     EXPECT_EQ(Ini_SectionExists(other.get(), "A[B"), 0);
 }
 
-TEST(IniRead, LineOfLastAccessFollowsTheFileLines)
-{
+TEST(IniRead, LineOfLastAccessFollowsTheFileLines) {
     IniPtr ini(Ini_New(0));
     EXPECT_EQ(Ini_LineOfLastAccess(ini.get()), -1);
     ASSERT_EQ(ReadText(ini.get(), "; header\r\n\r\n[S]\r\n  \r\na = 1\r\nb = 2\r\n"), 0);
@@ -162,14 +159,12 @@ TEST(IniRead, LineOfLastAccessFollowsTheFileLines)
     EXPECT_EQ(Ini_LineOfLastAccess(ini.get()), 0);
 }
 
-int RejectSkip(IniObject, void *callbackData, const char *name)
-{
+int RejectSkip(IniObject, void *callbackData, const char *name) {
     ++*static_cast<int *>(callbackData);
     return strcmp(name, "Skip") != 0;
 }
 
-TEST(IniRead, SectionFilterDropsRejectedSections)
-{
+TEST(IniRead, SectionFilterDropsRejectedSections) {
     IniPtr ini(Ini_New(0));
     int calls = 0;
     Ini_SetSectionFilter(ini.get(), RejectSkip, &calls);
@@ -178,8 +173,7 @@ TEST(IniRead, SectionFilterDropsRejectedSections)
     EXPECT_EQ(Dump(ini.get()), "[Keep]\na=1\n[After]\nc=3\n");
 }
 
-TEST(IniRead, TokensCanBeChanged)
-{
+TEST(IniRead, TokensCanBeChanged) {
     IniPtr ini(Ini_New(0));
     // Long tokens are cut to 7 bytes, never inside a UTF-8 character: "::::::\xc3\xa9" would
     // cut the two-byte character, so the separator is the six colons only.
@@ -190,8 +184,7 @@ TEST(IniRead, TokensCanBeChanged)
     EXPECT_EQ(WrittenText(ini.get()), "<S>\n; k :::::: \xc3\xa9 v\n\n");
 }
 
-TEST(IniRead, SeparatorIsMatchedOnCharacterBoundariesOnly)
-{
+TEST(IniRead, SeparatorIsMatchedOnCharacterBoundariesOnly) {
     IniPtr ini(Ini_New(0));
     // The separator byte 0xA9 is also the second byte of U+00E9; only a standalone one counts.
     Ini_SetTokens(ini.get(), 0, 0, "\xa9", nullptr);
@@ -199,14 +192,19 @@ TEST(IniRead, SeparatorIsMatchedOnCharacterBoundariesOnly)
     EXPECT_EQ(RawValue(ini.get(), "S", "caf\xc3\xa9"), "value");
 }
 
-TEST(IniRead, BufferGettersCutWholeCharacters)
-{
+TEST(IniRead, BufferGettersCutWholeCharacters) {
     auto ini = Parse("[S]\nv = abcdef\nu = a\xc3\xa9\xe2\x82\xac!\n");
     char buffer[16];
     EXPECT_EQ(Ini_GetStringIntoBuffer(ini.get(), "S", "v", buffer, 4), 1);
     EXPECT_STREQ(buffer, "abc");
-    const char *expectations[] = {"", "a", "a", "a\xc3\xa9", "a\xc3\xa9", "a\xc3\xa9",
-                                  "a\xc3\xa9\xe2\x82\xac", "a\xc3\xa9\xe2\x82\xac!"};
+    const char *expectations[] = {"",
+                                  "a",
+                                  "a",
+                                  "a\xc3\xa9",
+                                  "a\xc3\xa9",
+                                  "a\xc3\xa9",
+                                  "a\xc3\xa9\xe2\x82\xac",
+                                  "a\xc3\xa9\xe2\x82\xac!"};
     for (size_t size = 1; size <= 8; ++size) {
         EXPECT_EQ(Ini_GetRawStringIntoBuffer(ini.get(), "S", "u", buffer, size), 1);
         EXPECT_STREQ(buffer, expectations[size - 1]) << size;
@@ -221,8 +219,7 @@ TEST(IniRead, BufferGettersCutWholeCharacters)
     EXPECT_EQ(pointer, nullptr);
 }
 
-TEST(IniRead, SortedObjectsAndInternalSortingFindEverything)
-{
+TEST(IniRead, SortedObjectsAndInternalSortingFindEverything) {
     const std::string text = "[b]\nz = 1\ny = 2\n[C]\nx = 3\n[a]\nw = 4\nv = 5\n";
     // Sorting on from the start: lists sorted after reading, additions in order.
     auto sorted = Parse(text, 1);
@@ -257,13 +254,12 @@ TEST(IniRead, SortedObjectsAndInternalSortingFindEverything)
     EXPECT_EQ(RawValue(internal.get(), "late", "P"), "12");
 }
 
-TEST(IniRead, ManySectionsSortedLookups)
-{
+TEST(IniRead, ManySectionsSortedLookups) {
     // Enough names for the binary searches to take many steps; every name must be found.
     std::string text;
     for (int i = 999; i >= 0; --i)
-        text += "[Sec" + std::to_string(i * 7919 % 1000) + "]\nK" + std::to_string(i) +
-                " = " + std::to_string(i) + "\n";
+        text += "[Sec" + std::to_string(i * 7919 % 1000) + "]\nK" + std::to_string(i) + " = " +
+                std::to_string(i) + "\n";
     for (int mode = 0; mode < 2; ++mode) {
         auto ini = Parse(text, mode);
         if (mode == 0) {
@@ -284,8 +280,7 @@ struct ScriptedLines {
 };
 
 int ScriptedSource(void *callbackData, char *lineBuffer, int maxChars, int *endOfFile,
-                   int *lineNumber)
-{
+                   int *lineNumber) {
     auto *script = static_cast<ScriptedLines *>(callbackData);
     if (script->next >= script->lines.size()) {
         *endOfFile = script->failCode == 0;
@@ -303,8 +298,7 @@ int ScriptedSource(void *callbackData, char *lineBuffer, int maxChars, int *endO
     return 0;
 }
 
-TEST(IniRead, AFailingLineSourceKeepsWhatWasRead)
-{
+TEST(IniRead, AFailingLineSourceKeepsWhatWasRead) {
     IniPtr ini(Ini_New(0));
     ASSERT_EQ(Ini_PutInt(ini.get(), "Old", "k", 1), 0);
     ASSERT_EQ(Ini_SortInternally(ini.get()), 0);
@@ -324,8 +318,7 @@ TEST(IniRead, AFailingLineSourceKeepsWhatWasRead)
     EXPECT_EQ(RawValue(other.get(), "S", "k").size(), 255u - 4u);
 }
 
-TEST(IniRead, FromFile)
-{
+TEST(IniRead, FromFile) {
     TempDir dir;
     IniPtr ini(Ini_New(0));
     EXPECT_EQ(Ini_ReadFromFile(ini.get(), dir.File("missing.ini").c_str()),
@@ -339,8 +332,7 @@ TEST(IniRead, FromFile)
     EXPECT_EQ(Ini_LineOfLastAccess(ini.get()), 3);
 }
 
-TEST(IniRead, NullArgumentsAreRefusedNotFollowed)
-{
+TEST(IniRead, NullArgumentsAreRefusedNotFollowed) {
     EXPECT_EQ(Ini_ReadGeneric(nullptr, ScriptedSource, nullptr), -65);
     IniPtr ini(Ini_New(0));
     EXPECT_EQ(Ini_ReadGeneric(ini.get(), nullptr, nullptr), -65);
@@ -355,22 +347,22 @@ TEST(IniRead, NullArgumentsAreRefusedNotFollowed)
 
 namespace {
 
-int CompareKeyWithSection(const void *key, const void *section)
-{
+int CompareKeyWithSection(const void *key, const void *section) {
     return ini_detail::StrICmp(*static_cast<const char *const *>(key),
                                (*static_cast<ini_detail::IniSection *const *>(section))->name);
 }
 
-TEST(IniRead, TheLookupIndexFindsWhatTheBinarySearchFinds)
-{
+TEST(IniRead, TheLookupIndexFindsWhatTheBinarySearchFinds) {
     // Many sections and items whose names repeat in other letter cases: the index built by
     // Ini_SortInternally must pick the very record the binary search of the copies picks.
     std::mt19937 random(99);
     std::string text;
     const char *variants[] = {"dup", "DUP", "Dup", "dUp", "duP"};
     for (int s = 0; s < 400; ++s) {
-        text += "[" + std::string(random() % 3 ? "S" + std::to_string(random() % 150)
-                                               : variants[random() % 5]) + "]\n";
+        text += "[" +
+                std::string(random() % 3 ? "S" + std::to_string(random() % 150)
+                                         : variants[random() % 5]) +
+                "]\n";
         for (int i = 0; i < 12; ++i)
             text += (random() % 2 ? std::string(variants[random() % 5])
                                   : "k" + std::to_string(random() % 8)) +
@@ -390,8 +382,7 @@ TEST(IniRead, TheLookupIndexFindsWhatTheBinarySearchFinds)
                                   : nullptr;
         ini->lastSection = nullptr; // the cache would answer first
         ASSERT_EQ(ini_detail::FindSection(ini.get(), key), expected) << section;
-        if (!expected)
-            continue;
+        if (!expected) continue;
         ASSERT_NE(expected->itemIndex, nullptr);
         for (const auto &item : names) {
             const char *itemKey = item.c_str();
@@ -414,8 +405,7 @@ TEST(IniRead, TheLookupIndexFindsWhatTheBinarySearchFinds)
     EXPECT_EQ(RawValue(ini.get(), "dup", "NEW"), "1");
 }
 
-std::string RandomName(std::mt19937 &random)
-{
+std::string RandomName(std::mt19937 &random) {
     std::string name(random() % 50, ' ');
     for (char &c : name) {
         // Letters often, so that case variants are common; any byte but NUL otherwise.
@@ -424,8 +414,7 @@ std::string RandomName(std::mt19937 &random)
     return name;
 }
 
-std::string OtherCase(std::string name, std::mt19937 &random)
-{
+std::string OtherCase(std::string name, std::mt19937 &random) {
     for (char &c : name)
         if (random() % 2 && static_cast<unsigned char>(c) < 0x80 &&
             isalpha(static_cast<unsigned char>(c)))
@@ -433,8 +422,7 @@ std::string OtherCase(std::string name, std::mt19937 &random)
     return name;
 }
 
-TEST(IniRead, NameKeysAgreeWithTheNameComparison)
-{
+TEST(IniRead, NameKeysAgreeWithTheNameComparison) {
     // The index compares and hashes names a word at a time; it must judge exactly as the
     // byte-wise comparison does, for every length (short, word-sized, long beyond the
     // prepared words) and every byte.
@@ -444,8 +432,7 @@ TEST(IniRead, NameKeysAgreeWithTheNameComparison)
         std::string b = random() % 2 ? OtherCase(a, random) : RandomName(random);
         if (random() % 4 == 0 && !b.empty())
             b[random() % b.size()] ^= static_cast<char>(1 << (random() % 8) | 1);
-        if (b.find('\0') != std::string::npos)
-            continue;
+        if (b.find('\0') != std::string::npos) continue;
         const bool equal = ini_detail::StrICmp(a.c_str(), b.c_str()) == 0;
         ini_detail::NameKey keyA = ini_detail::MakeNameKey(a.c_str());
         ini_detail::NameKey keyB = ini_detail::MakeNameKey(b.c_str());
@@ -457,8 +444,7 @@ TEST(IniRead, NameKeysAgreeWithTheNameComparison)
     }
 }
 
-TEST(IniRead, IndexedLookupsOfLongAndShortNames)
-{
+TEST(IniRead, IndexedLookupsOfLongAndShortNames) {
     // Sections with item tables, names from 1 to 72 bytes, looked up in other letter cases,
     // each answer checked against an object that keeps no index.
     std::mt19937 random(7);
@@ -489,8 +475,7 @@ TEST(IniRead, IndexedLookupsOfLongAndShortNames)
             << s << " " << i;
         // A near miss (one more or one less character; no such names exist) is no match.
         ASSERT_EQ(Ini_ItemExists(indexed.get(), (s + "_").c_str(), i.c_str()), 0);
-        ASSERT_EQ(Ini_ItemExists(indexed.get(), s.c_str(), i.substr(0, i.size() - 1).c_str()),
-                  0);
+        ASSERT_EQ(Ini_ItemExists(indexed.get(), s.c_str(), i.substr(0, i.size() - 1).c_str()), 0);
     }
 }
 

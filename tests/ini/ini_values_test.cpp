@@ -21,8 +21,7 @@ struct IniDeleter {
 };
 using IniPtr = std::unique_ptr<IniObjectRecord, IniDeleter>;
 
-TEST(IniValues, StrictIntegerSyntax)
-{
+TEST(IniValues, StrictIntegerSyntax) {
     struct Case {
         const char *text;
         int intOk;
@@ -62,8 +61,7 @@ TEST(IniValues, StrictIntegerSyntax)
     }
 }
 
-TEST(IniValues, TypedPutsAndGetters)
-{
+TEST(IniValues, TypedPutsAndGetters) {
     IniPtr ini(Ini_New(0));
     Ini_PutInt(ini.get(), "T", "x", -5);
     Ini_PutUInt(ini.get(), "T", "u", 4294967295u);
@@ -88,8 +86,7 @@ TEST(IniValues, TypedPutsAndGetters)
     EXPECT_EQ(u, 4294967295u);
 }
 
-TEST(IniValues, GetterVerdictsOnStoredTexts)
-{
+TEST(IniValues, GetterVerdictsOnStoredTexts) {
     IniPtr ini(Ini_New(0));
     ASSERT_EQ(ReadText(ini.get(), "[S]\nblank = \"   \"\ninf = inf\npinf = +INF\nminf = -inf\n"
                                   "bad = 1.5x\nhuge = 1e999\nt = TRUE\nf = false\nyes = yes\n"
@@ -130,22 +127,19 @@ TEST(IniValues, GetterVerdictsOnStoredTexts)
     EXPECT_EQ(i, 12);
 }
 
-TEST(IniValues, NumbersIgnoreTheProcessLocale)
-{
+TEST(IniValues, NumbersIgnoreTheProcessLocale) {
     // A locale with a decimal comma must change neither the written text nor the reading.
     // The locale is compiled into the test's own folder when the system has none.
     TempDir dir;
     std::string saved = setlocale(LC_NUMERIC, nullptr);
     if (!setlocale(LC_NUMERIC, "de_DE.UTF-8")) {
-        std::string command = "localedef -c -i de_DE -f UTF-8 '" + dir.File("de_DE.UTF-8") +
-                              "' >/dev/null 2>&1";
-        if (system(command.c_str()) == -1)
-            GTEST_SKIP() << "cannot run localedef";
+        std::string command =
+            "localedef -c -i de_DE -f UTF-8 '" + dir.File("de_DE.UTF-8") + "' >/dev/null 2>&1";
+        if (system(command.c_str()) == -1) GTEST_SKIP() << "cannot run localedef";
         setenv("LOCPATH", dir.Path().c_str(), 1);
         const char *set = setlocale(LC_NUMERIC, "de_DE.UTF-8");
         unsetenv("LOCPATH");
-        if (!set)
-            GTEST_SKIP() << "no locale with a decimal comma available";
+        if (!set) GTEST_SKIP() << "no locale with a decimal comma available";
     }
     ASSERT_STREQ(localeconv()->decimal_point, ",");
     IniPtr ini(Ini_New(0));
@@ -159,8 +153,7 @@ TEST(IniValues, NumbersIgnoreTheProcessLocale)
     EXPECT_EQ(d, 2.5);
 }
 
-TEST(IniValues, DataText)
-{
+TEST(IniValues, DataText) {
     const unsigned char abc[] = {'a', 'b', 'c'};
     char *text = nullptr;
     ASSERT_EQ(ConvertDataToText(abc, 3, &text), 1);
@@ -198,8 +191,7 @@ TEST(IniValues, DataText)
     EXPECT_EQ(data, &marker);
 }
 
-TEST(IniValues, DataItemsRoundTripRandomBytes)
-{
+TEST(IniValues, DataItemsRoundTripRandomBytes) {
     std::mt19937 random(20261207);
     IniPtr ini(Ini_New(0));
     for (int trial = 0; trial < 200; ++trial) {
@@ -221,8 +213,7 @@ TEST(IniValues, DataItemsRoundTripRandomBytes)
     EXPECT_EQ(size, 0u);
 }
 
-TEST(IniValues, DuplicateCheckingReplacesInPlace)
-{
+TEST(IniValues, DuplicateCheckingReplacesInPlace) {
     IniPtr ini(Ini_New(0));
     ASSERT_EQ(ReadText(ini.get(), "[S]\na = 1\nK = 2\nb = 3\nk = 4\n"), 0);
     EXPECT_EQ(Ini_SetDuplicateChecking(ini.get(), 5), 1);
@@ -239,8 +230,7 @@ TEST(IniValues, DuplicateCheckingReplacesInPlace)
     EXPECT_EQ(RawValue(ini.get(), " n ", "x"), "");
 }
 
-TEST(IniValues, RemovingSectionsAndItems)
-{
+TEST(IniValues, RemovingSectionsAndItems) {
     IniPtr ini(Ini_New(0));
     ASSERT_EQ(ReadText(ini.get(), "[A]\nx = 1\nX = 2\ny = 3\n[B]\nz = 4\n"), 0);
     EXPECT_EQ(RawValue(ini.get(), "A", "y"), "3"); // A is now the cached section
@@ -255,8 +245,7 @@ TEST(IniValues, RemovingSectionsAndItems)
     EXPECT_EQ(Dump(ini.get()), "[B]\nz=4\n");
 }
 
-TEST(IniValues, CopySection)
-{
+TEST(IniValues, CopySection) {
     IniPtr source(Ini_New(0));
     ASSERT_EQ(ReadText(source.get(), "[A]\nk = 1\nk = 2\nm = \"q\"\n[B]\nb = 1\n[A]\nlate = 5\n"),
               0);

@@ -24,13 +24,11 @@ struct IniDeleter {
 };
 using IniPtr = std::unique_ptr<IniObjectRecord, IniDeleter>;
 
-std::string DataFile(const char *name)
-{
+std::string DataFile(const char *name) {
     return ReadFileBytes(std::string(KS_INI_TEST_DATA) + "/" + name);
 }
 
-std::string WithCrLf(const std::string &text)
-{
+std::string WithCrLf(const std::string &text) {
     std::string out;
     for (char c : text)
         out += c == '\n' ? std::string("\r\n") : std::string(1, c);
@@ -38,14 +36,12 @@ std::string WithCrLf(const std::string &text)
 }
 
 // The object behind golden_written.ini: a file read, then changed by every kind of put.
-IniPtr GoldenObject()
-{
+IniPtr GoldenObject() {
     IniPtr ini(Ini_New(0));
     EXPECT_EQ(ReadText(ini.get(), DataFile("golden_source.ini")), 0);
     const unsigned char abc[] = {'a', 'b', 'c'};
     EXPECT_EQ(Ini_PutInt(ini.get(), "General", "Count", 42), 0);
-    EXPECT_EQ(Ini_PutString(ini.get(), "General", "Title",
-                            "Tab\there \"quoted\" back\\slash\x01"),
+    EXPECT_EQ(Ini_PutString(ini.get(), "General", "Title", "Tab\there \"quoted\" back\\slash\x01"),
               0);
     EXPECT_EQ(Ini_PutInt(ini.get(), "General", "Negative", -5), 0);
     EXPECT_EQ(Ini_PutUInt(ini.get(), "General", "Big", 4294967295u), 0);
@@ -59,8 +55,7 @@ IniPtr GoldenObject()
     return ini;
 }
 
-TEST(IniWrite, GoldenOutputThroughSinkFileAndStandardOutput)
-{
+TEST(IniWrite, GoldenOutputThroughSinkFileAndStandardOutput) {
     IniPtr ini = GoldenObject();
     const std::string golden = DataFile("golden_written.ini");
     int result = -1;
@@ -85,8 +80,7 @@ TEST(IniWrite, GoldenOutputThroughSinkFileAndStandardOutput)
     EXPECT_EQ(Value(again.get(), "General", "Title"), "Tab\there \"quoted\" back\\slash\x01");
 }
 
-TEST(IniWrite, PieceBoundaryAt80Bytes)
-{
+TEST(IniWrite, PieceBoundaryAt80Bytes) {
     IniPtr ini(Ini_New(0));
     Ini_PutRawString(ini.get(), "S", "Exact", std::string(80, 'e').c_str());
     Ini_PutRawString(ini.get(), "S", "Name", std::string(81, 'n').c_str());
@@ -95,12 +89,11 @@ TEST(IniWrite, PieceBoundaryAt80Bytes)
                                           "\"\nName Line0002 = \"n\"\n\n");
     IniPtr again(Ini_New(0));
     ASSERT_EQ(ReadText(again.get(), WrittenText(ini.get())), 0);
-    EXPECT_EQ(Dump(again.get()), "[S]\nExact=" + std::string(80, 'e') + "\nName=" +
-                                     std::string(81, 'n') + "\n");
+    EXPECT_EQ(Dump(again.get()),
+              "[S]\nExact=" + std::string(80, 'e') + "\nName=" + std::string(81, 'n') + "\n");
 }
 
-TEST(IniWrite, LinesThatWouldNotReadBackAreRefused)
-{
+TEST(IniWrite, LinesThatWouldNotReadBackAreRefused) {
     struct Case {
         const char *what;
         std::string section, item, value;
@@ -122,15 +115,13 @@ TEST(IniWrite, LinesThatWouldNotReadBackAreRefused)
     std::string path = dir.File("target.ini");
     for (const auto &c : cases) {
         IniPtr ini(Ini_New(0));
-        ASSERT_EQ(Ini_PutRawString(ini.get(), c.section.c_str(), c.item.c_str(),
-                                   c.value.c_str()),
+        ASSERT_EQ(Ini_PutRawString(ini.get(), c.section.c_str(), c.item.c_str(), c.value.c_str()),
                   0);
         int result = 0;
         WrittenText(ini.get(), &result);
         EXPECT_EQ(result, ToolErr_LineWouldNotReadBack) << c.what;
         WriteFileBytes(path, "previous");
-        EXPECT_EQ(Ini_WriteToFile(ini.get(), path.c_str()), ToolErr_LineWouldNotReadBack)
-            << c.what;
+        EXPECT_EQ(Ini_WriteToFile(ini.get(), path.c_str()), ToolErr_LineWouldNotReadBack) << c.what;
         EXPECT_EQ(ReadFileBytes(path), "previous") << c.what;
         EXPECT_EQ(dir.Names(), std::vector<std::string>{"target.ini"}) << c.what;
     }
@@ -148,14 +139,12 @@ struct FailingSink {
     int failOn = 3;
 };
 
-int FailOnNthLine(void *callbackData, const char *)
-{
+int FailOnNthLine(void *callbackData, const char *) {
     auto *sink = static_cast<FailingSink *>(callbackData);
     return ++sink->calls == sink->failOn ? -33 : 5;
 }
 
-TEST(IniWrite, TheSinkResultStopsAndIsReturned)
-{
+TEST(IniWrite, TheSinkResultStopsAndIsReturned) {
     IniPtr ini(Ini_New(0));
     FailingSink sink;
     EXPECT_EQ(Ini_WriteGeneric(ini.get(), FailOnNthLine, &sink), 0); // empty: no call
@@ -170,25 +159,20 @@ TEST(IniWrite, TheSinkResultStopsAndIsReturned)
 
 // Runs fn where the permission bits of files bind: as root, in a child without the
 // capability that overrides them.
-int WithoutPermissionOverride(const std::function<int()> &fn)
-{
-    if (geteuid() != 0)
-        return fn();
+int WithoutPermissionOverride(const std::function<int()> &fn) {
+    if (geteuid() != 0) return fn();
     return RunInChild([&] {
         __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
         __user_cap_data_struct data[2]{};
-        if (syscall(SYS_capget, &header, data) != 0)
-            return INT32_MIN + 1;
-        data[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) |
-                               (1u << CAP_FOWNER));
-        if (syscall(SYS_capset, &header, data) != 0)
-            return INT32_MIN + 2;
+        if (syscall(SYS_capget, &header, data) != 0) return INT32_MIN + 1;
+        data[0].effective &=
+            ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER));
+        if (syscall(SYS_capset, &header, data) != 0) return INT32_MIN + 2;
         return fn();
     });
 }
 
-TEST(IniWrite, ReadOnlyTargetIsLeftAlone)
-{
+TEST(IniWrite, ReadOnlyTargetIsLeftAlone) {
     TempDir dir;
     std::string path = dir.File("locked.ini");
     WriteFileBytes(path, "[Old]\r\n");
@@ -200,8 +184,7 @@ TEST(IniWrite, ReadOnlyTargetIsLeftAlone)
     EXPECT_EQ(dir.Names(), std::vector<std::string>{"locked.ini"});
 }
 
-TEST(IniWrite, AFailedWriteLeavesTheTargetAndNoTemporary)
-{
+TEST(IniWrite, AFailedWriteLeavesTheTargetAndNoTemporary) {
     TempDir dir;
     std::string path = dir.File("target.ini");
     WriteFileBytes(path, "[Old]\r\n");
@@ -220,8 +203,7 @@ TEST(IniWrite, AFailedWriteLeavesTheTargetAndNoTemporary)
     EXPECT_EQ(dir.Names(), std::vector<std::string>{"target.ini"});
 }
 
-TEST(IniWrite, TemporaryNamesAreNeverReused)
-{
+TEST(IniWrite, TemporaryNamesAreNeverReused) {
     TempDir dir;
     std::string path = dir.File("t.ini");
     WriteFileBytes(dir.File("ini$$0.TMP"), "someone else's");
@@ -239,8 +221,7 @@ TEST(IniWrite, TemporaryNamesAreNeverReused)
     EXPECT_EQ(dir.Names().size(), 1001u);
 }
 
-TEST(IniWrite, NewFilesMissingFoldersAndPermissions)
-{
+TEST(IniWrite, NewFilesMissingFoldersAndPermissions) {
     TempDir dir;
     IniPtr ini(Ini_New(0));
     Ini_PutInt(ini.get(), "S", "k", 1);
@@ -256,10 +237,9 @@ TEST(IniWrite, NewFilesMissingFoldersAndPermissions)
 }
 
 // Random text: every byte from 1 to 255 and whole UTF-8 characters.
-std::string RandomText(std::mt19937 &random)
-{
-    static const char *characters[] = {"\xc3\xa9", "\xe2\x82\xac", "\xf0\x9f\x94\x8b", "\\",
-                                       "\"", " ", "\t", "=", ";", "[", "]"};
+std::string RandomText(std::mt19937 &random) {
+    static const char *characters[] = {
+        "\xc3\xa9", "\xe2\x82\xac", "\xf0\x9f\x94\x8b", "\\", "\"", " ", "\t", "=", ";", "[", "]"};
     std::string text;
     size_t length = random() % 300;
     while (text.size() < length) {
@@ -271,8 +251,7 @@ std::string RandomText(std::mt19937 &random)
     return text;
 }
 
-TEST(IniWrite, RoundTripOfRandomStrings)
-{
+TEST(IniWrite, RoundTripOfRandomStrings) {
     std::mt19937 random(7122026);
     TempDir dir;
     std::string path = dir.File("round.ini");
@@ -282,8 +261,7 @@ TEST(IniWrite, RoundTripOfRandomStrings)
         for (int i = 0; i < 50; ++i) {
             values.push_back(RandomText(random));
             std::string name = "Item " + std::to_string(i);
-            ASSERT_EQ(Ini_PutString(ini.get(), "Strings", name.c_str(), values.back().c_str()),
-                      0);
+            ASSERT_EQ(Ini_PutString(ini.get(), "Strings", name.c_str(), values.back().c_str()), 0);
         }
         ASSERT_EQ(Ini_WriteToFile(ini.get(), path.c_str()), 0);
         IniPtr again(Ini_New(0));
@@ -296,13 +274,12 @@ TEST(IniWrite, RoundTripOfRandomStrings)
     }
 }
 
-TEST(IniWrite, WhatIsWrittenReadsBackTheSame)
-{
+TEST(IniWrite, WhatIsWrittenReadsBackTheSame) {
     // Random files from fragments that exercise every rule of the reader. Whatever the writer
     // accepts must read back as the same sections, items and values.
     static const char *fragments[] = {
-        "[", "]", "=", " = ", ";", "\"", " ", "\t", "a", "B", "\xc3\xa9", " Line0001",
-        " Line0002", " Line1", "\\", "x", "Line", "\"\"", "==",
+        "[",        "]",         "=",         " = ",    ";",  "\"", " ",    "\t",   "a",  "B",
+        "\xc3\xa9", " Line0001", " Line0002", " Line1", "\\", "x",  "Line", "\"\"", "==",
     };
     std::mt19937 random(424242);
     int written = 0;
@@ -310,21 +287,18 @@ TEST(IniWrite, WhatIsWrittenReadsBackTheSame)
         std::string text;
         int lines = 1 + random() % 30;
         for (int l = 0; l < lines; ++l) {
-            if (random() % 5 == 0)
-                text += "[S" + std::to_string(random() % 4) + "]\n";
+            if (random() % 5 == 0) text += "[S" + std::to_string(random() % 4) + "]\n";
             int pieces = random() % 12;
             for (int p = 0; p < pieces; ++p)
                 text += fragments[random() % std::size(fragments)];
-            if (random() % 6 == 0)
-                text += std::string(random() % 120, 'v');
+            if (random() % 6 == 0) text += std::string(random() % 120, 'v');
             text += "\n";
         }
         IniPtr first(Ini_New(0));
         ASSERT_EQ(ReadText(first.get(), "[S]\n" + text), 0);
         int result = 0;
         std::string out = WrittenText(first.get(), &result);
-        if (result == ToolErr_LineWouldNotReadBack)
-            continue;
+        if (result == ToolErr_LineWouldNotReadBack) continue;
         ASSERT_EQ(result, 0);
         ++written;
         IniPtr second(Ini_New(0));

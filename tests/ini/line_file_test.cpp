@@ -22,8 +22,7 @@ struct Line {
 
 // Reads every line of data (served in blocks of `chunk`) until the end of the data.
 std::vector<Line> ReadAll(const std::string &data, size_t chunk = LINE_FILE_BUFFER_SIZE,
-                          int maxChars = 255, int *linesRead = nullptr)
-{
+                          int maxChars = 255, int *linesRead = nullptr) {
     MemoryBytes bytes;
     bytes.data = data;
     bytes.chunk = chunk;
@@ -38,17 +37,15 @@ std::vector<Line> ReadAll(const std::string &data, size_t chunk = LINE_FILE_BUFF
             EXPECT_STREQ(buffer.data(), "");
             break;
         }
-        lines.push_back({buffer.data(), LineFile_OffsetOfLastLine(lf),
-                         LineFile_NumExtraLineTermChars(lf)});
+        lines.push_back(
+            {buffer.data(), LineFile_OffsetOfLastLine(lf), LineFile_NumExtraLineTermChars(lf)});
     }
-    if (linesRead)
-        *linesRead = LineFile_NumLinesRead(lf);
+    if (linesRead) *linesRead = LineFile_NumLinesRead(lf);
     LineFile_Dispose(lf);
     return lines;
 }
 
-TEST(LineFile, LineEndsOffsetsAndCounters)
-{
+TEST(LineFile, LineEndsOffsetsAndCounters) {
     int linesRead = 0;
     std::vector<Line> expected = {{"a", 0, 0}, {"b", 3, 1}, {"", 5, 0}, {"c", 6, 0}};
     EXPECT_EQ(ReadAll(std::string("a\r\nb\n\nc", 7), 2048, 255, &linesRead), expected);
@@ -67,8 +64,7 @@ TEST(LineFile, LineEndsOffsetsAndCounters)
     EXPECT_EQ(linesRead, 0);
 }
 
-TEST(LineFile, LongLinesAreCutAndTheRestDropped)
-{
+TEST(LineFile, LongLinesAreCutAndTheRestDropped) {
     std::string longLine(3000, 'q');
     longLine[0] = 'A';
     auto lines = ReadAll(longLine + "\nnext\n");
@@ -78,8 +74,7 @@ TEST(LineFile, LongLinesAreCutAndTheRestDropped)
     EXPECT_EQ(lines[1].offset, 3001);
 }
 
-TEST(LineFile, BlockBoundariesDoNotChangeTheLines)
-{
+TEST(LineFile, BlockBoundariesDoNotChangeTheLines) {
     // Every line end (CR LF, LF CR, single LF) and line placed across the 2048-byte boundary
     // must read the same as when the stream arrives in one piece or byte by byte.
     for (int shift = -3; shift <= 3; ++shift) {
@@ -95,8 +90,7 @@ TEST(LineFile, BlockBoundariesDoNotChangeTheLines)
     }
 }
 
-TEST(LineFile, ReadNonEmptySkipsWhiteSpaceLines)
-{
+TEST(LineFile, ReadNonEmptySkipsWhiteSpaceLines) {
     MemoryBytes bytes;
     bytes.data = "  \n\t\nx\n\v\f \n";
     LineFile lf = LineFile_New(ReadMemoryBytes, &bytes);
@@ -113,8 +107,7 @@ TEST(LineFile, ReadNonEmptySkipsWhiteSpaceLines)
     LineFile_Dispose(lf);
 }
 
-TEST(LineFile, ErrorsOfTheSourceArePassedUp)
-{
+TEST(LineFile, ErrorsOfTheSourceArePassedUp) {
     // The error comes in the middle of a line: its first part is delivered, not counted.
     MemoryBytes bytes;
     bytes.data = "one\ntwo and more\n";
@@ -141,8 +134,7 @@ TEST(LineFile, ErrorsOfTheSourceArePassedUp)
     LineFile_Dispose(lf);
 }
 
-TEST(LineFile, BuiltInFileCallback)
-{
+TEST(LineFile, BuiltInFileCallback) {
     TempDir dir;
     std::string path = dir.File("lines.txt");
     WriteFileBytes(path, "alpha\r\nbeta");

@@ -32,10 +32,8 @@ struct Trees {
 int Export(PNL *pnl, MENUBAR *bar, const std::string &path) {
     ListHandle panels = ListCreate(sizeof(PNL *));
     ListHandle bars = ListCreate(sizeof(MENUBAR *));
-    if (pnl)
-        ListInsertItem(panels, &pnl, LIST_POS_END);
-    if (bar)
-        ListInsertItem(bars, &bar, LIST_POS_END);
+    if (pnl) ListInsertItem(panels, &pnl, LIST_POS_END);
+    if (bar) ListInsertItem(bars, &bar, LIST_POS_END);
     int rc = ExportAllObjectsToLangFile(&panels, &bars, path.c_str());
     ListDispose(panels);
     ListDispose(bars);
@@ -62,23 +60,19 @@ std::string ReplaceInSection(std::string text, const std::string &section, const
                              const std::string &to) {
     const size_t start = text.find("[" + section + "]\r\n");
     EXPECT_NE(start, std::string::npos) << section;
-    if (start == std::string::npos)
-        return text;
+    if (start == std::string::npos) return text;
     size_t end = text.find("\r\n[", start + 1);
-    if (end == std::string::npos)
-        end = text.size();
+    if (end == std::string::npos) end = text.size();
     const size_t at = text.find(from, start);
     EXPECT_TRUE(at != std::string::npos && at < end) << section << ": " << from;
-    if (at == std::string::npos || at >= end)
-        return text;
+    if (at == std::string::npos || at >= end) return text;
     return text.replace(at, from.size(), to);
 }
 
 std::string RemoveSection(std::string text, const std::string &section) {
     const size_t start = text.find("[" + section + "]\r\n");
     EXPECT_NE(start, std::string::npos) << section;
-    if (start == std::string::npos)
-        return text;
+    if (start == std::string::npos) return text;
     size_t end = text.find("\r\n[", start + 1);
     end = end == std::string::npos ? text.size() : end + 2;
     return text.erase(start, end - start);
@@ -94,7 +88,7 @@ std::string DataText(const std::vector<unsigned char> &bytes) {
 
 // A language file for the all-classes panel and the test menu bar, every slot translated.
 class LangFileErrors : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         Trees source;
         BuildAllClassesPanel(&source.pnl);
@@ -133,18 +127,21 @@ TEST(LangFileExport, WritesTheLayoutTheReaderReads) {
     BASICSTRS *ok = CtrlAt(&t.pnl, AddCtrl(&t.pnl, "OK", CTRL_CLASS_BASIC))->localStrs.pbasic;
     SetString(&ok->label, &ok->flags[0], "Say \"OK\"");
 
-    LISTSTRS *list = CtrlAt(&t.pnl, AddCtrl(&t.pnl, "LIST", CTRL_CLASS_LIST, 2, 2))->localStrs.plist;
+    LISTSTRS *list =
+        CtrlAt(&t.pnl, AddCtrl(&t.pnl, "LIST", CTRL_CLASS_LIST, 2, 2))->localStrs.plist;
     SetString(&list->itemLabels[0], &list->flags[1], "One");
     SetString(&list->itemLabels[1], &list->flags[2], "Two");
     SetString(&list->itemValues[0], &list->flags[3], "1st");
 
-    TABLESTRS *tab = CtrlAt(&t.pnl, AddCtrl(&t.pnl, "TAB", CTRL_CLASS_TABLE, 1, 2))->localStrs.ptable;
+    TABLESTRS *tab =
+        CtrlAt(&t.pnl, AddCtrl(&t.pnl, "TAB", CTRL_CLASS_TABLE, 1, 2))->localStrs.ptable;
     SetString(&tab->label, &tab->flags[0], "Tab");
     SetString(&tab->colLabels[0], &tab->flags[2], "C1");
     SetString(&tab->colLabels[1], &tab->flags[3], "C2");
     SetString(&tab->cells[0], &tab->flags[4], "a");
 
-    GRAPHSTRS *gr = CtrlAt(&t.pnl, AddCtrl(&t.pnl, "GR", CTRL_CLASS_GRAPH, 1, 0, 1))->localStrs.pgraph;
+    GRAPHSTRS *gr =
+        CtrlAt(&t.pnl, AddCtrl(&t.pnl, "GR", CTRL_CLASS_GRAPH, 1, 0, 1))->localStrs.pgraph;
     SetString(&gr->xName, &gr->flags[1], "Time");
     SetString(&gr->xItems[0], &gr->flags[4], "t0");
     SetString(&gr->ryItems[0], &gr->flags[5], "r0");
@@ -197,8 +194,8 @@ TEST(LangFileRoundTrip, EveryClassAndMenuLevelSurvivesExportAndRead) {
     ASSERT_EQ(expectedPanel.size(), gotPanel.size());
     int translated = 0;
     for (size_t i = 0; i < expectedPanel.size(); ++i) {
-        EXPECT_EQ(expectedPanel[i], gotPanel[i]) << expectedPanel[i].section << " "
-                                                 << expectedPanel[i].key;
+        EXPECT_EQ(expectedPanel[i], gotPanel[i])
+            << expectedPanel[i].section << " " << expectedPanel[i].key;
         translated += gotPanel[i].flag == SLOT_VALID;
     }
     // Both kinds of slot were present: the comparison covered 'v' and 'u' slots.
@@ -264,14 +261,14 @@ TEST_F(LangFileErrors, HeaderAndFileProblems) {
         const char *what;
         std::string text;
     } cases[] = {
-        {"Version 101", ReplaceInSection(good_, "UI Language Resource File", "Version = 100",
-                                         "Version = 101")},
-        {"wrong magic", ReplaceInSection(good_, "UI Language Resource File",
-                                         "Magic = -1395807027", "Magic = 1")},
-        {"Magic missing", ReplaceInSection(good_, "UI Language Resource File",
-                                           "Magic = -1395807027", "Other = 1")},
-        {"Version not a number", ReplaceInSection(good_, "UI Language Resource File",
-                                                  "Version = 100", "Version = 1x0")},
+        {"Version 101",
+         ReplaceInSection(good_, "UI Language Resource File", "Version = 100", "Version = 101")},
+        {"wrong magic",
+         ReplaceInSection(good_, "UI Language Resource File", "Magic = -1395807027", "Magic = 1")},
+        {"Magic missing",
+         ReplaceInSection(good_, "UI Language Resource File", "Magic = -1395807027", "Other = 1")},
+        {"Version not a number",
+         ReplaceInSection(good_, "UI Language Resource File", "Version = 100", "Version = 1x0")},
         {"no header", ReplaceInSection(good_, "UI Language Resource File",
                                        "[UI Language Resource File]", "[Something Else]")},
         {"plain INI file", "[Section]\r\nKey = 1\r\n"},
@@ -299,14 +296,14 @@ TEST_F(LangFileErrors, ControlSectionsThatDoNotFitThePanel) {
          LOC_ERR_INI, "MAIN_ENTRY"},
         {"Type missing", ReplaceInSection(good_, "MAIN_DECO", "Type = 1", "Kind = 1"),
          LOC_ERR_MISSING, "MAIN_DECO"},
-        {"fewer list labels", ReplaceInSection(good_, "MAIN_RING", "NumItemLabels = 4",
-                                               "NumItemLabels = 3"),
+        {"fewer list labels",
+         ReplaceInSection(good_, "MAIN_RING", "NumItemLabels = 4", "NumItemLabels = 3"),
          LOC_ERR_COUNT_MISMATCH, "MAIN_RING"},
-        {"values for a numeric list", ReplaceInSection(good_, "MAIN_RING", "NumItemValues = 0",
-                                                       "NumItemValues = 4"),
+        {"values for a numeric list",
+         ReplaceInSection(good_, "MAIN_RING", "NumItemValues = 0", "NumItemValues = 4"),
          LOC_ERR_COUNT_MISMATCH, "MAIN_RING"},
-        {"graph right axis count", ReplaceInSection(good_, "MAIN_GRAPH", "RYitems = 1",
-                                                    "RYitems = 2"),
+        {"graph right axis count",
+         ReplaceInSection(good_, "MAIN_GRAPH", "RYitems = 1", "RYitems = 2"),
          LOC_ERR_COUNT_MISMATCH, "MAIN_GRAPH"},
         {"strip X count", ReplaceInSection(good_, "MAIN_STRIP", "Xitems = 2", "Xitems = 0"),
          LOC_ERR_COUNT_MISMATCH, "MAIN_STRIP"},
@@ -320,17 +317,20 @@ TEST_F(LangFileErrors, ControlSectionsThatDoNotFitThePanel) {
          ReplaceInSection(good_, "MAIN_BUTTON", "Flags = \"@f\"", "Flags = \"Dff\""),
          LOC_ERR_MISSING, "MAIN_BUTTON"},
         {"table Flags of 11 bytes",
-         ReplaceInSection(good_, "MAIN_TABLE", "Flags = \"" + DataText(std::vector<unsigned char>(12, 'v')) + "\"",
+         ReplaceInSection(good_, "MAIN_TABLE",
+                          "Flags = \"" + DataText(std::vector<unsigned char>(12, 'v')) + "\"",
                           "Flags = \"" + DataText(std::vector<unsigned char>(11, 'v')) + "\""),
          LOC_ERR_MISSING, "MAIN_TABLE"},
-        {"panel Flags of 2 bytes", ReplaceInSection(good_, "MAIN", "Flags = \"@f\"", "Flags = \"Dff\""),
-         LOC_ERR_INI, "MAIN"},
+        {"panel Flags of 2 bytes",
+         ReplaceInSection(good_, "MAIN", "Flags = \"@f\"", "Flags = \"Dff\""), LOC_ERR_INI, "MAIN"},
         {"panel title missing", ReplaceInSection(good_, "MAIN", "Title =", "Titel ="),
          LOC_ERR_MISSING, "MAIN"},
-        {"a valid slot without its key", ReplaceInSection(good_, "MAIN_TABLE", "Cell(2,1) =", "Cell(9,9) ="),
-         LOC_ERR_MISSING, "MAIN_TABLE"},
-        {"list value key missing", ReplaceInSection(good_, "MAIN_LIST", "ItemVal_2 =", "ItemVal_9 ="),
-         LOC_ERR_MISSING, "MAIN_LIST"},
+        {"a valid slot without its key",
+         ReplaceInSection(good_, "MAIN_TABLE", "Cell(2,1) =", "Cell(9,9) ="), LOC_ERR_MISSING,
+         "MAIN_TABLE"},
+        {"list value key missing",
+         ReplaceInSection(good_, "MAIN_LIST", "ItemVal_2 =", "ItemVal_9 ="), LOC_ERR_MISSING,
+         "MAIN_LIST"},
     };
     for (const Case &c : cases) {
         EXPECT_EQ(ReadPanel(c.text), c.code) << c.what;
@@ -352,11 +352,12 @@ TEST_F(LangFileErrors, TableCellsAreKeyedColumnFirst) {
     // 2 rows x 3 columns: 12 flag bytes; the writer puts each column label before its cells.
     const size_t table = good_.find("[MAIN_TABLE]");
     ASSERT_NE(table, std::string::npos);
-    EXPECT_NE(good_.find("Flags = \"" + DataText(std::vector<unsigned char>(12, 'v')) + "\"", table),
-              std::string::npos);
-    const char *order[] = {"Label =",    "RowLabel_1", "RowLabel_2", "ColLabel_1", "Cell(1,1)",
-                           "Cell(1,2)",  "ColLabel_2", "Cell(2,1)",  "Cell(2,2)",  "ColLabel_3",
-                           "Cell(3,1)",  "Cell(3,2)"};
+    EXPECT_NE(
+        good_.find("Flags = \"" + DataText(std::vector<unsigned char>(12, 'v')) + "\"", table),
+        std::string::npos);
+    const char *order[] = {"Label =",   "RowLabel_1", "RowLabel_2", "ColLabel_1",
+                           "Cell(1,1)", "Cell(1,2)",  "ColLabel_2", "Cell(2,1)",
+                           "Cell(2,2)", "ColLabel_3", "Cell(3,1)",  "Cell(3,2)"};
     size_t at = table;
     for (const char *key : order) {
         const size_t next = good_.find(key, at);
@@ -440,19 +441,22 @@ TEST(UiObjectTree, SlotsDescriptionsAndNavigation) {
     std::vector<std::string> graph;
     for (const SlotSnap &s : Snapshot(&t.pnl)) {
         descriptions.insert(s.description);
-        if (s.section == "MAIN_GRAPH")
-            graph.push_back(s.key + "=" + s.description);
+        if (s.section == "MAIN_GRAPH") graph.push_back(s.key + "=" + s.description);
     }
-    const std::vector<std::string> expectedGraph = {
-        "Label=Control label",          "Xname=X axis name",
-        "LYname=Left Y axis name",      "RYname=Right Y axis name",
-        "Xitem_0=X axis item 0 label",  "Xitem_1=X axis item 1 label",
-        "Xitem_2=X axis item 2 label",  "LYitem_0=Left Y axis item 0 label",
-        "LYitem_1=Left Y axis item 1 label", "RYitem_0=Right Y axis item 0 label"};
+    const std::vector<std::string> expectedGraph = {"Label=Control label",
+                                                    "Xname=X axis name",
+                                                    "LYname=Left Y axis name",
+                                                    "RYname=Right Y axis name",
+                                                    "Xitem_0=X axis item 0 label",
+                                                    "Xitem_1=X axis item 1 label",
+                                                    "Xitem_2=X axis item 2 label",
+                                                    "LYitem_0=Left Y axis item 0 label",
+                                                    "LYitem_1=Left Y axis item 1 label",
+                                                    "RYitem_0=Right Y axis item 0 label"};
     EXPECT_EQ(graph, expectedGraph);
-    for (const char *d : {"Panel title", "Default value", "On text", "Off text",
-                          "Y axis item 1 label", "List item 2 label", "List item 2 value",
-                          "Row 2 label", "Column 3 label", "Cell (3, 2)"})
+    for (const char *d :
+         {"Panel title", "Default value", "On text", "Off text", "Y axis item 1 label",
+          "List item 2 label", "List item 2 value", "Row 2 label", "Column 3 label", "Cell (3, 2)"})
         EXPECT_EQ(descriptions.count(d), 1u) << d;
 
     MENUBAR bar{};
@@ -471,10 +475,10 @@ TEST(UiObjectTree, SlotsDescriptionsAndNavigation) {
 }
 
 TEST(LocalizationErrors, LocalCodesBecomeRunTimeCodes) {
-    const std::pair<int, int> table[] = {{-1, -12},  {-2, -65}, {-3, -6000}, {-4, -6000},
-                                         {-5, -24},  {-6, -24}, {-7, -45},   {-8, -46},
-                                         {-9, -6000}, {-10, -93}, {-11, -94}, {-12, -12},
-                                         {0, 0},     {3, 3},    {-94, -94},  {-201, -201}};
+    const std::pair<int, int> table[] = {{-1, -12},   {-2, -65},  {-3, -6000}, {-4, -6000},
+                                         {-5, -24},   {-6, -24},  {-7, -45},   {-8, -46},
+                                         {-9, -6000}, {-10, -93}, {-11, -94},  {-12, -12},
+                                         {0, 0},      {3, 3},     {-94, -94},  {-201, -201}};
     for (const auto &[local, runtime] : table)
         EXPECT_EQ(TranslateLocalizationError(local), runtime) << local;
 }
@@ -583,7 +587,8 @@ TEST(LangFileRoundTrip, BigPanelsReadTheSameAndTheFirstOfRepeatedNamesWins) {
     const std::string firstLabel = CtrlAt(&source.pnl, 6)->localStrs.pstate->label;
     const std::string repeats[] = {
         // the whole section again, later in the file, with another label
-        good + "[big_c5]\r\nType = 5\r\nFlags = \"Efff\"\r\nLabel = \"second\"\r\nOn = \"x\"\r\nOff = \"y\"\r\n",
+        good + "[big_c5]\r\nType = 5\r\nFlags = \"Efff\"\r\nLabel = \"second\"\r\nOn = "
+               "\"x\"\r\nOff = \"y\"\r\n",
         // the label item again inside its own section
         ReplaceInSection(good, "BIG_C5", "Off = ", "Label = \"second\"\r\nOff = "),
     };

@@ -21,17 +21,34 @@ using namespace loctest;
 
 namespace {
 
-const std::string kResource = std::string(KS_SOURCE_DIR) + "/tests/localization/data/loc_test.ui.json";
-enum { kMainPanel = 1, kPlainPanel = 2, kLongPanel = 3, kEmptyPanel = 4, kMainBar = 1, kOtherBar = 2 };
+const std::string kResource =
+    std::string(KS_SOURCE_DIR) + "/tests/localization/data/loc_test.ui.json";
 enum {
-    kOk = 3, kName = 4, kNotes = 5, kMsg = 6, kPower = 7, kGraph = 9, kStrip = 10,
-    kColours = 11, kLevel = 12, kResults = 13, kGreeting = 14, kBlank = 15,
+    kMainPanel = 1,
+    kPlainPanel = 2,
+    kLongPanel = 3,
+    kEmptyPanel = 4,
+    kMainBar = 1,
+    kOtherBar = 2
+};
+enum {
+    kOk = 3,
+    kName = 4,
+    kNotes = 5,
+    kMsg = 6,
+    kPower = 7,
+    kGraph = 9,
+    kStrip = 10,
+    kColours = 11,
+    kLevel = 12,
+    kResults = 13,
+    kGreeting = 14,
+    kBlank = 15,
 };
 
 int gOkCalls = 0;
 int OkCB(int, int, int event, void *, int, int) {
-    if (event == EVENT_COMMIT)
-        ++gOkCalls;
+    if (event == EVENT_COMMIT) ++gOkCalls;
     return 0;
 }
 const RT_Callback kCallbacks[] = {{"OkCB", RT_CTRL_CALLBACK, reinterpret_cast<void *>(&OkCB)}};
@@ -39,11 +56,12 @@ const RT_Callback kCallbacks[] = {{"OkCB", RT_CTRL_CALLBACK, reinterpret_cast<vo
 TempDir *gDir = nullptr;
 std::string gTranslated; // every panel and menu bar, each default prefixed with "T:"
 
-std::string Path(const std::string &name) { return gDir->file(name); }
+std::string Path(const std::string &name) {
+    return gDir->file(name);
+}
 
 int TranslateCallback(const LOCALSTR *s, void *) {
-    if (!s->defaultString)
-        return 0;
+    if (!s->defaultString) return 0;
     free(*s->localString);
     *s->localString = Dup(("T:" + std::string(s->defaultString)).c_str());
     *s->localFlag = SLOT_VALID;
@@ -98,8 +116,8 @@ std::map<std::string, std::string> Defaults(PNL *pnl) {
     EnumPNLAndCTRLLocals(
         pnl,
         [](const LOCALSTR *s, void *data) {
-            (*static_cast<std::map<std::string, std::string> *>(data))[std::string(s->section) + "/" +
-                                                                        s->key] =
+            (*static_cast<std::map<std::string, std::string> *>(
+                data))[std::string(s->section) + "/" + s->key] =
                 s->defaultString ? s->defaultString : "";
             return 0;
         },
@@ -112,8 +130,8 @@ std::map<std::string, std::string> Defaults(MENUBAR *bar) {
     EnumMENUBARAndMENUITEMLocals(
         bar,
         [](const LOCALSTR *s, void *data) {
-            (*static_cast<std::map<std::string, std::string> *>(data))[std::string(s->section) + "/" +
-                                                                        s->key] =
+            (*static_cast<std::map<std::string, std::string> *>(
+                data))[std::string(s->section) + "/" + s->key] =
                 s->defaultString ? s->defaultString : "";
             return 0;
         },
@@ -124,8 +142,7 @@ std::map<std::string, std::string> Defaults(MENUBAR *bar) {
 CTRL *CtrlById(PNL *pnl, int id) {
     for (int i = 1; i <= ListNumItems(pnl->controls); ++i) {
         auto *c = static_cast<CTRL *>(ListGetPtrToItem(pnl->controls, i));
-        if (c->control == id)
-            return c;
+        if (c->control == id) return c;
     }
     return nullptr;
 }
@@ -161,8 +178,7 @@ int CountPanels(int resourceId, std::vector<int> except = {}) {
         for (int e : except)
             skip = skip || e == h;
         const RT_TestPanelState s = RT_TestGetPanelState(h);
-        if (!skip && s.exists && s.resourceId == resourceId)
-            ++count;
+        if (!skip && s.exists && s.resourceId == resourceId) ++count;
     }
     DiscardPanel(probe);
     return count;
@@ -171,20 +187,20 @@ int CountPanels(int resourceId, std::vector<int> except = {}) {
 std::string Edit(std::string text, const std::string &from, const std::string &to) {
     const size_t at = text.find(from);
     EXPECT_NE(at, std::string::npos) << from;
-    if (at != std::string::npos)
-        text.replace(at, from.size(), to);
+    if (at != std::string::npos) text.replace(at, from.size(), to);
     return text;
 }
 
 class LocEnvironment : public ::testing::Environment {
-public:
+  public:
     void SetUp() override {
         gDir = new TempDir;
         ASSERT_FALSE(gDir->path().empty());
         char cwd[4096] = "";
         ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
         oldCwd_ = cwd;
-        ASSERT_EQ(chdir(gDir->path().c_str()), 0); // anything written beside lands in the temp folder
+        ASSERT_EQ(chdir(gDir->path().c_str()),
+                  0); // anything written beside lands in the temp folder
         setenv("QT_QPA_PLATFORM", "offscreen", 0); // also when run by hand, outside CTest
         ASSERT_EQ(RT_RegisterCallbacks(kCallbacks, 1), 0);
         static char arg0[] = "loc_panel_test";
@@ -211,13 +227,12 @@ public:
             DiscardPanel(h);
     }
     void TearDown() override {
-        if (!oldCwd_.empty())
-            (void)chdir(oldCwd_.c_str());
+        if (!oldCwd_.empty()) (void)chdir(oldCwd_.c_str());
         delete gDir;
         gDir = nullptr;
     }
 
-private:
+  private:
     std::string oldCwd_;
 };
 
@@ -233,13 +248,12 @@ TEST(Capture, EveryClassWithItsCountsAndDefaults) {
     EXPECT_STREQ(pnl->name, "LOCTEST");
     EXPECT_STREQ(pnl->pdefaultStrs->title, "Localization test");
     ASSERT_EQ(ListNumItems(pnl->controls), 16);
-    const std::pair<int, int> classes[] = {{2, CTRL_CLASS_NONE},   {kOk, CTRL_CLASS_BASIC},
-                                           {kName, CTRL_CLASS_STRING}, {kNotes, CTRL_CLASS_STRING},
-                                           {kMsg, CTRL_CLASS_MSG},   {kPower, CTRL_CLASS_STATE},
-                                           {8, CTRL_CLASS_STATE},    {kGraph, CTRL_CLASS_GRAPH},
-                                           {kStrip, CTRL_CLASS_STRIP}, {kColours, CTRL_CLASS_LIST},
-                                           {kLevel, CTRL_CLASS_LIST}, {kResults, CTRL_CLASS_TABLE},
-                                           {16, CTRL_CLASS_BASIC},   {17, CTRL_CLASS_BASIC}};
+    const std::pair<int, int> classes[] = {
+        {2, CTRL_CLASS_NONE},        {kOk, CTRL_CLASS_BASIC},    {kName, CTRL_CLASS_STRING},
+        {kNotes, CTRL_CLASS_STRING}, {kMsg, CTRL_CLASS_MSG},     {kPower, CTRL_CLASS_STATE},
+        {8, CTRL_CLASS_STATE},       {kGraph, CTRL_CLASS_GRAPH}, {kStrip, CTRL_CLASS_STRIP},
+        {kColours, CTRL_CLASS_LIST}, {kLevel, CTRL_CLASS_LIST},  {kResults, CTRL_CLASS_TABLE},
+        {16, CTRL_CLASS_BASIC},      {17, CTRL_CLASS_BASIC}};
     for (const auto &[id, cls] : classes) {
         ASSERT_NE(CtrlById(pnl, id), nullptr) << id;
         EXPECT_EQ(CtrlById(pnl, id)->type, cls) << id;
@@ -365,8 +379,7 @@ TEST(Localize, ExportReadBackApplyAndCompareEveryString) {
     int compared = 0;
     for (const auto &[key, text] : before) {
         // Numeric cells get their number back from the translated text (below).
-        if (key == "LOCTEST_RESULTS/Cell(2,1)" || key == "LOCTEST_RESULTS/Cell(3,2)")
-            continue;
+        if (key == "LOCTEST_RESULTS/Cell(2,1)" || key == "LOCTEST_RESULTS/Cell(3,2)") continue;
         const std::string expected = text.empty() ? "" : "T:" + text;
         EXPECT_EQ(now.at(key), expected) << key;
         compared += !text.empty();
@@ -470,7 +483,8 @@ TEST(Localize, FilesThatDoNotFitChangeNothing) {
         int code;
     } cases[] = {
         {"missing control section", Edit(good, "[LOCTEST_STRIP]", "[LOCTEST_STRIP_OLD]"), -6000},
-        {"class differs", Edit(good, "[LOCTEST_NAME]\r\nType = 3", "[LOCTEST_NAME]\r\nType = 2"), -45},
+        {"class differs", Edit(good, "[LOCTEST_NAME]\r\nType = 3", "[LOCTEST_NAME]\r\nType = 2"),
+         -45},
         {"list count differs", Edit(good, "NumItemLabels = 3", "NumItemLabels = 4"), -46},
         {"numeric list with values", Edit(good, "NumItemValues = 0", "NumItemValues = 3"), -46},
         {"version 99", Edit(good, "Version = 100", "Version = 99"), -6000},
@@ -523,7 +537,8 @@ TEST(Localize, LoadLocalizedPanelArgumentsAndLoadErrors) {
     EXPECT_EQ(handle, 0);
     EXPECT_EQ(CountPanels(kMainPanel), 0);
     // Section names longer than 35 characters are used whole.
-    ASSERT_EQ(LoadLocalizedPanel(0, kResource.c_str(), kLongPanel, gTranslated.c_str(), &handle), 0);
+    ASSERT_EQ(LoadLocalizedPanel(0, kResource.c_str(), kLongPanel, gTranslated.c_str(), &handle),
+              0);
     EXPECT_EQ(CtrlText(handle, 2, ATTR_LABEL_TEXT), "T:First");
     EXPECT_EQ(CtrlText(handle, 3, ATTR_LABEL_TEXT), "T:Second");
     DiscardPanel(handle);
@@ -547,8 +562,8 @@ TEST(Localize, AFailureLeavesNoHalfLocalizedPanel) {
     int failures = 0;
     for (int skip = 0;; ++skip) {
         LocTestFailRuntimeCalls(skip, 1);
-        const int rc = LoadLocalizedPanel(0, kResource.c_str(), kMainPanel, gTranslated.c_str(),
-                                          &handle);
+        const int rc =
+            LoadLocalizedPanel(0, kResource.c_str(), kMainPanel, gTranslated.c_str(), &handle);
         const bool injected = LocTestInjectedFailures() > 0;
         LocTestFailRuntimeCalls(0, 0);
         if (rc < 0) {
@@ -655,12 +670,13 @@ TEST(Localize, MenuRenameFailureDoesNotStopTheOtherMenus) {
 TEST(Localize, MenuBarEntryPoints) {
     const int panel = LoadPanel(0, kResource.c_str(), kPlainPanel);
     int handle = 7;
-    EXPECT_EQ(LoadLocalizedMenuBar(panel, kResource.c_str(), kOtherBar, gTranslated.c_str(), nullptr),
-              -65);
+    EXPECT_EQ(
+        LoadLocalizedMenuBar(panel, kResource.c_str(), kOtherBar, gTranslated.c_str(), nullptr),
+        -65);
     EXPECT_EQ(LoadLocalizedMenuBar(panel, kResource.c_str(), kOtherBar, nullptr, &handle), -65);
     EXPECT_EQ(handle, 0);
-    ASSERT_EQ(LoadLocalizedMenuBar(panel, kResource.c_str(), kOtherBar, gTranslated.c_str(), &handle),
-              0);
+    ASSERT_EQ(
+        LoadLocalizedMenuBar(panel, kResource.c_str(), kOtherBar, gTranslated.c_str(), &handle), 0);
     ASSERT_GT(handle, 0);
     EXPECT_EQ(MenuText(handle, 2, ATTR_MENU_NAME), "T:View");
     EXPECT_EQ(MenuText(handle, 3, ATTR_ITEM_NAME), "T:Zoom");
@@ -668,7 +684,8 @@ TEST(Localize, MenuBarEntryPoints) {
     const std::string path = Path("v99.lng");
     WriteText(path, Edit(ReadText(gTranslated), "Version = 100", "Version = 99"));
     handle = 7;
-    EXPECT_EQ(LoadLocalizedMenuBar(panel, kResource.c_str(), kOtherBar, path.c_str(), &handle), -6000);
+    EXPECT_EQ(LoadLocalizedMenuBar(panel, kResource.c_str(), kOtherBar, path.c_str(), &handle),
+              -6000);
     EXPECT_EQ(handle, 0);
     EXPECT_EQ(LocalizeMenuBar(1, nullptr), -65);
     EXPECT_EQ(LocalizeMenuBar(987654, gTranslated.c_str()), RT_ERR_INVALID_MENU_BAR);
@@ -697,7 +714,9 @@ TEST(Localize, SelectorAndDefaultsAddressSingleStrings) {
         },
         nullptr);
     for (int i = 1; i <= ListNumItems(pnl->controls); ++i)
-        EXPECT_EQ(CTRLLocalStrsToUIControl(static_cast<CTRL *>(ListGetPtrToItem(pnl->controls, i)), -1, 1), 0);
+        EXPECT_EQ(CTRLLocalStrsToUIControl(static_cast<CTRL *>(ListGetPtrToItem(pnl->controls, i)),
+                                           -1, 1),
+                  0);
     EXPECT_EQ(PNLLocalStrsToUIPanel(pnl, -1, 1), 0);
     Captured again;
     EXPECT_EQ(Defaults(again.Panel(h)), Defaults(pnl));

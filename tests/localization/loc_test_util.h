@@ -18,22 +18,20 @@ namespace loctest {
 
 // A private folder under /tmp, removed with everything in it at the end of the test.
 class TempDir {
-public:
+  public:
     TempDir() {
         char templ[] = "/tmp/ks_loc_test_XXXXXX";
-        if (char *p = mkdtemp(templ))
-            path_ = p;
+        if (char *p = mkdtemp(templ)) path_ = p;
     }
     ~TempDir() {
-        if (!path_.empty())
-            std::system(("rm -rf '" + path_ + "'").c_str());
+        if (!path_.empty()) std::system(("rm -rf '" + path_ + "'").c_str());
     }
     TempDir(const TempDir &) = delete;
     TempDir &operator=(const TempDir &) = delete;
     const std::string &path() const { return path_; }
     std::string file(const std::string &name) const { return path_ + "/" + name; }
 
-private:
+  private:
     std::string path_;
 };
 
@@ -60,8 +58,7 @@ inline char *Dup(const char *s) {
 // with empty records; returns its position.
 inline int AddCtrl(PNL *pnl, const char *name, int type, int a = 0, int b = 0, int c = 0,
                    bool withDefaults = false) {
-    if (!pnl->controls)
-        pnl->controls = ListCreate(sizeof(CTRL));
+    if (!pnl->controls) pnl->controls = ListCreate(sizeof(CTRL));
     CTRL ctrl{};
     ctrl.kind = UIOBJ_KIND_CTRL;
     ctrl.panel = pnl;
@@ -70,11 +67,20 @@ inline int AddCtrl(PNL *pnl, const char *name, int type, int a = 0, int b = 0, i
     ctrl.type = type;
     AllocCountsForCTRL(&ctrl);
     switch (type) {
-    case CTRL_CLASS_GRAPH: *ctrl.counts.pgraph = {a, b, c}; break;
-    case CTRL_CLASS_STRIP: *ctrl.counts.pstrip = {a, b}; break;
-    case CTRL_CLASS_LIST: *ctrl.counts.plist = {a, b}; break;
-    case CTRL_CLASS_TABLE: *ctrl.counts.ptable = {a, b}; break;
-    default: break;
+    case CTRL_CLASS_GRAPH:
+        *ctrl.counts.pgraph = {a, b, c};
+        break;
+    case CTRL_CLASS_STRIP:
+        *ctrl.counts.pstrip = {a, b};
+        break;
+    case CTRL_CLASS_LIST:
+        *ctrl.counts.plist = {a, b};
+        break;
+    case CTRL_CLASS_TABLE:
+        *ctrl.counts.ptable = {a, b};
+        break;
+    default:
+        break;
     }
     AllocStrsForCTRL(&ctrl, withDefaults);
     ListInsertItem(pnl->controls, &ctrl, LIST_POS_END);
@@ -90,8 +96,7 @@ inline void InitPanel(PNL *pnl, const char *name) {
 }
 
 inline MENUITEM *AddMenuItem(ListHandle *list, void *parent, const char *name, int id) {
-    if (!*list)
-        *list = ListCreate(sizeof(MENUITEM *));
+    if (!*list) *list = ListCreate(sizeof(MENUITEM *));
     auto *item = static_cast<MENUITEM *>(calloc(1, sizeof(MENUITEM)));
     item->kind = UIOBJ_KIND_MENUITEM;
     item->pparent = parent;
@@ -176,11 +181,10 @@ struct FillState {
 inline int FillCallback(const LOCALSTR *s, void *data) {
     auto *state = static_cast<FillState *>(data);
     int *counter = &state->counter;
-    if ((*counter)++ % 3 == 2 && state->leaveSomeUnused)
-        return 0;
-    std::string text = std::string(s->section) + "/" + s->key + " \"q\" \\ tab\there\nline2 \xc3\xa9";
-    if (*counter % 5 == 0)
-        text += std::string(120, 'x'); // longer than one written line
+    if ((*counter)++ % 3 == 2 && state->leaveSomeUnused) return 0;
+    std::string text =
+        std::string(s->section) + "/" + s->key + " \"q\" \\ tab\there\nline2 \xc3\xa9";
+    if (*counter % 5 == 0) text += std::string(120, 'x'); // longer than one written line
     free(*s->localString);
     *s->localString = Dup(text.c_str());
     *s->localFlag = SLOT_VALID;

@@ -13,7 +13,8 @@ using namespace loctest;
 namespace {
 
 const std::string kTool = std::string(KS_PROGRAM_DIR) + "/ks_langtool";
-const std::string kResource = std::string(KS_SOURCE_DIR) + "/tests/localization/data/loc_test.ui.json";
+const std::string kResource =
+    std::string(KS_SOURCE_DIR) + "/tests/localization/data/loc_test.ui.json";
 
 struct ToolRun {
     int status = -1;
@@ -25,8 +26,7 @@ ToolRun Tool(const TempDir &dir, const std::string &args) {
     ToolRun r;
     const std::string command = "cd '" + dir.path() + "' && '" + kTool + "' " + args + " 2>&1";
     FILE *p = popen(command.c_str(), "r");
-    if (!p)
-        return r;
+    if (!p) return r;
     char buf[4096];
     size_t n;
     while ((n = fread(buf, 1, sizeof buf, p)) > 0)
@@ -44,8 +44,10 @@ TEST(LangTool, ExportWritesATemplateThatChecksCleanly) {
     ASSERT_EQ(exported.status, 0) << exported.out;
     const std::string text = ReadText(dir.file("template.lng"));
     // Own texts as translations, 'v' where there is one and 'u' for the empty label.
-    EXPECT_NE(text.find("[LOCTEST]\r\nFlags = \"@f\"\r\nTitle = \"Localization test\""), std::string::npos);
-    EXPECT_NE(text.find("[LOCTEST_BLANK]\r\nType = 2\r\nFlags = \"@e\"\r\n\r\n"), std::string::npos);
+    EXPECT_NE(text.find("[LOCTEST]\r\nFlags = \"@f\"\r\nTitle = \"Localization test\""),
+              std::string::npos);
+    EXPECT_NE(text.find("[LOCTEST_BLANK]\r\nType = 2\r\nFlags = \"@e\"\r\n\r\n"),
+              std::string::npos);
     EXPECT_NE(text.find("Xitem_1 = \"mid\""), std::string::npos);
     EXPECT_NE(text.find("[BAR_FILE_LOGOS_LOAD2]\r\nFlags = \"@f\"\r\nName = \"Load logo 2\""),
               std::string::npos);
@@ -54,9 +56,9 @@ TEST(LangTool, ExportWritesATemplateThatChecksCleanly) {
 
     const ToolRun checked = Tool(dir, "check '" + kResource + "' template.lng");
     EXPECT_EQ(checked.status, 0) << checked.out;
-    for (const char *line : {"panel 1 LOCTEST: ok", "panel 2 PLAIN: ok",
-                             "panel 3 LONGPANELNAME_FOR_SECTIONS: ok", "panel 4 EMPTY: ok",
-                             "menu bar 1 BAR: ok", "menu bar 2 OTHERBAR: ok"})
+    for (const char *line :
+         {"panel 1 LOCTEST: ok", "panel 2 PLAIN: ok", "panel 3 LONGPANELNAME_FOR_SECTIONS: ok",
+          "panel 4 EMPTY: ok", "menu bar 1 BAR: ok", "menu bar 2 OTHERBAR: ok"})
         EXPECT_NE(checked.out.find(line), std::string::npos) << line << "\n" << checked.out;
 }
 
@@ -95,8 +97,7 @@ TEST(LangTool, ListPrintsEveryStringWithItsDescription) {
           "[LOCTEST_STRIP]\tLYitem_0\tY axis item 0 label\t\"base\"\n",
           "[LOCTEST_COLOURS]\tItemVal_1\tList item 1 value\t\"g\"\n",
           "[LOCTEST_RESULTS]\tCell(3,1)\tCell (3, 1)\t\"c1\"\n",
-          "[LOCTEST_POWER]\tOn\tOn text\t\"On\"\n",
-          "[LOCTEST_BLANK]\tLabel\tControl label\t\"\"\n",
+          "[LOCTEST_POWER]\tOn\tOn text\t\"On\"\n", "[LOCTEST_BLANK]\tLabel\tControl label\t\"\"\n",
           "[BAR_FILE_LOGOS]\tName\tMenu item name\t\"Logos\"\n"})
         EXPECT_NE(r.out.find(line), std::string::npos) << line;
     // A decoration has nothing to translate; the numeric ring has no value strings.

@@ -80,12 +80,14 @@ TEST_F(Events, APopupBlocksOtherPanelsUntilItsControlCommits) {
     EXPECT_EQ(RT_TestGetPanelState(popup).popupLevel, 1);
     int refused = 0, typedRefused = 0, menuRefused = 0, closeRefused = 0;
     const int bar = GetPanelMenuBar(main);
-    RT_TestPost([&] {
-        refused = RT_TestCommit(main, 8);
-        typedRefused = RT_TestTypeText(main, 5, "x");
-        menuRefused = RT_TestCommitMenuItem(bar, 3);
-        closeRefused = RT_TestClosePanel(main);
-    }, 10);
+    RT_TestPost(
+        [&] {
+            refused = RT_TestCommit(main, 8);
+            typedRefused = RT_TestTypeText(main, 5, "x");
+            menuRefused = RT_TestCommitMenuItem(bar, 3);
+            closeRefused = RT_TestClosePanel(main);
+        },
+        10);
     RT_TestPost([popup] { RT_TestCommit(popup, 2); }, 60);
     int panel = 0, control = 0;
     do {
@@ -105,7 +107,8 @@ TEST_F(Events, APopupBlocksOtherPanelsUntilItsControlCommits) {
 }
 
 TEST_F(Events, ScriptedPopupAnswersSetAValueAndCommit) {
-    RT_TestAnswerPopup(2, {{RT_TestPopupStep::SET_INT, 4, 3, 0, ""}, {RT_TestPopupStep::COMMIT, 2, 0, 0, ""}});
+    RT_TestAnswerPopup(
+        2, {{RT_TestPopupStep::SET_INT, 4, 3, 0, ""}, {RT_TestPopupStep::COMMIT, 2, 0, 0, ""}});
     const int popup = load(2);
     InstallPopup(popup);
     int panel = 0, control = 0;
@@ -154,7 +157,8 @@ TEST_F(Events, TypingInATextBoxSendsValueChangesAndBackspaceTakesBackTheLastChar
     GetCtrlVal(p, 7, text);
     EXPECT_STREQ(text, "ab");
     int changes = 0;
-    for (const Event &e : log().ctrl) changes += e.item == 7 && e.event == EVENT_VAL_CHANGED;
+    for (const Event &e : log().ctrl)
+        changes += e.item == 7 && e.event == EVENT_VAL_CHANGED;
     EXPECT_EQ(changes, 2);
     EXPECT_TRUE(hasEvent(log().main, p, 7, EVENT_VAL_CHANGED));
     EXPECT_EQ(GetActiveCtrl(p), 7);
@@ -163,7 +167,8 @@ TEST_F(Events, TypingInATextBoxSendsValueChangesAndBackspaceTakesBackTheLastChar
     EXPECT_STREQ(text, "a");
     EXPECT_EQ(RT_TestWidgetText(p, 7), "a");
     changes = 0;
-    for (const Event &e : log().ctrl) changes += e.item == 7 && e.event == EVENT_VAL_CHANGED;
+    for (const Event &e : log().ctrl)
+        changes += e.item == 7 && e.event == EVENT_VAL_CHANGED;
     EXPECT_EQ(changes, 3);
     EXPECT_EQ(gMainMaxDepth, 1);
 }
@@ -210,7 +215,8 @@ TEST_F(Events, StringsCommitOnEnterAndRefuseTypingBeyondTheirLimit) {
     SetCtrlVal(p, 5, "");
     RT_TestTypeText(p, 5, "ab");
     int commits = 0;
-    for (const Event &e : log().ctrl) commits += e.item == 5 && e.event == EVENT_COMMIT;
+    for (const Event &e : log().ctrl)
+        commits += e.item == 5 && e.event == EVENT_COMMIT;
     EXPECT_EQ(commits, 2);
     SetCtrlAttribute(p, 5, ATTR_CTRL_MODE, VAL_INDICATOR);
     EXPECT_EQ(RT_TestTypeText(p, 5, "c"), RT_ERR_INPUT_REFUSED);
@@ -253,7 +259,8 @@ TEST_F(Events, TheMainCallbackIsNeverReentered) {
     EXPECT_EQ(gMainMaxDepth, 1);
     EXPECT_EQ(log().main.size(), 1u);
     int commits = 0;
-    for (const Event &e : log().ctrl) commits += e.item == 8 && e.event == EVENT_COMMIT;
+    for (const Event &e : log().ctrl)
+        commits += e.item == 8 && e.event == EVENT_COMMIT;
     EXPECT_EQ(commits, 2); // the control's callback still saw both
 }
 
@@ -281,7 +288,8 @@ int WaitingMainCB(int, int, int event, void *, int, int) {
     RT_TestPost([] { RT_TestCommit(gWaitPopup, 2); }, 300);
     const long before = RT_TestIdleWakeups();
     int panel = 0, control = 0;
-    while (!(panel == gWaitPopup && control == 2)) GetUserEvent(1, &panel, &control);
+    while (!(panel == gWaitPopup && control == 2))
+        GetUserEvent(1, &panel, &control);
     gWakeupsWhileWaiting = RT_TestIdleWakeups() - before;
     RemovePopup(0);
     QuitUserInterface(0);

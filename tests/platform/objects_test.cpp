@@ -25,8 +25,14 @@ TEST_F(Objects, PanelAttributesRoundTripAndRefuseWhatPanelsDoNotHave) {
 
     const struct {
         int attr, value;
-    } ints[] = {{ATTR_LEFT, 33}, {ATTR_TOP, 44}, {ATTR_WIDTH, 310}, {ATTR_HEIGHT, 220}, {ATTR_BACKCOLOR, 0x123456},
-                {ATTR_SIZABLE, 1}, {ATTR_CLOSE_BOX_HIDDEN, 1}, {ATTR_WINDOW_STATE, 2}};
+    } ints[] = {{ATTR_LEFT, 33},
+                {ATTR_TOP, 44},
+                {ATTR_WIDTH, 310},
+                {ATTR_HEIGHT, 220},
+                {ATTR_BACKCOLOR, 0x123456},
+                {ATTR_SIZABLE, 1},
+                {ATTR_CLOSE_BOX_HIDDEN, 1},
+                {ATTR_WINDOW_STATE, 2}};
     for (const auto &a : ints) {
         EXPECT_EQ(SetPanelAttribute(p, a.attr, a.value), 0) << a.attr;
         EXPECT_EQ(GetPanelAttribute(p, a.attr, &v), 0) << a.attr;
@@ -139,15 +145,18 @@ TEST_F(Objects, AttributesAControlDoesNotHaveFailCleanly) {
     ASSERT_GT(p, 0);
     char text[32];
     int v;
-    EXPECT_EQ(GetCtrlAttribute(p, 8, ATTR_ON_TEXT, text), RT_ERR_INVALID_ATTRIBUTE);   // button
-    EXPECT_EQ(SetCtrlAttribute(p, 13, ATTR_TEXT_BGCOLOR, 0), RT_ERR_INVALID_ATTRIBUTE); // decoration
+    EXPECT_EQ(GetCtrlAttribute(p, 8, ATTR_ON_TEXT, text), RT_ERR_INVALID_ATTRIBUTE); // button
+    EXPECT_EQ(SetCtrlAttribute(p, 13, ATTR_TEXT_BGCOLOR, 0),
+              RT_ERR_INVALID_ATTRIBUTE); // decoration
     EXPECT_EQ(GetCtrlAttribute(p, 11, ATTR_TEXT_SELECTION_START, &v), RT_ERR_INVALID_ATTRIBUTE);
-    EXPECT_EQ(SetCtrlAttribute(p, 15, ATTR_ACTIVE_YAXIS, 2), RT_ERR_INVALID_ATTRIBUTE); // strip chart
+    EXPECT_EQ(SetCtrlAttribute(p, 15, ATTR_ACTIVE_YAXIS, 2),
+              RT_ERR_INVALID_ATTRIBUTE); // strip chart
     EXPECT_EQ(GetCtrlAttribute(p, 2, 123456, &v), RT_ERR_INVALID_ATTRIBUTE);
     EXPECT_EQ(GetCtrlAttribute(p, 5, ATTR_LABEL_TEXT, &v), RT_ERR_ATTRIBUTE_TYPE);
     EXPECT_EQ(SetCtrlAttribute(p, 5, ATTR_LEFT, "ten"), RT_ERR_ATTRIBUTE_TYPE);
     EXPECT_EQ(SetCtrlAttribute(p, 5, ATTR_DATA_TYPE, VAL_INTEGER), RT_ERR_INVALID_VALUE);
-    EXPECT_EQ(GetCtrlAttribute(p, 5, ATTR_LABEL_TEXT, static_cast<char *>(nullptr), 10), RT_ERR_NULL_POINTER);
+    EXPECT_EQ(GetCtrlAttribute(p, 5, ATTR_LABEL_TEXT, static_cast<char *>(nullptr), 10),
+              RT_ERR_NULL_POINTER);
     // A one-byte buffer gets the terminator only; a short buffer never cuts a UTF-8 character.
     char one[1] = {'x'};
     EXPECT_EQ(GetCtrlAttribute(p, 5, ATTR_LABEL_TEXT, one), 0);
@@ -224,7 +233,8 @@ TEST_F(Objects, ControlOrderIsResourceOrderThenAddedControls) {
         ASSERT_EQ(GetCtrlAttribute(p, c, ATTR_NEXT_CTRL, &c), 0);
     }
     std::vector<int> expected;
-    for (int id = 2; id <= 19; ++id) expected.push_back(id);
+    for (int id = 2; id <= 19; ++id)
+        expected.push_back(id);
     expected.push_back(added);
     EXPECT_EQ(order, expected);
     EXPECT_GT(added, 19);
@@ -290,7 +300,8 @@ TEST_F(Objects, MenuBarWalkGivesMenusItemsSeparatorsAndSubmenus) {
     EXPECT_EQ(GetMenuBarAttribute(bar, 2, ATTR_NEXT_ITEM_ID, &v), RT_ERR_INVALID_ATTRIBUTE);
     EXPECT_EQ(GetMenuBarAttribute(bar, 0, ATTR_NUM_MENU_ITEMS, &v), RT_ERR_INVALID_ATTRIBUTE);
     EXPECT_EQ(GetMenuBarAttribute(bar, 999, ATTR_ITEM_NAME, text), RT_ERR_INVALID_MENU_ITEM);
-    EXPECT_EQ(GetMenuBarAttribute(bar + 1000, 0, ATTR_CONSTANT_NAME, text), RT_ERR_INVALID_MENU_BAR);
+    EXPECT_EQ(GetMenuBarAttribute(bar + 1000, 0, ATTR_CONSTANT_NAME, text),
+              RT_ERR_INVALID_MENU_BAR);
 }
 
 TEST_F(Objects, SystemAttributesAndLanguageNameFollowTheSeam) {

@@ -14,7 +14,7 @@ using namespace rtt;
 namespace {
 
 class Printing : public RuntimeTest {
-protected:
+  protected:
     void TearDown() override {
         RT_TestSetPrinterOutput(nullptr);
         RuntimeTest::TearDown();
@@ -80,8 +80,9 @@ TEST_F(Printing, PrintAttributesCheckTheirRange) {
     EXPECT_EQ(SetPrintAttributeEx(4321, 1), RT_ERR_INVALID_ATTRIBUTE);
     EXPECT_EQ(GetPrintAttribute(4321, &v), RT_ERR_INVALID_ATTRIBUTE);
     // Every slot of the settings record, with its default, is accepted back as it is.
-    const int defaults[][2] = {{1327, 0}, {1308, 2}, {1309, 1}, {1310, 1}, {1303, 1}, {1301, 0},
-                               {1302, 1800}, {1300, 1}, {1306, 200}, {1304, -1}, {1307, 100}, {1305, -1}};
+    const int defaults[][2] = {{1327, 0},   {1308, 2},  {1309, 1},    {1310, 1},
+                               {1303, 1},   {1301, 0},  {1302, 1800}, {1300, 1},
+                               {1306, 200}, {1304, -1}, {1307, 100},  {1305, -1}};
     for (const auto &d : defaults) {
         EXPECT_EQ(SetPrintAttributeEx(d[0], d[1]), 0) << d[0];
         EXPECT_EQ(GetPrintAttribute(d[0], &v), 0);
@@ -120,21 +121,24 @@ TEST_F(Printing, TheFileDialogAnswersWithAPathOrACancel) {
     char path[260];
     dir.write("exists.txt", "x");
     RT_TestAnswerFileDialog(dir.file("exists.txt").c_str());
-    EXPECT_EQ(FileSelectPopup(dir.path().c_str(), "*.txt", "*.txt", "Enter File Name", VAL_SAVE_BUTTON, 0, 1, 1, 1,
-                              path),
+    EXPECT_EQ(FileSelectPopup(dir.path().c_str(), "*.txt", "*.txt", "Enter File Name",
+                              VAL_SAVE_BUTTON, 0, 1, 1, 1, path),
               VAL_EXISTING_FILE_SELECTED);
     EXPECT_EQ(std::string(path), dir.file("exists.txt"));
     RT_TestAnswerFileDialog(dir.file("new.txt").c_str());
-    EXPECT_EQ(FileSelectPopup(dir.path().c_str(), "*.txt", "*.txt", "t", VAL_SAVE_BUTTON, 0, 1, 1, 1, path),
+    EXPECT_EQ(FileSelectPopup(dir.path().c_str(), "*.txt", "*.txt", "t", VAL_SAVE_BUTTON, 0, 1, 1,
+                              1, path),
               VAL_NEW_FILE_SELECTED);
     RT_TestAnswerFileDialog(nullptr);
-    EXPECT_EQ(FileSelectPopup(dir.path().c_str(), "*.txt", "*.txt", "t", VAL_SAVE_BUTTON, 0, 1, 1, 1, path),
+    EXPECT_EQ(FileSelectPopup(dir.path().c_str(), "*.txt", "*.txt", "t", VAL_SAVE_BUTTON, 0, 1, 1,
+                              1, path),
               VAL_NO_FILE_SELECTED);
     EXPECT_STREQ(path, "");
     // A path longer than the caller's buffer is refused rather than cut into another name.
     char tiny[8];
     RT_TestAnswerFileDialog(dir.file("exists.txt").c_str());
-    EXPECT_EQ(FileSelectPopup(dir.path().c_str(), "*.txt", "*.txt", "t", VAL_LOAD_BUTTON, 0, 0, 1, 0, tiny),
+    EXPECT_EQ(FileSelectPopup(dir.path().c_str(), "*.txt", "*.txt", "t", VAL_LOAD_BUTTON, 0, 0, 1,
+                              0, tiny),
               RT_ERR_INVALID_VALUE);
     EXPECT_STREQ(tiny, "");
 }

@@ -9,7 +9,7 @@ using namespace rtt;
 namespace {
 
 class Resource : public RuntimeTest {
-protected:
+  protected:
     // Loads panel 1 of a resource made from `json` and returns LoadPanel's result.
     int loadText(const std::string &json, int id = 1) {
         dir.write("r.ui.json", json);
@@ -19,8 +19,8 @@ protected:
 };
 
 std::string panelWith(const std::string &controls, const std::string &extra = "") {
-    return R"({"panels":[{"id":1,"name":"P","width":200,"height":100)" + extra + R"(,"controls":[)" + controls +
-           "]}]}";
+    return R"({"panels":[{"id":1,"name":"P","width":200,"height":100)" + extra +
+           R"(,"controls":[)" + controls + "]}]}";
 }
 
 TEST_F(Resource, EveryStyleLoadsShowsAndReportsItsStrings) {
@@ -41,11 +41,24 @@ TEST_F(Resource, EveryStyleLoadsShowsAndReportsItsStrings) {
     const struct {
         int control, style;
         const char *label;
-    } expected[] = {{2, 100, "Set point"}, {3, 101, "Voltage"}, {4, 112, "Progress"}, {5, 150, "Entry"},
-                    {6, 160, ""},          {7, 170, "Notes"},   {8, 200, "OK"},       {9, 231, "Mode"},
-                    {10, 280, "Hold"},     {11, 300, "Result"}, {12, 340, "Units"},   {13, 380, ""},
-                    {14, 440, "Graph"},    {15, 460, "Strip"},  {16, 480, "Logo"},    {17, 510, "Table"},
-                    {18, 225, "Other button"}, {19, 302, "A menu ring"}};
+    } expected[] = {{2, 100, "Set point"},
+                    {3, 101, "Voltage"},
+                    {4, 112, "Progress"},
+                    {5, 150, "Entry"},
+                    {6, 160, ""},
+                    {7, 170, "Notes"},
+                    {8, 200, "OK"},
+                    {9, 231, "Mode"},
+                    {10, 280, "Hold"},
+                    {11, 300, "Result"},
+                    {12, 340, "Units"},
+                    {13, 380, ""},
+                    {14, 440, "Graph"},
+                    {15, 460, "Strip"},
+                    {16, 480, "Logo"},
+                    {17, 510, "Table"},
+                    {18, 225, "Other button"},
+                    {19, 302, "A menu ring"}};
     for (const auto &e : expected) {
         ASSERT_EQ(GetCtrlAttribute(p, e.control, ATTR_CTRL_STYLE, &v), 0) << e.control;
         EXPECT_EQ(v, e.style);
@@ -109,12 +122,15 @@ TEST_F(Resource, BrokenResourcesGiveTheirCodesAndBuildNothing) {
         {panelWith(R"({"id":2,"name":"X","style":"slider"})"), RT_ERR_UNKNOWN_STYLE},
         {panelWith(button + "," + button), RT_ERR_DUPLICATE_ID},
         {panelWith(R"({"id":1,"name":"X","style":"string"})"), RT_ERR_DUPLICATE_ID},
-        {panelWith(R"({"id":2,"name":"X","style":"string","callback":"NoSuchCB"})"), RT_ERR_UNKNOWN_CALLBACK},
-        {panelWith(R"({"id":2,"name":"X","style":"string","callback":"AllPanelCB"})"), RT_ERR_UNKNOWN_CALLBACK},
+        {panelWith(R"({"id":2,"name":"X","style":"string","callback":"NoSuchCB"})"),
+         RT_ERR_UNKNOWN_CALLBACK},
+        {panelWith(R"({"id":2,"name":"X","style":"string","callback":"AllPanelCB"})"),
+         RT_ERR_UNKNOWN_CALLBACK},
         {panelWith(R"({"id":2,"name":"X","style":"string","colour":1})"), RT_ERR_RESOURCE_FILE},
         {panelWith(R"({"id":2,"name":"X","style":"string","top":"10"})"), RT_ERR_RESOURCE_FILE},
         {panelWith(R"({"id":2,"style":"string"})"), RT_ERR_RESOURCE_FILE},
-        {panelWith(R"({"id":2,"name":"R","style":"ring","value":5,"items":[{"label":"a","value":1}]})"),
+        {panelWith(
+             R"({"id":2,"name":"R","style":"ring","value":5,"items":[{"label":"a","value":1}]})"),
          RT_ERR_RESOURCE_FILE},
         {panelWith(button, R"(,"menuBar":4)"), RT_ERR_RESOURCE_ID},
         {panelWith(button, R"(,"callback":"Missing")"), RT_ERR_UNKNOWN_CALLBACK},
@@ -155,7 +171,8 @@ TEST_F(Resource, BrokenMenuBarsGiveTheirCodes) {
 }
 
 TEST_F(Resource, ToolsMayLoadResourcesWithoutTheApplicationsCallbacks) {
-    const std::string json = panelWith(R"({"id":2,"name":"X","style":"string","callback":"AppOnlyCB"})");
+    const std::string json =
+        panelWith(R"({"id":2,"name":"X","style":"string","callback":"AppOnlyCB"})");
     EXPECT_EQ(loadText(json), RT_ERR_UNKNOWN_CALLBACK);
     RT_AllowUnboundCallbacks(1);
     const int p = loadText(json);

@@ -21,7 +21,9 @@ int AllPanelCB(int panel, int event, void *, int, int) {
     log().panel.push_back({panel, 0, event});
     return 0;
 }
-void AllMenuCB(int menuBar, int item, void *, int) { log().menu.push_back({menuBar, item, EVENT_COMMIT}); }
+void AllMenuCB(int menuBar, int item, void *, int) {
+    log().menu.push_back({menuBar, item, EVENT_COMMIT});
+}
 
 const RT_Callback kCallbacks[] = {
     {"AllCtrlCB", RT_CTRL_CALLBACK, reinterpret_cast<void *>(AllCtrlCB)},
@@ -31,7 +33,9 @@ const RT_Callback kCallbacks[] = {
 
 } // namespace
 
-std::string dataFile(const char *name) { return std::string(KS_SOURCE_DIR) + "/tests/platform/data/" + name; }
+std::string dataFile(const char *name) {
+    return std::string(KS_SOURCE_DIR) + "/tests/platform/data/" + name;
+}
 
 TempDir::TempDir() {
     char pattern[] = "/tmp/ks_rt_test_XXXXXX";
@@ -62,7 +66,8 @@ void RuntimeTest::TearDown() {
     SetIdleEventRate(0);
     RemovePopup(1);
     RT_TestClearAnswers();
-    for (int p : panels_) DiscardPanel(p);
+    for (int p : panels_)
+        DiscardPanel(p);
     panels_.clear();
     RT_AllowUnboundCallbacks(0);
     RT_TestFlushDeletes();

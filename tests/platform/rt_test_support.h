@@ -32,19 +32,19 @@ std::string dataFile(const char *name);
 
 // A temporary folder under /tmp, removed with everything in it at the end of the scope.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     const std::string &path() const { return path_; }
     std::string file(const std::string &name) const { return path_ + "/" + name; }
     void write(const std::string &name, const std::string &content) const;
 
-private:
+  private:
     std::string path_;
 };
 
 class RuntimeTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
     // Loads a panel of the test resource and discards it after the test.
@@ -54,7 +54,7 @@ protected:
         return panel;
     }
 
-private:
+  private:
     std::vector<int> panels_;
 };
 

@@ -10,7 +10,7 @@
 namespace {
 
 class UiView : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         char pattern[] = "/tmp/ks_uiview_test_XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
@@ -27,7 +27,8 @@ protected:
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     std::string dir;
-    const std::string resource = std::string(KS_SOURCE_DIR) + "/tests/platform/data/all_styles.ui.json";
+    const std::string resource =
+        std::string(KS_SOURCE_DIR) + "/tests/platform/data/all_styles.ui.json";
 };
 
 TEST_F(UiView, RendersThePanelWindowToAPng) {
@@ -40,7 +41,8 @@ TEST_F(UiView, RendersThePanelWindowToAPng) {
     // Not a blank image: the button and texts leave darker pixels on the panel's background.
     int dark = 0;
     for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) dark += qGray(image.pixel(x, y)) < 100;
+        for (int x = 0; x < image.width(); ++x)
+            dark += qGray(image.pixel(x, y)) < 100;
     EXPECT_GT(dark, 50);
 }
 

@@ -105,7 +105,7 @@ TEST_F(Values, ListsSelectByValueAndIndexAndRefuseOutOfRange) {
 }
 
 class TextBoxes : public RuntimeTest {
-protected:
+  protected:
     void SetUp() override {
         RuntimeTest::SetUp();
         p = keep(NewPanel(0, "text", 0, 0, 200, 300));
@@ -118,7 +118,8 @@ protected:
     }
     std::string line(int i) {
         char buffer[128];
-        return GetTextBoxLine(p, box, i, buffer) == 0 ? std::string(buffer) : std::string("<error>");
+        return GetTextBoxLine(p, box, i, buffer) == 0 ? std::string(buffer)
+                                                      : std::string("<error>");
     }
     int p = 0, box = 0;
 };
@@ -163,7 +164,8 @@ TEST_F(TextBoxes, InsertAppendsWithALineEndAndInsertsBeforeALine) {
 
 TEST_F(TextBoxes, TheSevenLineSequenceLeavesSevenLinesWithTheCaretAtTheEnd) {
     InsertTextBoxLine(p, box, -1, "");
-    for (int i = 1; i <= 6; ++i) InsertTextBoxLine(p, box, -1, ("info " + std::to_string(i)).c_str());
+    for (int i = 1; i <= 6; ++i)
+        InsertTextBoxLine(p, box, -1, ("info " + std::to_string(i)).c_str());
     int offset;
     ASSERT_EQ(GetTextBoxLineOffset(p, box, 7, &offset), 0);
     ASSERT_EQ(SetCtrlAttribute(p, box, ATTR_TEXT_SELECTION_START, offset), 0);
@@ -216,7 +218,8 @@ TEST_F(Values, TableCellsAreTypedAndSurviveAChangeOfType) {
     EXPECT_STREQ(buffer, "b");
     GetTableCellAttribute(p, 17, MakePoint(2, 1), ATTR_CELL_TYPE, &type);
     EXPECT_EQ(type, 2);
-    EXPECT_EQ(GetTableCellVal(p, 17, MakePoint(2, 1), buffer, sizeof buffer), RT_ERR_ATTRIBUTE_TYPE);
+    EXPECT_EQ(GetTableCellVal(p, 17, MakePoint(2, 1), buffer, sizeof buffer),
+              RT_ERR_ATTRIBUTE_TYPE);
     // Read a numeric cell as text the way the language capture does, then restore its type.
     SetTableCellAttribute(p, 17, MakePoint(2, 1), ATTR_CELL_TYPE, 1);
     GetTableCellVal(p, 17, MakePoint(2, 1), buffer, sizeof buffer);
@@ -225,8 +228,10 @@ TEST_F(Values, TableCellsAreTypedAndSurviveAChangeOfType) {
     double d;
     ASSERT_EQ(GetTableCellVal(p, 17, MakePoint(2, 1), &d), 0);
     EXPECT_DOUBLE_EQ(d, 3.5);
-    EXPECT_EQ(GetTableCellVal(p, 17, MakePoint(4, 1), buffer, sizeof buffer), RT_ERR_INDEX_OUT_OF_RANGE);
-    EXPECT_EQ(GetTableCellVal(p, 17, MakePoint(0, 0), buffer, sizeof buffer), RT_ERR_INDEX_OUT_OF_RANGE);
+    EXPECT_EQ(GetTableCellVal(p, 17, MakePoint(4, 1), buffer, sizeof buffer),
+              RT_ERR_INDEX_OUT_OF_RANGE);
+    EXPECT_EQ(GetTableCellVal(p, 17, MakePoint(0, 0), buffer, sizeof buffer),
+              RT_ERR_INDEX_OUT_OF_RANGE);
 
     ASSERT_EQ(SetTableRowAttribute(p, 17, 2, ATTR_LABEL_TEXT, "Zeile 2"), 0);
     GetTableRowAttribute(p, 17, 2, ATTR_LABEL_TEXT, buffer, sizeof buffer);
@@ -263,7 +268,8 @@ TEST_F(Values, PicturesShowReadableImagesAndStayEmptyOtherwise) {
     EXPECT_EQ(RT_TestWidgetText(p, 16), "");
     EXPECT_EQ(DisplayImageFile(p, 16, dir.file("logo.png").c_str()), 0);
     EXPECT_EQ(DisplayImageFile(p, 11, dir.file("logo.bmp").c_str()), RT_ERR_CLASS_MISMATCH);
-    EXPECT_EQ(RT_TestWidgetText(p, 16), "40x20"); // a failed call on another control changes nothing
+    EXPECT_EQ(RT_TestWidgetText(p, 16),
+              "40x20"); // a failed call on another control changes nothing
     EXPECT_EQ(DisplayImageFile(p, 16, dir.file("missing.bmp").c_str()), RT_ERR_FILE_NOT_FOUND);
     EXPECT_EQ(RT_TestWidgetText(p, 16), "");
     EXPECT_EQ(DisplayImageFile(p, 16, dir.file("logo.png").c_str()), 0);

@@ -838,9 +838,8 @@ TEST(ToolboxDeathTest, DoAssertReportsAndAborts) {
 }
 
 TEST(ToolboxErrors, EveryLibraryCodeHasItsOwnText) {
-    const int codes[] = {-12,   -65,   -91,   -92,   -93,   -94,   -95,   -96,   -97,  -98,
-                         -99,   -100,  -5001, -5002, -5003, -5004, -5021, -5022, -5023, -5024,
-                         -5025};
+    const int codes[] = {-12,  -65,   -91,   -92,   -93,   -94,   -95,   -96,   -97,   -98,  -99,
+                         -100, -5001, -5002, -5003, -5004, -5021, -5022, -5023, -5024, -5025};
     std::vector<std::string> texts;
     const std::string unknown = GetToolboxErrorString(-4242);
     for (int code : codes) {

@@ -38,12 +38,10 @@ struct ResourceIds {
 // The ids and names of the panels and menu bars of a resource file; false when it cannot be read.
 bool ReadResourceIds(const std::string &path, ResourceIds *ids) {
     QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
+    if (!file.open(QIODevice::ReadOnly)) return false;
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
-    if (error.error != QJsonParseError::NoError || !doc.isObject())
-        return false;
+    if (error.error != QJsonParseError::NoError || !doc.isObject()) return false;
     auto collect = [](const QJsonValue &array, std::vector<ResourceObject> *out) {
         for (const QJsonValue &v : array.toArray()) {
             const QJsonObject o = v.toObject();
@@ -59,12 +57,23 @@ std::string Quoted(const char *text) {
     std::string out = "\"";
     for (const char *p = text ? text : ""; *p; ++p) {
         switch (*p) {
-        case '\n': out += "\\n"; break;
-        case '\t': out += "\\t"; break;
-        case '\r': out += "\\r"; break;
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        default: out += *p;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        default:
+            out += *p;
         }
     }
     return out + "\"";
@@ -73,8 +82,7 @@ std::string Quoted(const char *text) {
 int ErrorLine(const char *what, int id, const std::string &name, int rc) {
     const char *section = LangFileLastFailedSection();
     fprintf(stdout, "%s %d %s: error %d (%s)", what, id, name.c_str(), rc, RT_GetErrorString(rc));
-    if (section && *section)
-        fprintf(stdout, " at section [%s]", section);
+    if (section && *section) fprintf(stdout, " at section [%s]", section);
     fprintf(stdout, "\n");
     return 1;
 }
@@ -137,12 +145,10 @@ bool CaptureAll(const std::string &resource, const ResourceIds &ids, int scratch
 }
 
 int CopyDefault(const LOCALSTR *s, void *) {
-    if (!s->defaultString)
-        return 0;
+    if (!s->defaultString) return 0;
     const size_t n = strlen(s->defaultString);
     char *copy = static_cast<char *>(malloc(n + 1));
-    if (!copy)
-        return -12;
+    if (!copy) return -12;
     memcpy(copy, s->defaultString, n + 1);
     free(*s->localString);
     *s->localString = copy;
@@ -163,8 +169,7 @@ int Export(const std::string &resource, const ResourceIds &ids, int scratch, con
         ok = EnumPNLAndCTRLLocals(p, CopyDefault, nullptr) == 0 && ok;
     for (MENUBAR *b : t.bars)
         ok = EnumMENUBARAndMENUITEMLocals(b, CopyDefault, nullptr) == 0 && ok;
-    if (!ok)
-        return 1;
+    if (!ok) return 1;
     ListHandle panels = ListCreate(sizeof(PNL *)), bars = ListCreate(sizeof(MENUBAR *));
     for (PNL *p : t.panels)
         ListInsertItem(panels, &p, LIST_POS_END);
@@ -226,14 +231,14 @@ int Usage() {
 } // namespace
 
 int main(int argc, char **argv) {
-    if (argc < 3)
-        return Usage();
+    if (argc < 3) return Usage();
     const std::string command = argv[1];
     if ((command == "export" || command == "check") ? argc != 4 : (command != "list" || argc != 3))
         return Usage();
     // The run-time resolves relative resource names against the program folder; the operator
     // means the current one.
-    const std::string resource = QFileInfo(QString::fromLocal8Bit(argv[2])).absoluteFilePath().toStdString();
+    const std::string resource =
+        QFileInfo(QString::fromLocal8Bit(argv[2])).absoluteFilePath().toStdString();
     ResourceIds ids;
     if (!ReadResourceIds(resource, &ids)) {
         fprintf(stderr, "ks_langtool: cannot read the resource %s\n", resource.c_str());

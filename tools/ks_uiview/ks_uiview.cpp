@@ -23,7 +23,8 @@ int main(int argc, char **argv) {
     char *end = nullptr;
     const long id = std::strtol(argv[2], &end, 10);
     if (!end || *end || id <= 0 || id > 1000000) {
-        std::fprintf(stderr, "ks_uiview: panel id must be a positive number, not \"%s\"\n", argv[2]);
+        std::fprintf(stderr, "ks_uiview: panel id must be a positive number, not \"%s\"\n",
+                     argv[2]);
         return 1;
     }
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
@@ -35,10 +36,12 @@ int main(int argc, char **argv) {
         return 2;
     }
     // A file named on the command line is relative to the current folder, not the program's.
-    const std::string file = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath().toStdString();
+    const std::string file =
+        QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath().toStdString();
     const int panel = LoadPanel(0, file.c_str(), static_cast<int>(id));
     if (panel < 0) {
-        std::fprintf(stderr, "ks_uiview: panel %ld of %s: %s (%d)\n", id, file.c_str(), RT_GetErrorString(panel), panel);
+        std::fprintf(stderr, "ks_uiview: panel %ld of %s: %s (%d)\n", id, file.c_str(),
+                     RT_GetErrorString(panel), panel);
         return 2;
     }
     DisplayPanel(panel);
