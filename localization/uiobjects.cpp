@@ -1147,6 +1147,17 @@ static void FreeCtrl(CTRL *ctrl) {
     ctrl->name = nullptr;
 }
 
+CapturedTrees::~CapturedTrees() {
+    for (PNL *p : panels) {
+        FreeDataForPNLAndCTRLs(p, 1, 1);
+        delete p;
+    }
+    for (MENUBAR *b : bars) {
+        FreeDataForMENUBARAndMENUITEMs(b, 1, 1);
+        delete b;
+    }
+}
+
 void FreeDataForPNLAndCTRLs(PNL *pnl, int freeDefaults, int freeLocals) {
     if (!pnl) return;
     if (pnl->controls) {

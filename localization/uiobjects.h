@@ -15,6 +15,8 @@
 
 #include "toolbox/list.h"
 
+#include <vector>
+
 enum {
     UIOBJ_KIND_PNL = 1,
     UIOBJ_KIND_MENUBAR = 2,
@@ -225,6 +227,17 @@ void FreeDataForPNLAndCTRLs(PNL *pnl, int freeDefaults, int freeLocals);
 // Frees every MENUITEM depth first with all it owns, the lists, and the menu bar's tree
 // identifiers and name; the flags have nothing left to decide here. A second call is harmless.
 void FreeDataForMENUBARAndMENUITEMs(MENUBAR *menuBar, int freeDefaults, int freeLocals);
+
+// Trees captured into records allocated with new; each is freed with its controls or items,
+// default and local texts included, when the owner goes out of scope.
+struct CapturedTrees {
+    std::vector<PNL *> panels;
+    std::vector<MENUBAR *> bars;
+    CapturedTrees() = default;
+    CapturedTrees(const CapturedTrees &) = delete;
+    CapturedTrees &operator=(const CapturedTrees &) = delete;
+    ~CapturedTrees();
+};
 
 // ---- Navigation ------------------------------------------------------------------------------
 

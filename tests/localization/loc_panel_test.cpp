@@ -69,22 +69,7 @@ int TranslateCallback(const LOCALSTR *s, void *) {
 }
 
 // Captured trees of loaded panels and menu bars, released at the end of the scope.
-struct Captured {
-    std::vector<PNL *> panels;
-    std::vector<MENUBAR *> bars;
-    Captured() = default;
-    Captured(const Captured &) = delete;
-    Captured &operator=(const Captured &) = delete;
-    ~Captured() {
-        for (PNL *p : panels) {
-            FreeDataForPNLAndCTRLs(p, 1, 1);
-            delete p;
-        }
-        for (MENUBAR *b : bars) {
-            FreeDataForMENUBARAndMENUITEMs(b, 1, 1);
-            delete b;
-        }
-    }
+struct Captured : CapturedTrees {
     PNL *Panel(int handle, int defaults = 1) {
         auto *p = new PNL{};
         EXPECT_EQ(UIPanelToPNLAndCTRLs(handle, p, defaults, 0), 0);

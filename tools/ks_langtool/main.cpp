@@ -88,19 +88,9 @@ int ErrorLine(const char *what, int id, const std::string &name, int rc) {
 }
 
 // The captured trees of one run, released when it ends.
-struct Trees {
-    std::vector<PNL *> panels;
-    std::vector<MENUBAR *> bars;
+struct Trees : CapturedTrees {
     std::vector<int> panelHandles;
     ~Trees() {
-        for (PNL *p : panels) {
-            FreeDataForPNLAndCTRLs(p, 1, 1);
-            delete p;
-        }
-        for (MENUBAR *b : bars) {
-            FreeDataForMENUBARAndMENUITEMs(b, 1, 1);
-            delete b;
-        }
         for (int h : panelHandles)
             DiscardPanel(h);
     }
