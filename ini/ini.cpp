@@ -449,7 +449,7 @@ IniItem *FindItem(IniSection *section, const char *itemName) {
 
 IniItem *LookupItem(IniObject ini, const char *sectionName, const char *itemName) {
     IniItem *item = nullptr;
-    bool found = false;
+    bool answeredByIndex = false;
     if (ini && sectionName && itemName && ini->sectionIndex) {
         // The cached section wins over the index (it may be a duplicate the index does not
         // hold). Its hash settles most mismatches without reading its name, so that one
@@ -467,10 +467,10 @@ IniItem *LookupItem(IniObject ini, const char *sectionName, const char *itemName
                 ini->hashedSection = section;
                 ini->lastSectionHash = sectionKey.hash;
             }
-            found = true;
+            answeredByIndex = true;
         }
     }
-    if (!found) item = FindItem(FindSection(ini, sectionName), itemName);
+    if (!answeredByIndex) item = FindItem(FindSection(ini, sectionName), itemName);
     if (item) ini->lineOfLastAccess = item->line;
     return item;
 }

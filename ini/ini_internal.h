@@ -124,8 +124,6 @@ void BuildLookupIndex(IniObject ini);
 void DropLookupIndex(IniObject ini);
 IniSection *IndexFindSection(IniObject ini, const char *sectionName);
 IniItem *IndexFindItem(const IniSection *section, const char *itemName);
-// Section and item in one pass over the index (the object's cache not consulted); stores the
-// section found, or null.
 // A name prepared for the index: its length and its hash as StrICmp sees it (names that
 // compare equal hash equal).
 struct NameKey {
@@ -150,6 +148,8 @@ inline StoredName SectionName(const IniSection *section) {
 }
 // Whether a stored name compares equal to the key's name.
 bool SameName(StoredName stored, const NameKey &key);
+// Section and item in one pass over the index (the object's cache not consulted); stores the
+// section found, or null.
 IniItem *IndexLookup(IniObject ini, const NameKey &sectionKey, const char *itemName,
                      IniSection **section);
 
