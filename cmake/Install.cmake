@@ -4,11 +4,8 @@
 if(NOT DEFINED KS_INSTALL_PROGRAM_DIR)
   set(KS_INSTALL_PROGRAM_DIR lib/ks_read)
 endif()
-foreach(program ks_read ks_tester_sim ks_langtool ks_uiview)
-  if(TARGET ${program})
-    install(TARGETS ${program} RUNTIME DESTINATION ${KS_INSTALL_PROGRAM_DIR})
-  endif()
-endforeach()
+install(TARGETS ks_read ks_tester_sim ks_langtool ks_uiview
+        RUNTIME DESTINATION ${KS_INSTALL_PROGRAM_DIR})
 
 install(CODE "
   set(launcher \"\${CMAKE_INSTALL_PREFIX}/bin/ks_read\")

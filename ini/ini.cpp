@@ -5,7 +5,7 @@
 #include "ini/ini_internal.h"
 #include "ini/line_file.h"
 #include "ini/multibyte.h"
-#include "toolbox/toolbox.h"
+#include "toolbox/core/toolbox.h"
 
 #include <algorithm>
 #include <cctype>
@@ -152,7 +152,7 @@ int JoinMultiLineItems(IniObject ini) {
                 if (write < i)
                     ListRemoveItems(section->items, nullptr, write + (count - i) + 1, i - write);
                 if (joined) DiscardItemCopy(section);
-                return kOutOfMemory;
+                return RT_ERR_OUT_OF_MEMORY;
             }
             char *out = item->value;
             for (int k = i; k < runEnd; ++k) {
@@ -190,12 +190,12 @@ int ResolveEscapes(IniObject ini, const char *value, const char **resolved) {
     *resolved = nullptr;
     size_t length = strlen(value);
     size_t size = ((length + 1) / kScratchGranule + 1) * kScratchGranule;
-    if (size > 0xFFFFFFFFu) return kOutOfMemory;
+    if (size > 0xFFFFFFFFu) return RT_ERR_OUT_OF_MEMORY;
     if (!ini->scratch) {
         ini->scratch = NewHandle(static_cast<unsigned int>(size));
-        if (!ini->scratch) return kOutOfMemory;
+        if (!ini->scratch) return RT_ERR_OUT_OF_MEMORY;
     } else if (!SetHandleSize(ini->scratch, static_cast<unsigned int>(size))) {
-        return kOutOfMemory;
+        return RT_ERR_OUT_OF_MEMORY;
     }
     char *out = static_cast<char *>(GetHandleBlock(ini->scratch));
     char *start = out;
@@ -256,7 +256,7 @@ int GetCopy(IniObject ini, const char *sectionName, const char *itemName, bool r
     if (result != 1 || !copy) return result;
     size_t length = strlen(text);
     char *block = static_cast<char *>(malloc(length + 1));
-    if (!block) return kOutOfMemory;
+    if (!block) return RT_ERR_OUT_OF_MEMORY;
     memcpy(block, text, length + 1);
     *copy = block;
     return 1;
@@ -638,7 +638,7 @@ void Ini_Dispose(IniObject ini) {
 
 int Ini_SetTokens(IniObject ini, char sectionStartChar, char sectionEndChar,
                   const char *valueSeparator, const char *commentMarker) {
-    if (!ini) return kNullPointer;
+    if (!ini) return RT_ERR_NULL_POINTER;
     if (sectionStartChar) ini->sectionStart = sectionStartChar;
     if (sectionEndChar) ini->sectionEnd = sectionEndChar;
     if (valueSeparator && *valueSeparator) {
@@ -655,7 +655,7 @@ int Ini_SetTokens(IniObject ini, char sectionStartChar, char sectionEndChar,
 }
 
 int Ini_SetSectionFilter(IniObject ini, IniSectionFilter filter, void *callbackData) {
-    if (!ini) return kNullPointer;
+    if (!ini) return RT_ERR_NULL_POINTER;
     ini->filter = filter;
     ini->filterData = filter ? callbackData : nullptr;
     return 0;
@@ -671,7 +671,7 @@ int Ini_SetDuplicateChecking(IniObject ini, int enable) {
 // ---- Reading -------------------------------------------------------------------------------
 
 int Ini_ReadFromFile(IniObject ini, const char *pathName) {
-    if (!ini || !pathName) return kNullPointer;
+    if (!ini || !pathName) return RT_ERR_NULL_POINTER;
     FILE *file = fopen(pathName, "rb");
     if (!file) return ToolErr_CantOpenFileForReading;
     struct stat info;
@@ -681,7 +681,7 @@ int Ini_ReadFromFile(IniObject ini, const char *pathName) {
         bufferSize = std::max(kMinReadStreamBuffer, static_cast<size_t>(info.st_size) + 1);
     setvbuf(file, nullptr, _IOFBF, bufferSize);
     LineFile lineFile = LineFile_New(LineFile_ReadFromFile, file);
-    int result = kOutOfMemory;
+    int result = RT_ERR_OUT_OF_MEMORY;
     if (lineFile) result = Ini_ReadGeneric(ini, ReadLineFromLineFile, lineFile);
     LineFile_Dispose(lineFile);
     fclose(file);
@@ -689,7 +689,7 @@ int Ini_ReadFromFile(IniObject ini, const char *pathName) {
 }
 
 int Ini_ReadGeneric(IniObject ini, IniReadLineCallback readLine, void *callbackData) {
-    if (!ini || !readLine) return kNullPointer;
+    if (!ini || !readLine) return RT_ERR_NULL_POINTER;
     const bool internalSorting = ini->sortedSections != nullptr;
     DropLookupIndex(ini);
     IniSection *current = nullptr;
@@ -723,7 +723,7 @@ int Ini_ReadGeneric(IniObject ini, IniReadLineCallback readLine, void *callbackD
             IniSection *section = NewSection(ini, name, ini->sorted, lineNumber);
             if (!section || !ListInsertItem(ini->sections, &section, LIST_POS_END)) {
                 FreeSection(section);
-                result = kOutOfMemory;
+                result = RT_ERR_OUT_OF_MEMORY;
                 break;
             }
             current = section;
@@ -735,7 +735,7 @@ int Ini_ReadGeneric(IniObject ini, IniReadLineCallback readLine, void *callbackD
                                     lineNumber, quoted);
             if (!item || !ListInsertItem(current->items, &item, LIST_POS_END)) {
                 FreeItem(item);
-                result = kOutOfMemory;
+                result = RT_ERR_OUT_OF_MEMORY;
                 break;
             }
         }
@@ -854,10 +854,10 @@ bool InOrder(const void *pointers, int count, CompareFunction compare) {
 } // namespace
 
 int Ini_SortInternally(IniObject ini) {
-    if (!ini) return kNullPointer;
+    if (!ini) return RT_ERR_NULL_POINTER;
     DiscardSortedCopies(ini);
     ListHandle sortedSections = ListCopy(ini->sections);
-    if (!sortedSections) return kOutOfMemory;
+    if (!sortedSections) return RT_ERR_OUT_OF_MEMORY;
     if (!InOrder(ListGetDataPtr(sortedSections), ListNumItems(sortedSections), CompareSections))
         ListQuickSort(sortedSections, CompareSections);
     ini->sortedSections = sortedSections;
@@ -871,7 +871,7 @@ int Ini_SortInternally(IniObject ini) {
         static_cast<IniItem **>(malloc(std::max<size_t>(total, 1) * sizeof(IniItem *)));
     if (!ini->sliceBlock) {
         DiscardSortedCopies(ini);
-        return kOutOfMemory;
+        return RT_ERR_OUT_OF_MEMORY;
     }
     IniItem **slice = ini->sliceBlock;
     for (int i = 0; i < count; ++i) {

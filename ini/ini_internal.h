@@ -2,15 +2,14 @@
 #pragma once
 
 #include "ini/ini.h"
-#include "toolbox/list.h"
+#include "toolbox/core/errors.h"
+#include "toolbox/core/list.h"
 
 #include <cstddef>
 #include <cstdint>
 
 namespace ini_detail {
 
-constexpr int kOutOfMemory = -12;
-constexpr int kNullPointer = -65;  // run-time code: a required pointer was null
 constexpr int kMaxLineChars = 255; // longest line the reader takes in
 constexpr int kMaxTokenBytes = 7;  // separator and comment marker
 constexpr int kScratchGranule = 1024;

@@ -3,7 +3,7 @@
 
 #include "ini/ini_internal.h"
 #include "ini/multibyte.h"
-#include "toolbox/toolbox.h"
+#include "toolbox/core/toolbox.h"
 
 #include <cerrno>
 #include <cstdarg>
@@ -38,7 +38,7 @@ bool IsBlank(const char *text) {
 // Common put: builds the item and places it (see ini.h). 0, -12 or -65.
 int PutText(IniObject ini, const char *sectionName, const char *itemName, const char *text,
             int quoted) {
-    if (!ini || !sectionName || !itemName) return kNullPointer;
+    if (!ini || !sectionName || !itemName) return RT_ERR_NULL_POINTER;
     DropLookupIndex(ini);
     if (!text) text = "";
     while (*itemName && IsSpace(*itemName))
@@ -47,7 +47,7 @@ int PutText(IniObject ini, const char *sectionName, const char *itemName, const 
     while (nameLength > 0 && IsSpace(itemName[nameLength - 1]))
         --nameLength;
     IniItem *item = NewItem(nullptr, itemName, nameLength, text, strlen(text), 0, quoted);
-    if (!item) return kOutOfMemory;
+    if (!item) return RT_ERR_OUT_OF_MEMORY;
 
     IniSection *section = FindSection(ini, sectionName);
     if (section) {
@@ -69,7 +69,7 @@ int PutText(IniObject ini, const char *sectionName, const char *itemName, const 
                                                         position > 0 ? position : LIST_POS_END);
         if (!inserted) {
             FreeItem(item);
-            return kOutOfMemory;
+            return RT_ERR_OUT_OF_MEMORY;
         }
         InsertIntoSortedCopy(&section->sortedItems, &item, CompareItems);
         return 0;
@@ -78,18 +78,18 @@ int PutText(IniObject ini, const char *sectionName, const char *itemName, const 
     section = NewSection(nullptr, sectionName, ini->sorted, 0);
     if (!section) {
         FreeItem(item);
-        return kOutOfMemory;
+        return RT_ERR_OUT_OF_MEMORY;
     }
     if (!ListInsertItem(section->items, &item, LIST_POS_END)) {
         FreeItem(item);
         FreeSection(section);
-        return kOutOfMemory;
+        return RT_ERR_OUT_OF_MEMORY;
     }
     int inserted = ini->sorted ? ListInsertInOrder(ini->sections, &section, CompareSections)
                                : ListInsertItem(ini->sections, &section, LIST_POS_END);
     if (!inserted) {
         FreeSection(section);
-        return kOutOfMemory;
+        return RT_ERR_OUT_OF_MEMORY;
     }
     InsertIntoSortedCopy(&ini->sortedSections, &section, CompareSections);
     return 0;
@@ -256,9 +256,9 @@ int Ini_PutRawString(IniObject ini, const char *sectionName, const char *itemNam
 int Ini_PutString(IniObject ini, const char *sectionName, const char *itemName, const char *value) {
     if (!value) value = "";
     size_t length = strlen(value);
-    if (length > (SIZE_MAX - 1) / 4) return kOutOfMemory;
+    if (length > (SIZE_MAX - 1) / 4) return RT_ERR_OUT_OF_MEMORY;
     auto *escaped = static_cast<char *>(malloc(4 * length + 1));
-    if (!escaped) return kOutOfMemory;
+    if (!escaped) return RT_ERR_OUT_OF_MEMORY;
     char *out = escaped;
     for (const char *p = value; *p;) {
         int unit = CharUnitLength(p);
@@ -296,9 +296,9 @@ int Ini_PutString(IniObject ini, const char *sectionName, const char *itemName, 
 
 int Ini_PutData(IniObject ini, const char *sectionName, const char *itemName,
                 const unsigned char *data, size_t dataSize) {
-    if (!data && dataSize > 0) return kNullPointer;
+    if (!data && dataSize > 0) return RT_ERR_NULL_POINTER;
     char *text = nullptr;
-    if (!ConvertDataToText(data, dataSize, &text)) return kOutOfMemory;
+    if (!ConvertDataToText(data, dataSize, &text)) return RT_ERR_OUT_OF_MEMORY;
     int result = PutText(ini, sectionName, itemName, text, 1);
     free(text);
     return result;
@@ -366,7 +366,7 @@ int Ini_GetData(IniObject ini, const char *sectionName, const char *itemName, un
     if (!item) return 0;
     size_t count = 0;
     unsigned char *block = nullptr;
-    if (!ConvertTextToData(item->value, &count, &block)) return kOutOfMemory;
+    if (!ConvertTextToData(item->value, &count, &block)) return RT_ERR_OUT_OF_MEMORY;
     if (data)
         *data = block;
     else
@@ -408,7 +408,7 @@ int Ini_RemoveItem(IniObject ini, const char *sectionName, const char *itemName)
 
 int Ini_CopySection(IniObject source, const char *sectionName, IniObject destination,
                     int overwrite) {
-    if (!source || !destination) return kNullPointer;
+    if (!source || !destination) return RT_ERR_NULL_POINTER;
     if (source == destination) return 0;
     for (int s = 1; s <= ListNumItems(source->sections); ++s) {
         auto *section = *static_cast<IniSection **>(ListGetPtrToItem(source->sections, s));

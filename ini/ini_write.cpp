@@ -3,7 +3,7 @@
 
 #include "ini/ini_internal.h"
 #include "ini/multibyte.h"
-#include "toolbox/toolbox.h"
+#include "toolbox/core/toolbox.h"
 
 #include <cerrno>
 #include <climits>
@@ -24,50 +24,42 @@ constexpr int kMaxTemporaryNumber = 999;     // ini$$0.TMP .. ini$$999.TMP
 constexpr char kTemporaryPrefix[] = "ini$$"; // at most 5 bytes
 constexpr char kTemporaryExtension[] = "TMP";
 
-// Run-time file codes.
-constexpr int kTooManyFiles = -91;
-constexpr int kIoError = -93;
-constexpr int kFileNotFound = -94;
-constexpr int kAccessDenied = -95;
-constexpr int kDiskFull = -97;
-constexpr int kFileExists = -100;
-
 int WriteErrorFromErrno(int error) {
     switch (error) {
     case ENOMEM:
-        return kOutOfMemory;
+        return RT_ERR_OUT_OF_MEMORY;
     case EPERM:
     case EACCES:
-        return kAccessDenied;
+        return RT_ERR_FILE_ACCESS;
     case ENOSPC:
-        return kDiskFull;
+        return RT_ERR_DISK_FULL;
     default:
-        return kIoError; // errno 0 after a failed write counts as a failure too
+        return RT_ERR_IO; // errno 0 after a failed write counts as a failure too
     }
 }
 
 int RenameErrorFromErrno(int error) {
     switch (error) {
     case ENOENT:
-        return kFileNotFound;
+        return RT_ERR_FILE_NOT_FOUND;
     case EACCES:
     case EPERM:
     case EROFS:
     case EBUSY:
-        return kAccessDenied;
+        return RT_ERR_FILE_ACCESS;
     case ENOMEM:
-        return kOutOfMemory;
+        return RT_ERR_OUT_OF_MEMORY;
     case EEXIST:
     case ENOTEMPTY:
-        return kFileExists;
+        return RT_ERR_FILE_EXISTS;
     case ENOSPC:
     case EDQUOT:
-        return kDiskFull;
+        return RT_ERR_DISK_FULL;
     case EMFILE:
     case ENFILE:
-        return kTooManyFiles;
+        return RT_ERR_TOO_MANY_FILES;
     default:
-        return kIoError;
+        return RT_ERR_IO;
     }
 }
 
@@ -187,7 +179,7 @@ int GetFileWritability(const char *pathName) {
     if (fd < 0) {
         if (errno == EEXIST)
             return 1; // created meanwhile by someone else; the final rename replaces it
-        if (errno == ENOENT || errno == ENOTDIR) return kFileNotFound;
+        if (errno == ENOENT || errno == ENOTDIR) return RT_ERR_FILE_NOT_FOUND;
         return 0;
     }
     close(fd);
@@ -208,7 +200,7 @@ int CreateTemporaryFile(const char *pathName, char *temporaryPath, size_t size, 
         int fd = open(temporaryPath, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0) {
             if (errno == EEXIST) continue;
-            if (errno == EMFILE || errno == ENFILE) return kTooManyFiles;
+            if (errno == EMFILE || errno == ENFILE) return RT_ERR_TOO_MANY_FILES;
             return ToolErr_CouldNotCreateTempFile;
         }
         // The new file takes over the permissions of the one it replaces.
@@ -229,7 +221,7 @@ int CreateTemporaryFile(const char *pathName, char *temporaryPath, size_t size, 
 } // namespace
 
 int Ini_WriteGeneric(IniObject ini, IniWriteLineCallback writeLine, void *callbackData) {
-    if (!ini || !writeLine) return kNullPointer;
+    if (!ini || !writeLine) return RT_ERR_NULL_POINTER;
     int result = 0;
     int numSections = ListNumItems(ini->sections);
     for (int s = 1; s <= numSections; ++s) {
@@ -257,7 +249,7 @@ int Ini_WriteGeneric(IniObject ini, IniWriteLineCallback writeLine, void *callba
 }
 
 int Ini_WriteToFile(IniObject ini, const char *pathName) {
-    if (!ini) return kNullPointer;
+    if (!ini) return RT_ERR_NULL_POINTER;
     if (!pathName) {
         int result = Ini_WriteGeneric(ini, WriteLineToFile, stdout);
         errno = 0;
@@ -267,7 +259,7 @@ int Ini_WriteToFile(IniObject ini, const char *pathName) {
 
     int writable = GetFileWritability(pathName);
     if (writable < 0) return writable;
-    if (writable == 0) return kAccessDenied;
+    if (writable == 0) return RT_ERR_FILE_ACCESS;
 
     char temporaryPath[PATH_MAX];
     FILE *stream = nullptr;
@@ -276,7 +268,7 @@ int Ini_WriteToFile(IniObject ini, const char *pathName) {
 
     char *buffer = static_cast<char *>(malloc(kFileBufferSize));
     if (!buffer)
-        result = kOutOfMemory;
+        result = RT_ERR_OUT_OF_MEMORY;
     else
         setvbuf(stream, buffer, _IOFBF, kFileBufferSize);
 

@@ -2,7 +2,7 @@
 #include "ini/line_file.h"
 
 #include "ini/multibyte.h"
-#include "toolbox/toolbox.h"
+#include "toolbox/core/toolbox.h"
 
 #include <climits>
 #include <cstdio>
@@ -30,7 +30,6 @@ struct LineFileRecord {
 namespace {
 
 // The run-time's code for a null pointer passed where an object is required.
-constexpr int kNullPointer = -65;
 
 inline bool IsLineEnd(char c) {
     return c == '\n' || c == '\r' || c == '\0';
@@ -118,7 +117,7 @@ int LineFile_Read(LineFile lf, char *lineBuffer, int maxChars, int *numCharsRead
     int stored = 0;
     if (!lf || !lineBuffer) {
         if (endOfFile) *endOfFile = 1;
-        return kNullPointer;
+        return RT_ERR_NULL_POINTER;
     }
     if (maxChars < 0) maxChars = 0;
 
@@ -187,7 +186,7 @@ int LineFile_ReadNonEmpty(LineFile lf, char *lineBuffer, int maxChars, int *numC
                           int *endOfFile) {
     if (!lf || !lineBuffer) {
         if (endOfFile) *endOfFile = 1;
-        return kNullPointer;
+        return RT_ERR_NULL_POINTER;
     }
     long long skipped = 0;
     int eof = 0;

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "localization/loc_internal.h"
-#include "toolbox/toolbox.h"
+#include "toolbox/core/toolbox.h"
 
 using namespace loc;
 
@@ -46,7 +46,7 @@ int CheckHeaderInt(IniObject ini, const char *item, int expected) {
     int value = 0;
     int rc = Ini_GetInt(ini, kHeaderSection, item, &value);
     if (rc == 0) return LOC_ERR_NOT_LANGUAGE_FILE;
-    if (rc == kOutOfMemory) return LOC_ERR_NO_MEMORY;
+    if (rc == RT_ERR_OUT_OF_MEMORY) return LOC_ERR_NO_MEMORY;
     if (rc < 0) return LOC_ERR_NOT_LANGUAGE_FILE;
     return value == expected ? 0 : LOC_ERR_NOT_LANGUAGE_FILE;
 }
@@ -102,7 +102,7 @@ int OpenLangFile(const char *path, int expectedLookups, IniPtr *out) {
     IniPtr ini(Ini_New(0));
     if (!ini) return LOC_ERR_NO_MEMORY;
     int rc = Ini_ReadFromFile(ini.get(), path);
-    if (rc == kOutOfMemory) return LOC_ERR_NO_MEMORY;
+    if (rc == RT_ERR_OUT_OF_MEMORY) return LOC_ERR_NO_MEMORY;
     if (rc == ToolErr_CantOpenFileForReading) return LOC_ERR_OPEN;
     if (rc < 0) return LOC_ERR_READ;
     SpeedUpLookups(ini.get(), expectedLookups);
@@ -129,7 +129,7 @@ int ReadString(IniObject ini, const char *section, const char *key, char **dst) 
     int rc = Ini_GetPointerToString(ini, section, key, &value);
     if (rc <= 0) return Outcome(rc);
     char *copy = StrDup(value);
-    if (!copy) return LOC_ERR_STRING_MEMORY;
+    if (!copy) return RT_ERR_OUT_OF_MEMORY;
     free(*dst);
     *dst = copy;
     return 0;
@@ -465,5 +465,5 @@ int ExportAllObjectsToLangFile(ListHandle *ppanelList, ListHandle *pmenubarList,
     }
     int rc = Ini_WriteToFile(ini.get(), langFileName);
     if (rc == 0) return 0;
-    return rc == kOutOfMemory ? LOC_ERR_NO_MEMORY : LOC_ERR_READ;
+    return rc == RT_ERR_OUT_OF_MEMORY ? LOC_ERR_NO_MEMORY : LOC_ERR_READ;
 }

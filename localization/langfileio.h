@@ -16,7 +16,9 @@
 #include "ini/ini.h"
 #include "localization/uiobjects.h"
 
-// Local error codes of the localization library (localize.h translates them for callers).
+// Local error codes of the localization library (localize.h translates them for callers). A
+// string copy that cannot be allocated gives the shared RT_ERR_OUT_OF_MEMORY (-12), which passes
+// the translation unchanged.
 enum {
     LOC_ERR_NO_MEMORY = -1,         // no INI object, reader out of memory, no section name
     LOC_ERR_NULL_ARGUMENT = -2,     // a required argument is null
@@ -29,7 +31,6 @@ enum {
                                     // is wrong
     LOC_ERR_READ = -10,             // the file could not be read
     LOC_ERR_OPEN = -11,             // the file could not be opened
-    LOC_ERR_STRING_MEMORY = -12,    // a string copy could not be allocated
 };
 
 // Reads the panel section and every control section of pnl (captured from the loaded panel)

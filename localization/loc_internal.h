@@ -6,11 +6,9 @@
 #include <cstddef>
 
 #include "localization/uiobjects.h"
-#include "platform/rt_errors.h"
+#include "platform/ui/rt_errors.h"
 
 namespace loc {
-
-constexpr int kOutOfMemory = -12; // the run-time's out-of-memory code
 
 // malloc / calloc / string copies that the test seam can make fail. Free with free().
 void *Malloc(size_t size);

@@ -7,7 +7,7 @@
 #include "localization/langfileio.h"
 #include "localization/loc_internal.h"
 #include "platform/runtime.h"
-#include "toolbox/toolbox.h"
+#include "toolbox/core/toolbox.h"
 
 using namespace loc;
 
@@ -59,7 +59,7 @@ int ReadListText(LengthFn getLength, TextFn getText, HeapText *out) {
     if (length < 0) length = 0;
     const size_t size = static_cast<size_t>(length) + 1;
     HeapText text(static_cast<char *>(Malloc(size)));
-    if (!text) return kOutOfMemory;
+    if (!text) return RT_ERR_OUT_OF_MEMORY;
     text.get()[0] = '\0';
     if (length > 0 && (rc = LOC_RT(getText(text.get(), size))) < 0) return rc;
     *out = std::move(text);

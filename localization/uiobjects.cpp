@@ -9,7 +9,7 @@
 
 #include "localization/loc_internal.h"
 #include "platform/runtime.h"
-#include "toolbox/toolbox.h"
+#include "toolbox/core/toolbox.h"
 
 // A run-time whose next-control or next-item chain loops would otherwise keep the capture going
 // forever; no real panel or menu comes near these numbers.
@@ -613,7 +613,7 @@ static int NewStrs(int type, const Counts &n, CTRLSTRS *strs) {
     }
     if (!ok) {
         FreeStrs(type, n, *strs);
-        return kOutOfMemory;
+        return RT_ERR_OUT_OF_MEMORY;
     }
     return 0;
 }
@@ -621,11 +621,11 @@ static int NewStrs(int type, const Counts &n, CTRLSTRS *strs) {
 int AllocTitleStrsForPNL(PNL *pnl, int withDefaults) {
     DoAssert(pnl != nullptr, __FILE__, __LINE__, "pnl");
     if (!pnl->plocalStrs) {
-        if (!(pnl->plocalStrs = NewRecord<TITLESTRS>())) return kOutOfMemory;
+        if (!(pnl->plocalStrs = NewRecord<TITLESTRS>())) return RT_ERR_OUT_OF_MEMORY;
         pnl->plocalStrs->flag = SLOT_UNUSED;
     }
     if (withDefaults && !pnl->pdefaultStrs) {
-        if (!(pnl->pdefaultStrs = NewRecord<TITLESTRS>())) return kOutOfMemory;
+        if (!(pnl->pdefaultStrs = NewRecord<TITLESTRS>())) return RT_ERR_OUT_OF_MEMORY;
         pnl->pdefaultStrs->flag = SLOT_UNUSED;
     }
     return 0;
@@ -634,11 +634,11 @@ int AllocTitleStrsForPNL(PNL *pnl, int withDefaults) {
 int AllocNameStrsForMENUITEM(MENUITEM *item, int withDefaults) {
     DoAssert(item != nullptr, __FILE__, __LINE__, "pmenuItem");
     if (!item->plocalStrs) {
-        if (!(item->plocalStrs = NewRecord<NAMESTRS>())) return kOutOfMemory;
+        if (!(item->plocalStrs = NewRecord<NAMESTRS>())) return RT_ERR_OUT_OF_MEMORY;
         item->plocalStrs->flag = SLOT_UNUSED;
     }
     if (withDefaults && !item->pdefaultStrs) {
-        if (!(item->pdefaultStrs = NewRecord<NAMESTRS>())) return kOutOfMemory;
+        if (!(item->pdefaultStrs = NewRecord<NAMESTRS>())) return RT_ERR_OUT_OF_MEMORY;
         item->pdefaultStrs->flag = SLOT_UNUSED;
     }
     return 0;
@@ -663,7 +663,7 @@ int AllocCountsForCTRL(CTRL *ctrl) {
     default:
         break;
     }
-    return ok ? 0 : kOutOfMemory;
+    return ok ? 0 : RT_ERR_OUT_OF_MEMORY;
 }
 
 int AllocStrsForCTRL(CTRL *ctrl, int withDefaults) {
@@ -691,7 +691,7 @@ static int ReadText(LengthFn getLength, TextFn getText, char **out, unsigned cha
     if (length == 0 && flag) return 0;
     const size_t size = static_cast<size_t>(length) + 1;
     HeapText text(static_cast<char *>(Malloc(size)));
-    if (!text) return kOutOfMemory;
+    if (!text) return RT_ERR_OUT_OF_MEMORY;
     text.get()[0] = '\0';
     if (length > 0) {
         rc = LOC_RT(getText(text.get(), size));
@@ -971,7 +971,7 @@ static int CapturePanel(int panel, PNL *pnl, int captureDefaults, int clearCallb
     int control = 0;
     if ((rc = LOC_RT(GetPanelAttribute(panel, ATTR_PANEL_FIRST_CTRL, &control))) < 0) return rc;
     if (control <= 0) return 0;
-    if (!(pnl->controls = ListCreate(static_cast<int>(sizeof(CTRL))))) return kOutOfMemory;
+    if (!(pnl->controls = ListCreate(static_cast<int>(sizeof(CTRL))))) return RT_ERR_OUT_OF_MEMORY;
     for (int count = 0; control > 0; ++count) {
         if (count >= kMaxControlsPerPanel) return RT_ERR_INVALID_CONTROL;
         if (clearCallbacks &&
@@ -979,7 +979,8 @@ static int CapturePanel(int panel, PNL *pnl, int captureDefaults, int clearCallb
             return rc;
         CTRL ctrl{};
         rc = UIControlToCTRL(pnl, control, &ctrl, captureDefaults);
-        if (rc == 0 && !ListInsertItem(pnl->controls, &ctrl, LIST_POS_END)) rc = kOutOfMemory;
+        if (rc == 0 && !ListInsertItem(pnl->controls, &ctrl, LIST_POS_END))
+            rc = RT_ERR_OUT_OF_MEMORY;
         if (rc) {
             FreeCtrl(&ctrl); // not in the list, so the list's release would not see it
             return rc;
@@ -1005,10 +1006,10 @@ int UIPanelToPNLAndCTRLs(int panel, PNL *pnl, int captureDefaults, int clearCall
 static int NewMenuItem(ListHandle list, void *parent, int id, MENUITEM **out) {
     *out = nullptr;
     auto *item = NewRecord<MENUITEM>();
-    if (!item) return kOutOfMemory;
+    if (!item) return RT_ERR_OUT_OF_MEMORY;
     if (!ListInsertItem(list, &item, LIST_POS_END)) {
         free(item);
-        return kOutOfMemory;
+        return RT_ERR_OUT_OF_MEMORY;
     }
     item->kind = UIOBJ_KIND_MENUITEM;
     item->pparent = parent;
@@ -1021,7 +1022,7 @@ static int CaptureMenuItems(MENUITEM *parent, int menuBar, int menuId, int captu
                             int clearCallbacks, int depth, int *entries) {
     if (depth > kMaxSubmenuDepth) return RT_ERR_INVALID_MENU_ITEM;
     if (!parent->children && !(parent->children = ListCreate(static_cast<int>(sizeof(MENUITEM *)))))
-        return kOutOfMemory;
+        return RT_ERR_OUT_OF_MEMORY;
     int item = 0;
     int rc = LOC_RT(GetMenuBarAttribute(menuBar, menuId, ATTR_FIRST_ITEM_ID, &item));
     if (rc < 0) return rc;
@@ -1069,7 +1070,8 @@ static int CaptureMenuBar(int menuBar, MENUBAR *rec, int captureDefaults, int cl
     int rc = ReadMenuText(menuBar, 0, ATTR_CONSTANT_NAME, ATTR_CONSTANT_NAME_LENGTH, &rec->name,
                           nullptr);
     if (rc) return rc;
-    if (!(rec->menus = ListCreate(static_cast<int>(sizeof(MENUITEM *))))) return kOutOfMemory;
+    if (!(rec->menus = ListCreate(static_cast<int>(sizeof(MENUITEM *)))))
+        return RT_ERR_OUT_OF_MEMORY;
     int menu = 0;
     if ((rc = LOC_RT(GetMenuBarAttribute(menuBar, 0, ATTR_FIRST_MENU_ID, &menu))) < 0) return rc;
     int entries = 0;
@@ -1246,12 +1248,12 @@ int GetMenubarHandleFromMENUITEM(MENUITEM *item) {
 static int NewTreeIds(int numIds, TREEIDS **out) {
     if (*out) return 0;
     auto *ids = NewRecord<TREEIDS>();
-    if (!ids) return kOutOfMemory;
+    if (!ids) return RT_ERR_OUT_OF_MEMORY;
     ids->numIds = numIds;
     if (numIds > 0 &&
         !(ids->ids = static_cast<int *>(Calloc(static_cast<size_t>(numIds), sizeof(int))))) {
         free(ids);
-        return kOutOfMemory;
+        return RT_ERR_OUT_OF_MEMORY;
     }
     *out = ids;
     return 0;
@@ -1290,7 +1292,7 @@ int EnumCTRLLocals(CTRL *ctrl, const char *panelSection, LocalStrEnumCallback ca
     const int numSlots = CtrlNumSlots(ctrl);
     if (numSlots == 0 || !StrsPtr(ctrl->type, ctrl->localStrs)) return 0;
     HeapText section(JoinSection(panelSection, ctrl->name));
-    if (!section) return kOutOfMemory;
+    if (!section) return RT_ERR_OUT_OF_MEMORY;
     for (int k = 0; k < numSlots; ++k) {
         SlotRef local, dflt;
         GetSlot(ctrl, ctrl->localStrs, k, &local);
@@ -1336,7 +1338,7 @@ int EnumMENUITEMLocals(MENUITEM *item, const char *parentSection, LocalStrEnumCa
                        void *callbackData) {
     DoAssert(item != nullptr, __FILE__, __LINE__, "pmenuItem");
     HeapText section(JoinSection(parentSection, item->name));
-    if (!section) return kOutOfMemory;
+    if (!section) return RT_ERR_OUT_OF_MEMORY;
     if (item->plocalStrs) {
         const NAMESTRS *d = item->pdefaultStrs;
         LOCALSTR str{section.get(),

@@ -13,7 +13,7 @@
 // list, a null parent) are reported through DoAssert and end the program.
 #pragma once
 
-#include "toolbox/list.h"
+#include "toolbox/core/list.h"
 
 #include <vector>
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "toolbox/list.h"
+#include "toolbox/core/list.h"
 
 namespace {
 

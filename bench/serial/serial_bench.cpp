@@ -22,7 +22,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "platform/serial.h"
+#include "platform/io/serial.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // then framed and decoded by the application's record rules: a line holding the start pattern
 // opens a record, value lines fill it, a stop line completes it.
 #include "app/ks_record.h"
-#include "platform/files.h"
+#include "platform/io/files.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // Reading and lookup: classification, quoting, pieces, filters, sorting, getters, errors.
 #include "ini/ini.h"
 #include "tests/ini/ini_test_support.h"
-#include "toolbox/toolbox.h"
+#include "toolbox/core/toolbox.h"
 
 #include <gtest/gtest.h>
 

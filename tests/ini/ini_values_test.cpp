@@ -2,7 +2,7 @@
 // checking, removing and copying.
 #include "ini/ini.h"
 #include "tests/ini/ini_test_support.h"
-#include "toolbox/toolbox.h"
+#include "toolbox/core/toolbox.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The line reader: line-end rules, offsets and counters, block boundaries, errors.
 #include "ini/line_file.h"
 #include "tests/ini/ini_test_support.h"
-#include "toolbox/toolbox.h"
+#include "toolbox/core/toolbox.h"
 
 #include <gtest/gtest.h>
 

@@ -11,6 +11,7 @@
 #include "localization/langfileio.h"
 #include "localization/localize.h"
 #include "loc_test_util.h"
+#include "toolbox/core/errors.h"
 
 using namespace loctest;
 
@@ -509,7 +510,7 @@ TEST(AllocationFailures, ReadersWriterAndEnumerationFailCleanly) {
         const bool injected = LocTestInjectedFailures() > 0;
         LocTestFailAllocations(0, 0);
         for (int rc : {panelRc, barRc})
-            EXPECT_TRUE(rc == 0 || rc == LOC_ERR_NO_MEMORY || rc == LOC_ERR_STRING_MEMORY) << rc;
+            EXPECT_TRUE(rc == 0 || rc == LOC_ERR_NO_MEMORY || rc == RT_ERR_OUT_OF_MEMORY) << rc;
         if (panelRc == 0) {
             EXPECT_EQ(Snapshot(&t.pnl), expectedPanel);
         }

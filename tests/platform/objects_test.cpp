@@ -334,8 +334,8 @@ TEST_F(Objects, SystemAttributesAndLanguageNameFollowTheSeam) {
 
 } // namespace
 
-#if __has_include("toolbox/toolbox.h")
-#include "toolbox/toolbox.h"
+#if __has_include("toolbox/core/toolbox.h")
+#include "toolbox/core/toolbox.h"
 
 namespace {
 TEST(Assertions, AreReportedOnStandardErrorWhenHeadless) {

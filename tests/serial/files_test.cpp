@@ -12,9 +12,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/files.h"
-#include "platform/rt_errors.h"
-#include "platform/testing_io.h"
+#include "platform/io/files.h"
+#include "toolbox/core/errors.h"
+#include "platform/io/testing_io.h"
 #include "temp_dir.h"
 
 namespace fs = std::filesystem;

@@ -12,11 +12,11 @@
 #include <thread>
 #include <vector>
 
-#include "platform/files.h"
-#include "platform/io_internal.h"
-#include "platform/rt_errors.h"
-#include "platform/serial.h"
-#include "platform/testing_io.h"
+#include "platform/io/files.h"
+#include "platform/io/io_internal.h"
+#include "toolbox/core/errors.h"
+#include "platform/io/serial.h"
+#include "platform/io/testing_io.h"
 #include "pty_peer.h"
 #include "temp_dir.h"
 

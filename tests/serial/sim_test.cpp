@@ -18,8 +18,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/serial.h"
-#include "platform/testing_io.h"
+#include "platform/io/serial.h"
+#include "platform/io/testing_io.h"
 #include "pty_peer.h"
 #include "temp_dir.h"
 #include "tools/ks_tester_sim/record.h"

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "toolbox/list.h"
-#include "toolbox/toolbox.h"
+#include "toolbox/core/list.h"
+#include "toolbox/core/toolbox.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 
 #include "platform/runtime.h"
 #include "platform/testing.h"
-#include "toolbox/locale_layout.h"
+#include "toolbox/ui/locale_layout.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "platform/runtime.h"
 #include "platform/testing.h"
-#include "toolbox/progress_dialog.h"
+#include "toolbox/ui/progress_dialog.h"
 
 namespace {
 

@@ -1,0 +1,381 @@
+// Serial ports of the run-time on Qt SerialPort, used blocking from the one UI thread.
+// See platform/serial.h for the contract and docs/serial-ports.md for the port numbers.
+//
+// A port keeps the path it was opened by (the COM<n> link, a device path, or a platform device)
+// and its line settings. When the device fails (a USB adapter unplugged, a pseudo-terminal's
+// master closed) the port is closed and marked lost; later reads and writes reopen the same path
+// with the same settings, at most every kReopenInterval, and in between a read waits out its
+// time-out, so a lost device never turns the polling caller into a busy loop.
+#include "platform/io/serial.h"
+
+#include <QCoreApplication>
+#include <QSerialPort>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <poll.h>
+#include <string>
+#include <sys/ioctl.h>
+#include <thread>
+
+#include "platform/io/io_internal.h"
+#include "toolbox/core/errors.h"
+
+namespace {
+
+constexpr int kMaxPort = 1000;
+// Read time-out until SetComTime sets one.
+constexpr double kDefaultTimeout = 10.0;
+// Longest time-out kept: a day stands for "wait forever" and keeps every deadline finite.
+constexpr double kMaxTimeout = 86400.0;
+// Shortest pause between two attempts to reopen a lost device.
+constexpr double kReopenInterval = 0.5;
+
+struct LineSettings {
+    qint32 baudRate = 9600;
+    QSerialPort::Parity parity = QSerialPort::NoParity;
+    QSerialPort::DataBits dataBits = QSerialPort::Data8;
+    QSerialPort::StopBits stopBits = QSerialPort::OneStop;
+    qint64 inputQueue = 0;
+};
+
+// A modem line's last requested state, applied again after a reopen.
+enum class Line { Unset, Raised, Lowered };
+
+struct ComPort {
+    std::string path; // what (re)opening resolves: a COM<n> link or a device path
+    LineSettings settings;
+    double timeout = kDefaultTimeout;
+    std::unique_ptr<QSerialPort> serial; // open, or closed while lost
+    bool lost = false;
+    bool lossReported = false;
+    double nextReopen = 0.0;
+    Line rts = Line::Unset;
+    Line dtr = Line::Unset;
+};
+
+std::map<int, std::unique_ptr<ComPort>> &ports() {
+    static std::map<int, std::unique_ptr<ComPort>> table;
+    return table;
+}
+
+double now() {
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+void sleepUntil(double deadline) {
+    const double remaining = deadline - now();
+    if (remaining > 0.0 && std::isfinite(remaining))
+        std::this_thread::sleep_for(std::chrono::duration<double>(remaining));
+}
+
+int waitMilliseconds(double seconds) {
+    const double ms = std::ceil(seconds * 1000.0);
+    return ms >= static_cast<double>(INT_MAX) ? INT_MAX : static_cast<int>(std::max(ms, 0.0));
+}
+
+bool validPort(int port) {
+    return port >= 1 && port <= kMaxPort;
+}
+
+// Finds an opened port; sets *error when there is none.
+ComPort *findPort(int port, int *error) {
+    if (!validPort(port)) {
+        *error = RT_COM_ERR_PORT_NUMBER;
+        return nullptr;
+    }
+    const auto it = ports().find(port);
+    if (it == ports().end()) {
+        *error = RT_COM_ERR_NOT_OPEN;
+        return nullptr;
+    }
+    return it->second.get();
+}
+
+// True when the device behind an open port has hung up or gone.
+bool hungUp(QSerialPort &serial) {
+    const int fd = static_cast<int>(serial.handle());
+    if (fd < 0) return true;
+    pollfd p{fd, POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+
+void markLost(ComPort &p, int port, const QString &reason) {
+    if (p.serial && p.serial->isOpen()) p.serial->close();
+    p.lost = true;
+    p.nextReopen = now() + kReopenInterval;
+    if (!p.lossReported) {
+        qWarning("serial port %d (%s) lost: %s; it reopens when the device comes back", port,
+                 p.path.c_str(), qPrintable(reason));
+        p.lossReported = true;
+    }
+}
+
+void applyLine(QSerialPort &serial, bool rts, Line state) {
+    if (state == Line::Unset) return;
+    const bool raised = state == Line::Raised;
+    if (!(rts ? serial.setRequestToSend(raised) : serial.setDataTerminalReady(raised)))
+        serial.clearError();
+}
+
+// A queued check after Qt reported a read failure outside our own reads (for example while the
+// event loop runs): closing there stops a hung-up device from waking the loop again and again.
+void checkReportedFailure(int port, QSerialPort *serial) {
+    const auto it = ports().find(port);
+    if (it == ports().end() || it->second->serial.get() != serial || !serial->isOpen()) return;
+    if (hungUp(*serial)) markLost(*it->second, port, serial->errorString());
+}
+
+void closeAllPorts() {
+    ports().clear();
+}
+
+// Opens p.path with p.settings into p.serial. Returns 0 or a serial error code.
+int openDevice(ComPort &p, int port) {
+    if (p.path.empty()) return RT_COM_ERR_NO_DEVICE;
+    // Open the device itself, not the link: Qt names its lock file after the device, so two
+    // folders' COM1 links never share a lock, and a re-pointed link is followed.
+    char real[PATH_MAX];
+    if (::realpath(p.path.c_str(), real) == nullptr)
+        return errno == EACCES ? RT_COM_ERR_OPEN : RT_COM_ERR_NO_DEVICE;
+
+    if (!p.serial) {
+        p.serial = std::make_unique<QSerialPort>();
+        QSerialPort *raw = p.serial.get();
+        QObject::connect(
+            raw, &QSerialPort::errorOccurred, raw, [port, raw](QSerialPort::SerialPortError error) {
+                if (error == QSerialPort::ReadError || error == QSerialPort::ResourceError)
+                    QMetaObject::invokeMethod(
+                        raw, [port, raw] { checkReportedFailure(port, raw); },
+                        Qt::QueuedConnection);
+            });
+        static bool cleanupRegistered = false;
+        if (!cleanupRegistered && QCoreApplication::instance() != nullptr) {
+            // Ports must close while Qt is still up; static destruction comes too late.
+            qAddPostRoutine(closeAllPorts);
+            cleanupRegistered = true;
+        }
+    }
+    QSerialPort &serial = *p.serial;
+    if (serial.isOpen()) serial.close();
+    serial.clearError();
+    serial.setPortName(QString::fromLocal8Bit(real));
+    if (!serial.open(QIODevice::ReadWrite)) {
+        const auto error = serial.error();
+        serial.clearError();
+        return error == QSerialPort::DeviceNotFoundError ? RT_COM_ERR_NO_DEVICE : RT_COM_ERR_OPEN;
+    }
+    const LineSettings &s = p.settings;
+    if (!serial.setBaudRate(s.baudRate) || !serial.setParity(s.parity) ||
+        !serial.setDataBits(s.dataBits) || !serial.setStopBits(s.stopBits) ||
+        !serial.setFlowControl(QSerialPort::NoFlowControl)) {
+        serial.close();
+        serial.clearError();
+        return RT_COM_ERR_CONFIG;
+    }
+    serial.setReadBufferSize(s.inputQueue);
+    applyLine(serial, true, p.rts);
+    applyLine(serial, false, p.dtr);
+    return 0;
+}
+
+// Tries to reopen a lost port when its reopen interval has passed. True when it is open again.
+bool tryReopen(ComPort &p, int port) {
+    if (!p.lost) return true;
+    if (now() < p.nextReopen) return false;
+    p.nextReopen = now() + kReopenInterval;
+    if (openDevice(p, port) != 0) return false;
+    p.lost = false;
+    if (p.lossReported) {
+        qWarning("serial port %d (%s) reopened", port, p.path.c_str());
+        p.lossReported = false;
+    }
+    return true;
+}
+
+// Waits, until the deadline at most, for a lost port to come back, trying to reopen it whenever
+// its reopen interval has passed. True when the port is open.
+bool waitForDevice(ComPort &p, int port, double deadline) {
+    while (!tryReopen(p, port)) {
+        const double remaining = deadline - now();
+        if (remaining <= 0.0) return false;
+        sleepUntil(now() + std::min(remaining, std::max(p.nextReopen - now(), 0.001)));
+    }
+    return true;
+}
+
+// True when a failed wait means the device is gone rather than a quiet line.
+bool deviceFailed(QSerialPort &serial) {
+    return !serial.isOpen() || serial.error() != QSerialPort::TimeoutError || hungUp(serial);
+}
+
+bool toParity(int parity, QSerialPort::Parity *out) {
+    static const QSerialPort::Parity table[] = {QSerialPort::NoParity, QSerialPort::OddParity,
+                                                QSerialPort::EvenParity, QSerialPort::MarkParity,
+                                                QSerialPort::SpaceParity};
+    if (parity < 0 || parity > 4) return false;
+    *out = table[parity];
+    return true;
+}
+
+} // namespace
+
+int OpenComConfig(int port, const char *deviceName, long baudRate, int parity, int dataBits,
+                  int stopBits, int inputQueueSize, int outputQueueSize) {
+    (void)outputQueueSize; // writes block until sent, so no output queue is kept
+    if (!validPort(port)) return RT_COM_ERR_PORT_NUMBER;
+    LineSettings settings;
+    if (baudRate <= 0 || baudRate > INT_MAX || !toParity(parity, &settings.parity) ||
+        dataBits < 5 || dataBits > 8 || (stopBits != 1 && stopBits != 2))
+        return RT_COM_ERR_CONFIG;
+    settings.baudRate = static_cast<qint32>(baudRate);
+    settings.dataBits = static_cast<QSerialPort::DataBits>(dataBits);
+    settings.stopBits = stopBits == 1 ? QSerialPort::OneStop : QSerialPort::TwoStop;
+    settings.inputQueue = inputQueueSize > 0 ? inputQueueSize : 0;
+
+    ports().erase(port);
+    auto p = std::make_unique<ComPort>();
+    p->path = ks_io::portPath(port, deviceName);
+    p->settings = settings;
+    const int result = openDevice(*p, port);
+    if (result != 0) return result;
+    ports()[port] = std::move(p);
+    return 0;
+}
+
+int CloseCom(int port) {
+    int error = 0;
+    if (findPort(port, &error) == nullptr) return error;
+    ports().erase(port);
+    return 0;
+}
+
+int SetComTime(int port, double timeoutSeconds) {
+    int error = 0;
+    ComPort *p = findPort(port, &error);
+    if (p == nullptr) return error;
+    if (!(timeoutSeconds >= 0.0)) return RT_ERR_INVALID_VALUE;
+    p->timeout = std::min(timeoutSeconds, kMaxTimeout);
+    return 0;
+}
+
+int ComSetEscape(int port, int escapeCode) {
+    int error = 0;
+    ComPort *p = findPort(port, &error);
+    if (p == nullptr) return error;
+    const bool rts = escapeCode == 3 || escapeCode == 4;
+    const bool raise = escapeCode == 3 || escapeCode == 5;
+    if (escapeCode < 3 || escapeCode > 6) return RT_ERR_INVALID_VALUE;
+    (rts ? p->rts : p->dtr) = raise ? Line::Raised : Line::Lowered;
+    if (!tryReopen(*p, port)) return RT_COM_ERR_ESCAPE;
+    QSerialPort &serial = *p->serial;
+    const bool done = rts ? serial.setRequestToSend(raise) : serial.setDataTerminalReady(raise);
+    if (!done) {
+        // A pseudo-terminal has no modem lines; the port itself stays usable.
+        serial.clearError();
+        return RT_COM_ERR_ESCAPE;
+    }
+    return 0;
+}
+
+int ComRdTerm(int port, char *buffer, int count, int terminator) {
+    int error = 0;
+    ComPort *p = findPort(port, &error);
+    if (p == nullptr) return error;
+    if (buffer == nullptr) return RT_ERR_NULL_POINTER;
+    if (count < 0) return RT_ERR_INVALID_VALUE;
+    const double deadline = now() + p->timeout;
+    if (!waitForDevice(*p, port, deadline)) return RT_COM_ERR_READ;
+    const int term = terminator >= 0 && terminator <= 255 ? terminator : -1;
+    int stored = 0;
+    // After the deadline the driver is still asked once without waiting, so that a time-out of
+    // 0 returns what has already arrived.
+    bool lastLook = false;
+    while (stored < count) {
+        QSerialPort &serial = *p->serial;
+        const qint64 available = serial.bytesAvailable();
+        if (available > 0) {
+            const QByteArray chunk = serial.peek(std::min<qint64>(available, count - stored));
+            const qsizetype cut = term >= 0 ? chunk.indexOf(static_cast<char>(term)) : -1;
+            const qsizetype take = cut >= 0 ? cut : chunk.size();
+            std::memcpy(buffer + stored, chunk.constData(), static_cast<size_t>(take));
+            stored += static_cast<int>(take);
+            serial.skip(cut >= 0 ? take + 1 : take);
+            if (cut >= 0) return stored;
+            continue;
+        }
+        const double remaining = deadline - now();
+        if (remaining <= 0.0) {
+            if (lastLook) break;
+            lastLook = true;
+        }
+        if (!serial.waitForReadyRead(waitMilliseconds(remaining))) {
+            if (serial.bytesAvailable() > 0) continue;
+            if (deviceFailed(serial)) {
+                markLost(*p, port, serial.errorString());
+                // Bytes of a line cut off by the failure are handed over as they are.
+                if (stored > 0) return stored;
+                if (!waitForDevice(*p, port, deadline)) return RT_COM_ERR_READ;
+                continue;
+            }
+            serial.clearError();
+        }
+    }
+    return stored;
+}
+
+int ComWrt(int port, const char *buffer, int count) {
+    int error = 0;
+    ComPort *p = findPort(port, &error);
+    if (p == nullptr) return error;
+    if (buffer == nullptr) return RT_ERR_NULL_POINTER;
+    if (count < 0) return RT_ERR_INVALID_VALUE;
+    if (!tryReopen(*p, port)) return RT_COM_ERR_WRITE;
+    QSerialPort &serial = *p->serial;
+    if (serial.write(buffer, count) != count) {
+        serial.clearError();
+        return RT_COM_ERR_WRITE;
+    }
+    const double deadline = now() + std::max(p->timeout, 1.0);
+    while (serial.bytesToWrite() > 0) {
+        const double remaining = deadline - now();
+        if (remaining <= 0.0 || !serial.waitForBytesWritten(waitMilliseconds(remaining))) {
+            if (deviceFailed(serial)) markLost(*p, port, serial.errorString());
+            serial.clear(QSerialPort::Output);
+            serial.clearError();
+            return RT_COM_ERR_WRITE;
+        }
+    }
+    return count;
+}
+
+int FlushInQ(int port) {
+    int error = 0;
+    ComPort *p = findPort(port, &error);
+    if (p == nullptr) return error;
+    if (p->lost) return RT_COM_ERR_READ;
+    if (!p->serial->clear(QSerialPort::Input)) {
+        p->serial->clearError();
+        return RT_COM_ERR_READ;
+    }
+    return 0;
+}
+
+int GetInQLen(int port) {
+    int error = 0;
+    ComPort *p = findPort(port, &error);
+    if (p == nullptr) return error;
+    if (p->lost) return RT_COM_ERR_READ;
+    int queued = 0;
+    if (::ioctl(static_cast<int>(p->serial->handle()), FIONREAD, &queued) != 0) queued = 0;
+    const qint64 total = p->serial->bytesAvailable() + queued;
+    return total > INT_MAX ? INT_MAX : static_cast<int>(total);
+}
