@@ -5,20 +5,15 @@
 #include <cstring>
 #include <string>
 
-#include "app/ks_read.h"
+#include "app/ks_ids.h"
+#include "app/ks_popup.h"
+#include "app/ks_state.h"
 #include "platform/runtime.h"
 #include "toolbox/locale_layout.h"
 
-int logStarted = 0;
-char logFilePath[KS_PATH_WIDTH] = "";
-
 namespace {
 
-const char kLogName[] = "TCLOG";
-const char kLogBackupSuffix[] = ".bak";
-const char kDataFolder[] = "Data";
 const char kTextFiles[] = "*.txt";
-const char kDialogTitle[] = "Enter File Name";
 constexpr int kScratchSize = 256;
 
 // Main-panel controls whose labels head the columns 3 to 12, in column order.
@@ -135,13 +130,11 @@ int SaveCB(int panel, int control, int event, void *, int, int) {
     if (event != EVENT_COMMIT) return 0;
     RemovePopup(0);
     KsRetirePopup(panel);
-    if (control == 2) {
+    if (control == SAVE_QUIT_SAVE) {
         if (Save2Log != 0) Save2File();
-    } else if (control != 3) {
+    } else if (control != SAVE_QUIT_DISCARD) {
         return 0;
     }
-    if (commStatus == 0) CloseCom(HostConfig.ComPort);
-    commStatus = -1;
-    QuitUserInterface(0);
+    KsClosePortAndQuit();
     return 0;
 }
