@@ -2,6 +2,7 @@
 #include "app/ks_language.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "app/ks_ids.h"
 #include "app/ks_popup.h"
@@ -44,6 +45,10 @@ void GetLocalLanguageFilePath(int language, char *langPath, char *readmePath) {
     GetProjectDir(directory);
     char name[KS_PATH_WIDTH] = "";
     KsLanguageBaseName(language, name, sizeof name);
-    std::snprintf(langPath, KS_PATH_WIDTH, "%s/%s.lng", directory, name);
-    std::snprintf(readmePath, KS_PATH_WIDTH, "%s/%s.txt", directory, name);
+    for (auto [path, extension] : {std::pair{langPath, ".lng"}, std::pair{readmePath, ".txt"}}) {
+        // A cut path could name another file: one that does not fit is left empty instead.
+        const int length =
+            std::snprintf(path, KS_PATH_WIDTH, "%s/%s%s", directory, name, extension);
+        if (length < 0 || length >= KS_PATH_WIDTH) path[0] = '\0';
+    }
 }

@@ -12,7 +12,8 @@ void Save2LogFile(TestRecord *record);
 void Remove_NL(char *text);
 
 // The save command: logs the pending result and copies the log to a chosen file in the "Data"
-// folder; the copy-failed notice when the copy fails.
+// folder; the copy-failed notice when the copy fails. Nothing happens when the dialog is cancelled
+// or fails, or when the folder's path does not fit a path text.
 void Save2File(void);
 // Buttons of the save-before-quit popup: save and quit, quit without saving; others go back.
 int SaveCB(int panel, int control, int event, void *callbackData, int eventData1, int eventData2);
