@@ -1,5 +1,8 @@
 // The callback table: every function the UI resource binds by name. A name the resource uses and
 // this table lacks makes the panel fail to load, so the table and "ks_read.ui.json" must agree.
+// See ks_callbacks.h.
+#include "app/ks_callbacks.h"
+
 #include "app/ks_cb.h"
 #include "app/ks_read.h"
 #include "app/ks_save.h"
@@ -35,4 +38,11 @@ const RT_Callback kCallbacks[] = {
 
 void KsRegisterCallbacks(void) {
     RT_RegisterCallbacks(kCallbacks, static_cast<int>(sizeof kCallbacks / sizeof kCallbacks[0]));
+}
+
+int KsReadMain(char **argv) {
+    KsRegisterCallbacks();
+    if (KsStartup(argv) < 0) return -1;
+    RunUserInterface();
+    return 0;
 }

@@ -5,43 +5,21 @@
 #include <cstring>
 #include <vector>
 
+#include "app/ks_ids.h"
 #include "app/ks_language.h"
+#include "app/ks_layout.h"
+#include "app/ks_popup.h"
 #include "app/ks_read.h"
 #include "app/ks_save.h"
+#include "app/ks_state.h"
 #include "localization/localize.h"
 #include "platform/runtime.h"
 
-int readmePanelHandle = 0;
-
 namespace {
 
-const char kLogoNone[] = "NONE";
 const char kImageTypes[] = "*.BMP;*.DIB;*.RLE;*.ICO;*.PCX;*.WMF";
-const char kDialogTitle[] = "Enter File Name";
-constexpr int kPortValue = 3; // panel 3: the port number
-constexpr int kQuitYes = 2;   // panel 4: quit
-constexpr int kQuitNo = 3;    // panel 4: stay
-constexpr int kHeightWithLogo3 = 571;
-constexpr int kHeightWithoutLogo3 = 480;
-constexpr int kHeightBaseWidth = 445;
 constexpr int kReadmeFontSize = 12;
 constexpr int kReadmeTop = 40, kReadmeLeft = 20;
-
-// Loads a panel of the resource localized, else plainly. Returns the handle or a negative code.
-int LoadPanelInLanguage(int panelId) {
-    int panel = 0;
-    if (LoadLocalizedPanel(0, kUiFile, panelId, langFilePath, &panel) >= 0) return panel;
-    return LoadPanel(0, kUiFile, panelId);
-}
-
-// Waits for a commit of one of two controls of a popup; returns the control, or -1 when the
-// run-time delivers no more events.
-int WaitForEither(int panel, int first, int second) {
-    for (;;) {
-        if (GetUserEvent(1, &temppanel, &tempctrl) < 0) return -1;
-        if (temppanel == panel && (tempctrl == first || tempctrl == second)) return tempctrl;
-    }
-}
 
 char *LogoPathOf(int control) {
     switch (control) {
@@ -92,18 +70,15 @@ void PrintMCB(int, int, void *, int) {
 
 void CommPortMCB(int, int, void *, int) {
     const int oldPort = HostConfig.ComPort;
-    MessagePanel = LoadPanelInLanguage(PNL_PORT);
+    MessagePanel = KsLoadPanelInLanguage(PNL_PORT);
     if (MessagePanel < 0) return;
     const int popup = MessagePanel;
     InstallPopup(popup);
-    SetCtrlVal(popup, kPortValue, static_cast<int>(HostConfig.ComPort));
+    SetCtrlVal(popup, PORT_NUMBER, static_cast<int>(HostConfig.ComPort));
     InstallMainCallback(nullptr, nullptr, 1);
-    for (;;) {
-        if (GetUserEvent(1, &temppanel, &tempctrl) < 0) break;
-        if (temppanel == popup && tempctrl == NOTICE_OK) break;
-    }
+    KsWaitForControl(popup, NOTICE_OK);
     int port = HostConfig.ComPort;
-    GetCtrlVal(popup, kPortValue, &port);
+    GetCtrlVal(popup, PORT_NUMBER, &port);
     HostConfig.ComPort = port;
     RemovePopup(0);
     KsRetirePopup(popup);
@@ -134,14 +109,6 @@ void SelLanguageMCB(int, int, void *, int) {
 }
 
 // ---- Logos -------------------------------------------------------------------------------------
-
-void KsApplyHeightRule(int withLogo3) {
-    int width = 0;
-    GetPanelAttribute(panelHandle, ATTR_WIDTH, &width);
-    const int height =
-        width * (withLogo3 ? kHeightWithLogo3 : kHeightWithoutLogo3) / kHeightBaseWidth;
-    SetPanelAttribute(panelHandle, ATTR_HEIGHT, height);
-}
 
 void LoadGraphic(int control) {
     char folder[KS_PATH_WIDTH] = "";
@@ -207,7 +174,7 @@ void ReadmeMCB(int, int, void *, int) {
         KsShowNotice(PNL_README_MISSING);
         return;
     }
-    readmePanelHandle = LoadPanelInLanguage(PNL_README);
+    readmePanelHandle = KsLoadPanelInLanguage(PNL_README);
     if (readmePanelHandle < 0) return;
     const int textBox = NewCtrl(readmePanelHandle, CTRL_TEXT_MSG, "", kReadmeTop, kReadmeLeft);
     SetCtrlAttribute(readmePanelHandle, textBox, ATTR_TEXT_FONT, "Arial");
@@ -251,22 +218,19 @@ void AboutMCB(int, int, void *, int) {
 
 void Quit(void) {
     if (Save2Log != 0) {
-        SavePanelHandle = LoadPanelInLanguage(PNL_SAVE_BEFORE_QUIT);
+        SavePanelHandle = KsLoadPanelInLanguage(PNL_SAVE_BEFORE_QUIT);
         if (SavePanelHandle < 0) return;
         InstallPopup(SavePanelHandle); // SaveCB answers it
         return;
     }
-    MessagePanel = LoadPanelInLanguage(PNL_QUIT);
+    MessagePanel = KsLoadPanelInLanguage(PNL_QUIT);
     if (MessagePanel < 0) return;
     const int popup = MessagePanel;
     InstallPopup(popup);
-    const int answer = WaitForEither(popup, kQuitYes, kQuitNo);
+    const int answer = KsWaitForControl(popup, QUIT_YES, QUIT_STAY);
     RemovePopup(0);
     KsRetirePopup(popup);
-    if (answer != kQuitYes) return;
-    if (commStatus == 0) CloseCom(HostConfig.ComPort);
-    commStatus = -1;
-    QuitUserInterface(0);
+    if (answer == QUIT_YES) KsClosePortAndQuit();
 }
 
 void ExitMCB(int, int, void *, int) {

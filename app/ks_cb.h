@@ -14,8 +14,6 @@ int LoadGraphicCB(int panel, int control, int event, void *callbackData, int eve
                   int eventData2);
 void LoadGraphicMCB(int menuBar, int menuItem, void *callbackData, int panel);
 void UnLoadGraphicMCB(int menuBar, int menuItem, void *callbackData, int panel);
-// Panel height of the main panel: width x 571 / 445 with logo 3, width x 480 / 445 without.
-void KsApplyHeightRule(int withLogo3);
 
 // Readme viewer.
 void ReadmeMCB(int menuBar, int menuItem, void *callbackData, int panel);
@@ -23,7 +21,6 @@ void PrintReadMeMCB(int menuBar, int menuItem, void *callbackData, int panel);
 void ExitReadMeMCB(int menuBar, int menuItem, void *callbackData, int panel);
 int ExitReadMeCB(int panel, int control, int event, void *callbackData, int eventData1,
                  int eventData2);
-extern int readmePanelHandle;
 
 void AboutMCB(int menuBar, int menuItem, void *callbackData, int panel);
 void Quit(void);
@@ -31,13 +28,3 @@ void ExitMCB(int menuBar, int menuItem, void *callbackData, int panel);
 int MainPNLCB(int panel, int event, void *callbackData, int eventData1, int eventData2);
 int TextEnterCB(int panel, int control, int event, void *callbackData, int eventData1,
                 int eventData2);
-
-// Menu items of the main menu bar that the logo commands tell apart.
-enum {
-    MENU_LOAD_LOGO1 = 10,
-    MENU_UNLOAD_LOGO1 = 11,
-    MENU_LOAD_LOGO2 = 12,
-    MENU_UNLOAD_LOGO2 = 13,
-    MENU_LOAD_LOGO3 = 14,
-    MENU_UNLOAD_LOGO3 = 15,
-};

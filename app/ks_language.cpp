@@ -2,8 +2,11 @@
 #include "app/ks_language.h"
 
 #include <cstdio>
+#include <utility>
 
-#include "app/ks_read.h"
+#include "app/ks_ids.h"
+#include "app/ks_popup.h"
+#include "app/ks_record.h"
 #include "platform/runtime.h"
 
 namespace {
@@ -11,8 +14,6 @@ namespace {
 // Base names of the language and readme files of languages 1 .. 9.
 const char *const kLanguageNames[] = {"",        "English", "French",  "Spanish", "Portuguese",
                                       "Italian", "German",  "Swedish", "Finnish", "Dutch"};
-constexpr int kLanguageList = 3; // panel 7: the list of languages (values 0 .. 9)
-constexpr int kLanguageOk = 2;   // panel 7: OK
 
 } // namespace
 
@@ -31,14 +32,9 @@ int GetAppLanguage(int *language) {
     const int panel = LoadPanel(0, kUiFile, PNL_LANGUAGE);
     if (panel < 0) return -1;
     InstallPopup(panel);
-    int eventPanel = 0, eventControl = 0;
-    for (;;) {
-        if (GetUserEvent(1, &eventPanel, &eventControl) < 0)
-            break; // the run-time is going down; take what the list shows
-        if (eventPanel == panel && (eventControl == kLanguageList || eventControl == kLanguageOk))
-            break;
-    }
-    GetCtrlVal(panel, kLanguageList, language);
+    // When the run-time goes down before an answer, take what the list shows.
+    KsWaitForControl(panel, LANGUAGE_LIST, LANGUAGE_OK);
+    GetCtrlVal(panel, LANGUAGE_LIST, language);
     RemovePopup(0);
     DiscardPanel(panel);
     return 0;
@@ -49,6 +45,10 @@ void GetLocalLanguageFilePath(int language, char *langPath, char *readmePath) {
     GetProjectDir(directory);
     char name[KS_PATH_WIDTH] = "";
     KsLanguageBaseName(language, name, sizeof name);
-    std::snprintf(langPath, KS_PATH_WIDTH, "%s/%s.lng", directory, name);
-    std::snprintf(readmePath, KS_PATH_WIDTH, "%s/%s.txt", directory, name);
+    for (auto [path, extension] : {std::pair{langPath, ".lng"}, std::pair{readmePath, ".txt"}}) {
+        // A cut path could name another file: one that does not fit is left empty instead.
+        const int length =
+            std::snprintf(path, KS_PATH_WIDTH, "%s/%s%s", directory, name, extension);
+        if (length < 0 || length >= KS_PATH_WIDTH) path[0] = '\0';
+    }
 }

@@ -11,7 +11,8 @@ int GetAppLanguage(int *language);
 
 // Fills langPath and readmePath (each 260 bytes) with the program folder followed by the file
 // names of the language: 1 "English" ... 9 "Dutch", 0 the English name of the system's language;
-// ".lng" and ".txt". A number outside 0 .. 9 counts as 0. Paths too long for 260 bytes are cut.
+// ".lng" and ".txt". A number outside 0 .. 9 counts as 0. A path too long for 260 bytes is left
+// empty (a file that cannot be found, never a cut name).
 void GetLocalLanguageFilePath(int language, char *langPath, char *readmePath);
 
 // The base name of a language's files ("English" ...; for 0 the system language's English name)

@@ -8,32 +8,13 @@
 #include <cstring>
 #include <string>
 
-#include "app/ks_cb.h"
 #include "app/ks_language.h"
+#include "app/ks_popup.h"
 #include "app/ks_save.h"
 #include "localization/localize.h"
 #include "platform/runtime.h"
 #include "toolbox/locale_layout.h"
 #include "toolbox/progress_dialog.h"
-
-const char kUiFile[] = "ks_read.ui.json";
-const char kSettingsFile[] = "ks.ini";
-const char kLegacyLanguageFile[] = "C:\\ks.ini";
-
-HostConfigRecord HostConfig;
-TestRecord DataInput;
-TestRecord NewDataInput;
-int panelHandle = 0;
-int MessagePanel = 0;
-int temppanel = 0;
-int tempctrl = 0;
-int SavePanelHandle = 0;
-FILE *file = nullptr;
-int Size = 0;
-char langFilePath[KS_PATH_WIDTH];
-char readmeFilePath[KS_PATH_WIDTH];
-int commStatus = 1;
-int Save2Log = 0;
 
 namespace {
 
@@ -54,9 +35,6 @@ constexpr int kEscRaiseRts = 3, kEscRaiseDtr = 5, kEscLowerDtr = 6;
 constexpr int kDateSize = 256;
 constexpr int kTextBoxLineSize = 256;
 constexpr int kLegacyFileSize = 4;
-constexpr int kMaxLabelLeft = 32767;
-
-const char kLogoNone[] = "NONE";
 
 // Closes the global `file` when a settings or readme access ends, however it ends.
 struct FileCloser {
@@ -95,18 +73,7 @@ void ShowLogo(int control, const char *path) {
         DeleteImage(panelHandle, control);
 }
 
-// Waits in the nested event loop until control `answer` of `panel` commits; other events are
-// dropped. Stops as well when the run-time can deliver no more events.
-void WaitForControl(int panel, int answer) {
-    for (;;) {
-        if (GetUserEvent(1, &temppanel, &tempctrl) < 0) return;
-        if (temppanel == panel && tempctrl == answer) return;
-    }
-}
-
-int receptionDepth = 0;
-int retiredPopup = 0; // the finished popup kept loaded (KsRetirePopup) // KSMainCB entries in
-                      // progress; nested events must not poll again
+int receptionDepth = 0; // KSMainCB entries in progress; nested events must not poll again
 
 void OpenPort() {
     const int port = HostConfig.ComPort;
@@ -221,55 +188,7 @@ int KsReadSettings(void) {
     return 1;
 }
 
-// ---- Notices -----------------------------------------------------------------------------------
-
-int KsShowNotice(int panelId) {
-    if (LoadLocalizedPanel(0, kUiFile, panelId, langFilePath, &MessagePanel) < 0) {
-        MessagePanel = LoadPanel(0, kUiFile, panelId);
-        if (MessagePanel < 0) return MessagePanel;
-    }
-    const int notice = MessagePanel;
-    InstallPopup(notice);
-    WaitForControl(notice, NOTICE_OK);
-    RemovePopup(0);
-    KsRetirePopup(notice);
-    return 0;
-}
-
-void KsRetirePopup(int panel) {
-    if (retiredPopup > 0 && retiredPopup != panel) DiscardPanel(retiredPopup);
-    retiredPopup = panel;
-}
-
 // ---- Start-up ----------------------------------------------------------------------------------
-
-void KsLayoutMainPanel(void) {
-    int width = 0;
-    GetPanelAttribute(panelHandle, ATTR_WIDTH, &width);
-    for (int control : {MAIN_CENTRE2, MAIN_CENTRE1}) {
-        int controlWidth = 0;
-        GetCtrlAttribute(panelHandle, control, ATTR_WIDTH, &controlWidth);
-        SetCtrlAttribute(panelHandle, control, ATTR_LEFT, (width - controlWidth) / 2);
-    }
-    PutLabelsOnLeft(panelHandle, 0, 9, MAIN_ENTRY, MAIN_TCOMP, MAIN_INVEH, MAIN_SETPNT, MAIN_SYSTEM,
-                    MAIN_TCODE, MAIN_BVOLT, MAIN_SOC, MAIN_BRSLT);
-    int notesLeft = 0;
-    GetCtrlAttribute(panelHandle, MAIN_NOTES, ATTR_LEFT, &notesLeft);
-    SetCtrlAttribute(panelHandle, MAIN_NOTES, ATTR_LABEL_LEFT, notesLeft);
-    const int columns[2][4] = {{MAIN_TCOMP, MAIN_INVEH, MAIN_SETPNT, MAIN_SYSTEM},
-                               {MAIN_TCODE, MAIN_BVOLT, MAIN_SOC, MAIN_BRSLT}};
-    for (const auto &column : columns) {
-        int leftmost = kMaxLabelLeft;
-        for (int control : column) {
-            int labelLeft = kMaxLabelLeft;
-            if (GetCtrlAttribute(panelHandle, control, ATTR_LABEL_LEFT, &labelLeft) >= 0 &&
-                labelLeft < leftmost)
-                leftmost = labelLeft;
-        }
-        for (int control : column)
-            SetCtrlAttribute(panelHandle, control, ATTR_LABEL_LEFT, leftmost);
-    }
-}
 
 void KsTrimInfoBox(void) {
     SetActiveCtrl(panelHandle, MAIN_INFO);
@@ -291,21 +210,20 @@ int KsStartup(char **argv) {
         }
         HostConfig.ComPort = 1;
         GetProjectDir(langFilePath);
-        KsCopyField(HostConfig.Logo1Path, (std::string(langFilePath) + "/altrevo.BMP").c_str());
-        KsCopyField(HostConfig.Logo2Path, (std::string(langFilePath) + "/korrat.BMP").c_str());
+        KsCopyField(HostConfig.Logo1Path,
+                    (std::string(langFilePath) + "/" + kDefaultLogo1).c_str());
+        KsCopyField(HostConfig.Logo2Path,
+                    (std::string(langFilePath) + "/" + kDefaultLogo2).c_str());
         KsCopyField(HostConfig.Logo3Path, kLogoNone);
         KsWriteSettings();
     }
     GetLocalLanguageFilePath(HostConfig.Language, langFilePath, readmeFilePath);
 
     if (LoadLocalizedPanel(0, kUiFile, PNL_MAIN, langFilePath, &panelHandle) < 0) {
+        // The language file failed, so this notice comes plain.
         MessagePanel = LoadPanel(0, kUiFile, PNL_LANGUAGE_FAILED);
         if (MessagePanel < 0) return -1;
-        const int notice = MessagePanel;
-        InstallPopup(notice);
-        WaitForControl(notice, NOTICE_OK);
-        RemovePopup(0);
-        KsRetirePopup(notice);
+        KsShowLoadedNotice(MessagePanel);
         panelHandle = LoadPanel(0, kUiFile, PNL_MAIN);
         if (panelHandle < 0) return -1;
     }
@@ -330,31 +248,12 @@ int KsStartup(char **argv) {
     return 0;
 }
 
-int KsReadMain(char **argv) {
-    KsRegisterCallbacks();
-    if (KsStartup(argv) < 0) return -1;
-    RunUserInterface();
-    return 0;
-}
-
 void KsResetState(void) {
     InstallMainCallback(nullptr, nullptr, 0);
-    if (commStatus == 0) CloseCom(HostConfig.ComPort);
-    if (readmePanelHandle > 0) DiscardPanel(readmePanelHandle);
-    if (panelHandle > 0) DiscardPanel(panelHandle);
-    if (retiredPopup > 0) DiscardPanel(retiredPopup);
-    retiredPopup = 0;
-    std::memset(&HostConfig, 0, sizeof HostConfig);
-    std::memset(&DataInput, 0, sizeof DataInput);
-    std::memset(&NewDataInput, 0, sizeof NewDataInput);
-    panelHandle = MessagePanel = temppanel = tempctrl = SavePanelHandle = 0;
-    readmePanelHandle = 0;
-    Size = 0;
-    langFilePath[0] = readmeFilePath[0] = '\0';
-    commStatus = 1;
-    Save2Log = 0;
-    receptionDepth = 0;
+    KsResetGlobals();
+    KsResetPopups();
     KsResetLogState();
+    receptionDepth = 0;
 }
 
 // ---- Main callback -----------------------------------------------------------------------------

@@ -5,20 +5,15 @@
 #include <cstring>
 #include <string>
 
-#include "app/ks_read.h"
+#include "app/ks_ids.h"
+#include "app/ks_popup.h"
+#include "app/ks_state.h"
 #include "platform/runtime.h"
 #include "toolbox/locale_layout.h"
 
-int logStarted = 0;
-char logFilePath[KS_PATH_WIDTH] = "";
-
 namespace {
 
-const char kLogName[] = "TCLOG";
-const char kLogBackupSuffix[] = ".bak";
-const char kDataFolder[] = "Data";
 const char kTextFiles[] = "*.txt";
-const char kDialogTitle[] = "Enter File Name";
 constexpr int kScratchSize = 256;
 
 // Main-panel controls whose labels head the columns 3 to 12, in column order.
@@ -34,11 +29,23 @@ void WriteRingLabel(int fileHandle, int ring, int index) {
     FmtFile(fileHandle, "%s\t", text);
 }
 
+// Writes "directory/name" and the suffix into path; false (path empty) when it does not fit, so a
+// cut path is never used.
+template <size_t N>
+bool JoinPath(char (&path)[N], const char *directory, const char *name, const char *suffix = "") {
+    const int length = std::snprintf(path, N, "%s/%s%s", directory, name, suffix);
+    if (length >= 0 && static_cast<size_t>(length) < N) return true;
+    path[0] = '\0';
+    return false;
+}
+
 int StartLog() {
     logStarted = 1;
     char directory[KS_PATH_WIDTH] = "";
     GetProjectDir(directory);
-    std::snprintf(logFilePath, sizeof logFilePath, "%s/%s", directory, kLogName);
+    // A log path that does not fit fails like a log that cannot be opened; the empty path keeps
+    // later appends and the save's copy failing too.
+    if (!JoinPath(logFilePath, directory, kLogName)) return -1;
     if (!logBackedUp) {
         logBackedUp = true;
         int size = 0;
@@ -114,7 +121,8 @@ void Save2File(void) {
     char directory[KS_PATH_WIDTH] = "";
     GetProjectDir(directory);
     char folder[KS_PATH_WIDTH] = "";
-    std::snprintf(folder, sizeof folder, "%s/%s/", directory, kDataFolder);
+    // Without a start folder there is no dialog: the command ends as when the dialog fails.
+    if (!JoinPath(folder, directory, kDataFolder, "/")) return;
     if (GetFileInfo(folder, &Size) == 0) MakeDir(folder);
     // The chosen path comes back in a text of its own, so the start folder is never overwritten
     // while the dialog still reads it.
@@ -135,13 +143,11 @@ int SaveCB(int panel, int control, int event, void *, int, int) {
     if (event != EVENT_COMMIT) return 0;
     RemovePopup(0);
     KsRetirePopup(panel);
-    if (control == 2) {
+    if (control == SAVE_QUIT_SAVE) {
         if (Save2Log != 0) Save2File();
-    } else if (control != 3) {
+    } else if (control != SAVE_QUIT_DISCARD) {
         return 0;
     }
-    if (commStatus == 0) CloseCom(HostConfig.ComPort);
-    commStatus = -1;
-    QuitUserInterface(0);
+    KsClosePortAndQuit();
     return 0;
 }

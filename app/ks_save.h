@@ -12,13 +12,12 @@ void Save2LogFile(TestRecord *record);
 void Remove_NL(char *text);
 
 // The save command: logs the pending result and copies the log to a chosen file in the "Data"
-// folder; notice 5 when the copy fails.
+// folder; the copy-failed notice when the copy fails. Nothing happens when the dialog is cancelled
+// or fails, or when the folder's path does not fit a path text.
 void Save2File(void);
-// Buttons of the save-before-quit popup: 2 save and quit, 3 quit, others go back.
+// Buttons of the save-before-quit popup: save and quit, quit without saving; others go back.
 int SaveCB(int panel, int control, int event, void *callbackData, int eventData1, int eventData2);
 
-// Module state, exposed for the save command and for resetting between runs.
-extern int logStarted;
-extern char logFilePath[KS_PATH_WIDTH];
-// Back to the state of a fresh run (no log started, no backup made yet).
+// Back to the state of a fresh run (no log started, no backup made yet). The log's globals
+// (logStarted, logFilePath) are in ks_state.h.
 void KsResetLogState(void);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ks_callbacks.h"
 #include "app/ks_cb.h"
 #include "app/ks_read.h"
 #include "app/ks_save.h"

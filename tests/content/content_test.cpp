@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ks_callbacks.h"
 #include "app/ks_read.h"
 #include "localization/localize.h"
 #include "platform/runtime.h"

@@ -1,0 +1,85 @@
+// Every panel, control and menu id of the UI resource that the application uses, and every file
+// name it reads or writes. The ids must agree with "ks_read.ui.json".
+#pragma once
+
+// ---- Files -------------------------------------------------------------------------------------
+
+constexpr char kUiFile[] = "ks_read.ui.json";        // in the program folder
+constexpr char kSettingsFile[] = "ks.ini";           // in the current directory
+constexpr char kLegacyLanguageFile[] = "C:\\ks.ini"; // mapped by the run-time
+constexpr char kLogName[] = "TCLOG";                 // results log, in the program folder
+constexpr char kLogBackupSuffix[] = ".bak";          // the previous run's log
+constexpr char kDataFolder[] = "Data";               // where the save command starts
+constexpr char kDefaultLogo1[] = "altrevo.BMP";      // in the program folder
+constexpr char kDefaultLogo2[] = "korrat.BMP";       // in the program folder
+// A logo path field holding this keyword shows no picture.
+constexpr char kLogoNone[] = "NONE";
+// Title of the file selection dialogs of the logo and save commands.
+constexpr char kDialogTitle[] = "Enter File Name";
+
+// ---- Panels of the UI resource -----------------------------------------------------------------
+
+enum {
+    PNL_ABOUT = 1,
+    PNL_PORT_FAILED = 2,
+    PNL_PORT = 3,
+    PNL_QUIT = 4,
+    PNL_COPY_FAILED = 5,
+    PNL_LANGUAGE_FAILED = 6,
+    PNL_LANGUAGE = 7,
+    PNL_NOTHING_TO_SAVE = 8,
+    PNL_MAIN = 9,
+    PNL_README_MISSING = 10,
+    PNL_README = 11,
+    PNL_RECORD_TIMEOUT = 12,
+    PNL_SAVE_BEFORE_QUIT = 13,
+    PNL_BAD_TESTCODE = 14,
+};
+
+// ---- Controls of the main panel ----------------------------------------------------------------
+
+enum {
+    MAIN_INFO = 2,   // text box: an empty line, then the six information lines
+    MAIN_TCOMP = 3,  // ring, by index
+    MAIN_INVEH = 4,  // ring, by index
+    MAIN_SETPNT = 5, // number display
+    MAIN_SYSTEM = 6, // ring, by index
+    MAIN_DATE = 7,
+    MAIN_ENTRY = 8,  // operator entry
+    MAIN_TCODE = 9,  // test code, typed or received
+    MAIN_BVOLT = 10, // number display
+    MAIN_SOC = 11,   // ring, by index; one item has the value -1
+    MAIN_BRSLT = 12, // ring, by value
+    MAIN_NOTES = 13, // text box
+    MAIN_CENTRE1 = 14,
+    MAIN_CENTRE2 = 15,
+    MAIN_LOGO1 = 16,
+    MAIN_LOGO2 = 17,
+    MAIN_LOGO3 = 18,
+};
+enum {
+    KS_INFO_BOX_LINES = 7,  // text box 2: the empty first line and six information lines
+    KS_NOTES_BOX_LINES = 4, // text box 13
+};
+
+// ---- Controls of the popups --------------------------------------------------------------------
+
+// Every notice (and the port popup) is closed by its control 2.
+enum { NOTICE_OK = 2 };
+enum { PORT_NUMBER = 3 };                    // port popup: the port number
+enum { QUIT_YES = 2, QUIT_STAY = 3 };        // quit popup
+enum { LANGUAGE_OK = 2, LANGUAGE_LIST = 3 }; // language popup; the list's values are 0 .. 9
+// Save-before-quit popup; its other buttons go back.
+enum { SAVE_QUIT_SAVE = 2, SAVE_QUIT_DISCARD = 3 };
+
+// ---- Menu items of the main menu bar -----------------------------------------------------------
+
+// The logo commands share two callbacks and tell their items apart by these.
+enum {
+    MENU_LOAD_LOGO1 = 10,
+    MENU_UNLOAD_LOGO1 = 11,
+    MENU_LOAD_LOGO2 = 12,
+    MENU_UNLOAD_LOGO2 = 13,
+    MENU_LOAD_LOGO3 = 14,
+    MENU_UNLOAD_LOGO3 = 15,
+};

@@ -1,0 +1,52 @@
+// Main panel layout and height. See ks_layout.h.
+#include "app/ks_layout.h"
+
+#include "app/ks_ids.h"
+#include "app/ks_state.h"
+#include "platform/runtime.h"
+#include "toolbox/locale_layout.h"
+
+namespace {
+
+constexpr int kMaxLabelLeft = 32767;
+constexpr int kHeightWithLogo3 = 571;
+constexpr int kHeightWithoutLogo3 = 480;
+constexpr int kHeightBaseWidth = 445;
+
+} // namespace
+
+void KsLayoutMainPanel(void) {
+    int width = 0;
+    GetPanelAttribute(panelHandle, ATTR_WIDTH, &width);
+    for (int control : {MAIN_CENTRE2, MAIN_CENTRE1}) {
+        int controlWidth = 0;
+        GetCtrlAttribute(panelHandle, control, ATTR_WIDTH, &controlWidth);
+        SetCtrlAttribute(panelHandle, control, ATTR_LEFT, (width - controlWidth) / 2);
+    }
+    PutLabelsOnLeft(panelHandle, 0, 9, MAIN_ENTRY, MAIN_TCOMP, MAIN_INVEH, MAIN_SETPNT, MAIN_SYSTEM,
+                    MAIN_TCODE, MAIN_BVOLT, MAIN_SOC, MAIN_BRSLT);
+    int notesLeft = 0;
+    GetCtrlAttribute(panelHandle, MAIN_NOTES, ATTR_LEFT, &notesLeft);
+    SetCtrlAttribute(panelHandle, MAIN_NOTES, ATTR_LABEL_LEFT, notesLeft);
+    const int columns[2][4] = {{MAIN_TCOMP, MAIN_INVEH, MAIN_SETPNT, MAIN_SYSTEM},
+                               {MAIN_TCODE, MAIN_BVOLT, MAIN_SOC, MAIN_BRSLT}};
+    for (const auto &column : columns) {
+        int leftmost = kMaxLabelLeft;
+        for (int control : column) {
+            int labelLeft = kMaxLabelLeft;
+            if (GetCtrlAttribute(panelHandle, control, ATTR_LABEL_LEFT, &labelLeft) >= 0 &&
+                labelLeft < leftmost)
+                leftmost = labelLeft;
+        }
+        for (int control : column)
+            SetCtrlAttribute(panelHandle, control, ATTR_LABEL_LEFT, leftmost);
+    }
+}
+
+void KsApplyHeightRule(int withLogo3) {
+    int width = 0;
+    GetPanelAttribute(panelHandle, ATTR_WIDTH, &width);
+    const int height =
+        width * (withLogo3 ? kHeightWithLogo3 : kHeightWithoutLogo3) / kHeightBaseWidth;
+    SetPanelAttribute(panelHandle, ATTR_HEIGHT, height);
+}
