@@ -81,4 +81,30 @@ template <typename Action> int WithStringCell(int panel, int control, Point cell
     return rc;
 }
 
+// The Y axis a graph has active while its texts are read or written: a text of the left or right
+// axis makes that axis active first, and once the right one was, the left one is made active
+// again at the end, also when a step failed.
+class ActiveYAxis {
+  public:
+    ActiveYAxis(int panel, int control) : panel_(panel), control_(control) {}
+    // Makes the axis of a text active (nothing for the texts of no axis); the run-time's result.
+    int Select(YAxis axis) {
+        if (axis == YAxis::None) return 0;
+        rightActive_ = rightActive_ || axis == YAxis::Right;
+        const int number = axis == YAxis::Right ? 2 : 1;
+        return LOC_RT(SetCtrlAttribute(panel_, control_, ATTR_ACTIVE_YAXIS, number));
+    }
+    // rc, or the failure of making the left axis active again when rc is none.
+    int Restore(int rc) {
+        if (!rightActive_) return rc;
+        const int restore = LOC_RT(SetCtrlAttribute(panel_, control_, ATTR_ACTIVE_YAXIS, 1));
+        return rc >= 0 && restore < 0 ? restore : rc;
+    }
+
+  private:
+    int panel_;
+    int control_;
+    bool rightActive_ = false;
+};
+
 } // namespace loc

@@ -200,15 +200,10 @@ int CTRLLocalStrsToUIControl(CTRL *ctrl, int selector, int useDefaults) {
     if (HasListLabels(def) &&
         (rc = LOC_RT(GetCtrlAttribute(x.panel, x.control, ATTR_DATA_TYPE, &x.valueType))) < 0)
         return rc;
-    bool rightAxisActive = false;
+    ActiveYAxis yAxis(x.panel, x.control);
     for (int k = 0; k < def.numFixed; ++k) {
         const FixedSlot &slot = def.fixed[k];
-        if (slot.yAxis != YAxis::None) {
-            rightAxisActive = rightAxisActive || slot.yAxis == YAxis::Right;
-            const int axis = slot.yAxis == YAxis::Right ? 2 : 1;
-            if ((rc = LOC_RT(SetCtrlAttribute(x.panel, x.control, ATTR_ACTIVE_YAXIS, axis))) < 0)
-                break;
-        }
+        if ((rc = yAxis.Select(slot.yAxis)) < 0) break;
         const char *text = x.Text(k);
         if (!text) continue;
         // A text box keeps its typed text beside the default value; clear it first.
@@ -223,10 +218,7 @@ int CTRLLocalStrsToUIControl(CTRL *ctrl, int selector, int useDefaults) {
         rc = ApplyBlock(x, def.blocks[b], n, first);
         first += BlockLength(def.blocks[b], n);
     }
-    if (rightAxisActive) {
-        const int restore = LOC_RT(SetCtrlAttribute(x.panel, x.control, ATTR_ACTIVE_YAXIS, 1));
-        if (rc >= 0 && restore < 0) rc = restore;
-    }
+    rc = yAxis.Restore(rc);
     return rc < 0 ? rc : 0;
 }
 

@@ -16,8 +16,7 @@ static constexpr int kMaxControlsPerPanel = 100000;
 static constexpr int kMaxMenuEntries = 100000;
 static constexpr int kMaxSubmenuDepth = 32;
 
-// ---- Reading texts from the run-time
-// -------------------------------------------------------------
+// ---- Reading texts from the run-time ------------------------------------------------------------
 
 namespace {
 
@@ -52,8 +51,7 @@ int ReadMenuText(int menuBar, int id, int textAttr, int lengthAttr, char **out,
                     out, flag);
 }
 
-// ---- Capture of a control
-// ------------------------------------------------------------------------
+// ---- Capture of a control -----------------------------------------------------------------------
 
 // The counts of a control of a class with counted blocks, in the order of its count sources (count
 // i of axis items is that of axis i); negative counts are taken as 0.
@@ -155,14 +153,10 @@ int ReadDefaults(int panel, int control, CTRL *ctrl) {
     if (!record) return 0;
     unsigned char *flags = SlotFlags(def, record);
     int rc = 0;
-    bool rightAxisActive = false;
+    ActiveYAxis yAxis(panel, control);
     for (int k = 0; k < def.numFixed; ++k) {
         const FixedSlot &slot = def.fixed[k];
-        if (slot.yAxis != YAxis::None) {
-            rightAxisActive = rightAxisActive || slot.yAxis == YAxis::Right;
-            const int axis = slot.yAxis == YAxis::Right ? 2 : 1;
-            if ((rc = LOC_RT(SetCtrlAttribute(panel, control, ATTR_ACTIVE_YAXIS, axis))) < 0) break;
-        }
+        if ((rc = yAxis.Select(slot.yAxis)) < 0) break;
         if ((rc = ReadCtrlText(panel, control, slot.textAttribute, slot.lengthAttribute,
                                FixedString(slot, record), &flags[k])))
             break;
@@ -176,10 +170,7 @@ int ReadDefaults(int panel, int control, CTRL *ctrl) {
             rc = ReadBlockItem(panel, control, block, i, n.a, &items[i], &flags[first + i]);
         first += length;
     }
-    if (rightAxisActive) {
-        const int restore = LOC_RT(SetCtrlAttribute(panel, control, ATTR_ACTIVE_YAXIS, 1));
-        if (rc >= 0 && restore < 0) rc = restore;
-    }
+    rc = yAxis.Restore(rc);
     return rc < 0 ? rc : 0;
 }
 
@@ -256,7 +247,10 @@ int UIPanelToPNLAndCTRLs(int panel, PNL *pnl, int captureDefaults, int clearCall
 
 // ---- Capture of a menu bar ---------------------------------------------------------------------
 
-static int NewMenuItem(ListHandle list, void *parent, int id, MENUITEM **out) {
+// Appends a record for menu or item id to list: its constant name and, with captureDefaults, its
+// own text (nameAttr) as the default.
+static int CaptureMenuEntry(ListHandle list, void *parent, int menuBar, int id, int nameAttr,
+                            int nameLengthAttr, int captureDefaults, MENUITEM **out) {
     *out = nullptr;
     auto *item = static_cast<MENUITEM *>(Calloc(1, sizeof(MENUITEM)));
     if (!item) return kOutOfMemory;
@@ -268,6 +262,14 @@ static int NewMenuItem(ListHandle list, void *parent, int id, MENUITEM **out) {
     item->pparent = parent;
     item->id = id;
     *out = item;
+    int rc = 0;
+    if ((rc = AllocNameStrsForMENUITEM(item, captureDefaults)) ||
+        (rc = ReadMenuText(menuBar, id, ATTR_CONSTANT_NAME, ATTR_CONSTANT_NAME_LENGTH, &item->name,
+                           nullptr)))
+        return rc;
+    if (captureDefaults)
+        return ReadMenuText(menuBar, id, nameAttr, nameLengthAttr, &item->pdefaultStrs->name,
+                            &item->pdefaultStrs->flag);
     return 0;
 }
 
@@ -290,14 +292,8 @@ static int CaptureMenuItems(MENUITEM *parent, int menuBar, int menuId, int captu
             return rc;
         if (separator == 0) {
             MENUITEM *rec = nullptr;
-            if ((rc = NewMenuItem(parent->children, parent, item, &rec)) ||
-                (rc = AllocNameStrsForMENUITEM(rec, captureDefaults)) ||
-                (rc = ReadMenuText(menuBar, item, ATTR_CONSTANT_NAME, ATTR_CONSTANT_NAME_LENGTH,
-                                   &rec->name, nullptr)))
-                return rc;
-            if (captureDefaults &&
-                (rc = ReadMenuText(menuBar, item, ATTR_ITEM_NAME, ATTR_ITEM_NAME_LENGTH,
-                                   &rec->pdefaultStrs->name, &rec->pdefaultStrs->flag)))
+            if ((rc = CaptureMenuEntry(parent->children, parent, menuBar, item, ATTR_ITEM_NAME,
+                                       ATTR_ITEM_NAME_LENGTH, captureDefaults, &rec)))
                 return rc;
             int submenu = 0;
             if ((rc = LOC_RT(GetMenuBarAttribute(menuBar, item, ATTR_SUBMENU_ID, &submenu))) < 0)
@@ -333,14 +329,8 @@ static int CaptureMenuBar(int menuBar, MENUBAR *rec, int captureDefaults, int cl
             (rc = LOC_RT(InstallMenuCallback(menuBar, menu, nullptr, nullptr))) < 0)
             return rc;
         MENUITEM *item = nullptr;
-        if ((rc = NewMenuItem(rec->menus, rec, menu, &item)) ||
-            (rc = AllocNameStrsForMENUITEM(item, captureDefaults)) ||
-            (rc = ReadMenuText(menuBar, menu, ATTR_CONSTANT_NAME, ATTR_CONSTANT_NAME_LENGTH,
-                               &item->name, nullptr)))
-            return rc;
-        if (captureDefaults &&
-            (rc = ReadMenuText(menuBar, menu, ATTR_MENU_NAME, ATTR_MENU_NAME_LENGTH,
-                               &item->pdefaultStrs->name, &item->pdefaultStrs->flag)))
+        if ((rc = CaptureMenuEntry(rec->menus, rec, menuBar, menu, ATTR_MENU_NAME,
+                                   ATTR_MENU_NAME_LENGTH, captureDefaults, &item)))
             return rc;
         int numItems = 0;
         if ((rc = LOC_RT(GetMenuBarAttribute(menuBar, menu, ATTR_NUM_MENU_ITEMS, &numItems))) < 0)

@@ -12,8 +12,7 @@ namespace {
 
 using namespace loc;
 
-// ---- Styles
-// --------------------------------------------------------------------------------------
+// ---- Styles -------------------------------------------------------------------------------------
 
 // Style numbers the capture knows beyond the run-time's named ones: the ends and variants of the
 // style families that share the strings of their named first member.
@@ -63,8 +62,7 @@ constexpr StyleRange kStyleClasses[] = {
     {CTRL_TABLE, CTRL_TABLE, CTRL_CLASS_TABLE},
 };
 
-// ---- Classes
-// -------------------------------------------------------------------------------------
+// ---- Classes ------------------------------------------------------------------------------------
 
 #define TEXT_ATTR(name) name, name##_LENGTH
 
@@ -278,8 +276,7 @@ template <size_t N> void SlotText(const CTRL *ctrl, int k, bool key, char (&out)
 
 } // namespace
 
-// ---- Public queries
-// ------------------------------------------------------------------------------
+// ---- Public queries -----------------------------------------------------------------------------
 
 int CtrlClassFromStyle(int style) {
     for (const StyleRange &range : kStyleClasses)

@@ -6,6 +6,22 @@
 
 using namespace loc;
 
+// The one string of a panel title or menu name record (nothing without a local record).
+template <typename Strs>
+static int EnumText(const char *section, const char *key, const char *description, Strs *local,
+                    const Strs *dflt, char *Strs::*text, LocalStrEnumCallback callback,
+                    void *callbackData) {
+    if (!local) return 0;
+    LOCALSTR str{section,
+                 key,
+                 description,
+                 0,
+                 &local->flag,
+                 &(local->*text),
+                 (dflt && dflt->flag == SLOT_VALID) ? dflt->*text : nullptr};
+    return callback(&str, callbackData);
+}
+
 int EnumCTRLLocals(CTRL *ctrl, const char *panelSection, LocalStrEnumCallback callback,
                    void *callbackData) {
     DoAssert(ctrl != nullptr, __FILE__, __LINE__, "pctrl");
@@ -34,17 +50,9 @@ int EnumCTRLLocals(CTRL *ctrl, const char *panelSection, LocalStrEnumCallback ca
 
 int EnumPNLAndCTRLLocals(PNL *pnl, LocalStrEnumCallback callback, void *callbackData) {
     DoAssert(pnl != nullptr, __FILE__, __LINE__, "ppnl");
-    if (pnl->plocalStrs) {
-        const TITLESTRS *d = pnl->pdefaultStrs;
-        LOCALSTR str{pnl->name ? pnl->name : "",
-                     "Title",
-                     "Panel title",
-                     0,
-                     &pnl->plocalStrs->flag,
-                     &pnl->plocalStrs->title,
-                     (d && d->flag == SLOT_VALID) ? d->title : nullptr};
-        if (int rc = callback(&str, callbackData)) return rc;
-    }
+    if (int rc = EnumText(pnl->name ? pnl->name : "", "Title", "Panel title", pnl->plocalStrs,
+                          pnl->pdefaultStrs, &TITLESTRS::title, callback, callbackData))
+        return rc;
     const int n = ListNumItems(pnl->controls);
     for (int i = 1; i <= n; ++i) {
         auto *ctrl = static_cast<CTRL *>(ListGetPtrToItem(pnl->controls, i));
@@ -59,17 +67,9 @@ int EnumMENUITEMLocals(MENUITEM *item, const char *parentSection, LocalStrEnumCa
     DoAssert(item != nullptr, __FILE__, __LINE__, "pmenuItem");
     HeapText section(JoinSection(parentSection, item->name));
     if (!section) return kOutOfMemory;
-    if (item->plocalStrs) {
-        const NAMESTRS *d = item->pdefaultStrs;
-        LOCALSTR str{section.get(),
-                     "Name",
-                     "Menu item name",
-                     0,
-                     &item->plocalStrs->flag,
-                     &item->plocalStrs->name,
-                     (d && d->flag == SLOT_VALID) ? d->name : nullptr};
-        if (int rc = callback(&str, callbackData)) return rc;
-    }
+    if (int rc = EnumText(section.get(), "Name", "Menu item name", item->plocalStrs,
+                          item->pdefaultStrs, &NAMESTRS::name, callback, callbackData))
+        return rc;
     const int n = ListNumItems(item->children);
     for (int i = 1; i <= n; ++i) {
         auto **child = static_cast<MENUITEM **>(ListGetPtrToItem(item->children, i));

@@ -11,8 +11,7 @@
 
 using namespace loc;
 
-// ---- Record creation
-// -----------------------------------------------------------------------------
+// ---- Record creation ----------------------------------------------------------------------------
 
 namespace {
 
@@ -126,8 +125,7 @@ int AllocStrsForCTRL(CTRL *ctrl, int withDefaults) {
     return 0;
 }
 
-// ---- Release
-// -------------------------------------------------------------------------------------
+// ---- Release ------------------------------------------------------------------------------------
 
 namespace {
 
@@ -138,18 +136,24 @@ void FreeTreeIds(TREEIDS *&ids) {
     ids = nullptr;
 }
 
+void FreeMenuItem(MENUITEM *item);
+
+// Frees every menu item of a list (null: none) with everything under it, then the list.
+void FreeMenuItemList(ListHandle &list, const char *nullItemMessage) {
+    if (!list) return;
+    const int n = ListNumItems(list);
+    for (int i = 1; i <= n; ++i) {
+        auto **item = static_cast<MENUITEM **>(ListGetPtrToItem(list, i));
+        DoAssert(item != nullptr && *item != nullptr, __FILE__, __LINE__, nullItemMessage);
+        FreeMenuItem(*item);
+    }
+    ListDispose(list);
+    list = nullptr;
+}
+
 // Frees a menu item and everything under it.
 void FreeMenuItem(MENUITEM *item) {
-    if (item->children) {
-        const int n = ListNumItems(item->children);
-        for (int i = 1; i <= n; ++i) {
-            auto **child = static_cast<MENUITEM **>(ListGetPtrToItem(item->children, i));
-            DoAssert(child != nullptr && *child != nullptr, __FILE__, __LINE__, "ppchildMenuItem");
-            FreeMenuItem(*child);
-        }
-        ListDispose(item->children);
-        item->children = nullptr;
-    }
+    FreeMenuItemList(item->children, "ppchildMenuItem");
     if (item->pdefaultStrs) free(item->pdefaultStrs->name);
     free(item->pdefaultStrs);
     if (item->plocalStrs) free(item->plocalStrs->name);
@@ -214,23 +218,13 @@ void FreeDataForMENUBARAndMENUITEMs(MENUBAR *menuBar, int freeDefaults, int free
     (void)freeDefaults; // menu records are destroyed here, so their strings always go with them
     (void)freeLocals;
     if (!menuBar) return;
-    if (menuBar->menus) {
-        const int n = ListNumItems(menuBar->menus);
-        for (int i = 1; i <= n; ++i) {
-            auto **item = static_cast<MENUITEM **>(ListGetPtrToItem(menuBar->menus, i));
-            DoAssert(item != nullptr && *item != nullptr, __FILE__, __LINE__, "ppmenuItem");
-            FreeMenuItem(*item);
-        }
-        ListDispose(menuBar->menus);
-        menuBar->menus = nullptr;
-    }
+    FreeMenuItemList(menuBar->menus, "ppmenuItem");
     FreeTreeIds(menuBar->treeIds);
     free(menuBar->name);
     menuBar->name = nullptr;
 }
 
-// ---- Navigation
-// ----------------------------------------------------------------------------------
+// ---- Navigation ---------------------------------------------------------------------------------
 
 MENUBAR *GetMENUBARFromMENUITEM(MENUITEM *item) {
     DoAssert(item != nullptr, __FILE__, __LINE__, "pmenuItem");
@@ -247,8 +241,7 @@ int GetMenubarHandleFromMENUITEM(MENUITEM *item) {
     return GetMENUBARFromMENUITEM(item)->menuBar;
 }
 
-// ---- Tree identifiers
-// ----------------------------------------------------------------------------
+// ---- Tree identifiers ---------------------------------------------------------------------------
 
 static int NewTreeIds(int numIds, TREEIDS **out) {
     if (*out) return 0;
