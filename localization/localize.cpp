@@ -30,6 +30,14 @@ const char *SlotText(const CTRL *ctrl, int k, int selector, int useDefaults) {
     return "";
 }
 
+// The text a panel title or menu name record gives, as SlotText.
+template <typename Strs>
+const char *RecordText(const Strs *local, const Strs *dflt, char *Strs::*text, int useDefaults) {
+    if (local->flag == SLOT_VALID) return local->*text ? local->*text : "";
+    if (!useDefaults) return nullptr;
+    return dflt && dflt->flag == SLOT_VALID && dflt->*text ? dflt->*text : "";
+}
+
 // What one apply of a control's texts works with.
 struct ApplyContext {
     const CTRL *ctrl;
@@ -171,14 +179,8 @@ int PNLLocalStrsToUIPanel(PNL *pnl, int selector, int useDefaults) {
     DoAssert(pnl != nullptr, __FILE__, __LINE__, "ppnl");
     DoAssert(pnl->plocalStrs != nullptr, __FILE__, __LINE__, "plocalStrs");
     if (!Selected(pnl->treeIds, 0, selector)) return 0;
-    const char *title = nullptr;
-    if (pnl->plocalStrs->flag == SLOT_VALID)
-        title = pnl->plocalStrs->title ? pnl->plocalStrs->title : "";
-    else if (useDefaults)
-        title =
-            (pnl->pdefaultStrs && pnl->pdefaultStrs->flag == SLOT_VALID && pnl->pdefaultStrs->title)
-                ? pnl->pdefaultStrs->title
-                : "";
+    const char *title =
+        RecordText(pnl->plocalStrs, pnl->pdefaultStrs, &TITLESTRS::title, useDefaults);
     if (!title) return 0;
     const int rc = LOC_RT(SetPanelAttribute(pnl->panel, ATTR_TITLE, title));
     return rc < 0 ? rc : 0;
@@ -249,14 +251,8 @@ int MENUITEMLocalStrsToUIMenu(MENUITEM *item, int recurse, int useDefaults) {
     DoAssert(item->pparent != nullptr, __FILE__, __LINE__, "pparent");
     const bool isMenu = *static_cast<int *>(item->pparent) == UIOBJ_KIND_MENUBAR;
     const int attribute = isMenu ? ATTR_MENU_NAME : ATTR_ITEM_NAME;
-    const char *name = nullptr;
-    if (item->plocalStrs->flag == SLOT_VALID)
-        name = item->plocalStrs->name ? item->plocalStrs->name : "";
-    else if (useDefaults)
-        name = (item->pdefaultStrs && item->pdefaultStrs->flag == SLOT_VALID &&
-                item->pdefaultStrs->name)
-                   ? item->pdefaultStrs->name
-                   : "";
+    const char *name =
+        RecordText(item->plocalStrs, item->pdefaultStrs, &NAMESTRS::name, useDefaults);
     if (name) {
         const int rc = LOC_RT(SetMenuBarAttribute(menuBar, item->id, attribute, name));
         if (rc < 0) return rc;

@@ -89,6 +89,16 @@ int ReadCounts(int panel, int control, CTRL *ctrl) {
     return 0;
 }
 
+// Reads the label of a table row or column; getAttribute(attribute, out...) asks the run-time
+// for one of that row's or column's attributes.
+template <typename GetAttribute>
+int ReadLineLabel(GetAttribute getAttribute, char **out, unsigned char *flag) {
+    return ReadText(
+        [&](int *len) { return getAttribute(ATTR_LABEL_TEXT_LENGTH, len); },
+        [&](char *buf, size_t size) { return getAttribute(ATTR_LABEL_TEXT, buf, size); }, out,
+        flag);
+}
+
 // Reads item i of a counted block into out and flag.
 int ReadBlockItem(int panel, int control, const CountedBlock &block, int i, int rows, char **out,
                   unsigned char *flag) {
@@ -112,21 +122,15 @@ int ReadBlockItem(int panel, int control, const CountedBlock &block, int i, int 
             [&](char *buf, size_t size) { return GetValueFromIndex(panel, control, i, buf, size); },
             out, flag);
     case BlockSource::RowLabels:
-        return ReadText(
-            [&](int *len) {
-                return GetTableRowAttribute(panel, control, i + 1, ATTR_LABEL_TEXT_LENGTH, len);
-            },
-            [&](char *buf, size_t size) {
-                return GetTableRowAttribute(panel, control, i + 1, ATTR_LABEL_TEXT, buf, size);
+        return ReadLineLabel(
+            [&](int attr, auto... args) {
+                return GetTableRowAttribute(panel, control, i + 1, attr, args...);
             },
             out, flag);
     case BlockSource::ColumnLabels:
-        return ReadText(
-            [&](int *len) {
-                return GetTableColumnAttribute(panel, control, i + 1, ATTR_LABEL_TEXT_LENGTH, len);
-            },
-            [&](char *buf, size_t size) {
-                return GetTableColumnAttribute(panel, control, i + 1, ATTR_LABEL_TEXT, buf, size);
+        return ReadLineLabel(
+            [&](int attr, auto... args) {
+                return GetTableColumnAttribute(panel, control, i + 1, attr, args...);
             },
             out, flag);
     case BlockSource::Cells: { // column-major, read as string cells
