@@ -59,19 +59,19 @@ constexpr int kMaxBlocks = 3;
 constexpr int kMaxCounts = 3;
 
 struct CtrlClassDef {
-    int ctrlClass; // CTRL_CLASS_*
-    int numFixed;
-    FixedSlot fixed[kMaxFixedSlots];
-    int numBlocks;
-    CountedBlock blocks[kMaxBlocks];
-    int numCounts; // ints of the counts record (0: the class has none)
-    CountSource countSources[kMaxCounts];
-    CountItem countItems[kMaxCounts]; // in file order
-    bool flagsBeforeCounts;           // the writer puts "Flags" before the count items
-    KeyOrder keyOrder;
-    size_t recordSize;  // of the string record (0: the class has none)
-    size_t flagsOffset; // of the flags in the string record ...
-    bool flagsInline;   // ... an array in the record, or a pointer to a block of one per slot
+    int ctrlClass = 0;        // CTRL_CLASS_*
+    size_t recordSize = 0;    // of the string record (0: the class has none)
+    size_t flagsOffset = 0;   // of the flags in the string record ...
+    bool flagsInline = false; // ... an array in the record, or a pointer to one byte per slot
+    int numFixed = 0;
+    FixedSlot fixed[kMaxFixedSlots] = {};
+    int numBlocks = 0;
+    CountedBlock blocks[kMaxBlocks] = {};
+    int numCounts = 0; // ints of the counts record (0: the class has none)
+    CountSource countSources[kMaxCounts] = {};
+    CountItem countItems[kMaxCounts] = {}; // in file order
+    bool flagsBeforeCounts = false;        // the writer puts "Flags" before the count items
+    KeyOrder keyOrder = KeyOrder::Slots;
 };
 
 // The class's entry; null for a number outside the table.
