@@ -33,22 +33,34 @@ int ReadText(LengthFn getLength, TextFn getText, char **out, unsigned char *flag
     return 0;
 }
 
+// Reads a text attribute and its length attribute; getAttribute(attribute, out...) asks the
+// run-time for one attribute of the object.
+template <typename GetAttribute>
+int ReadAttributeText(GetAttribute getAttribute, int textAttr, int lengthAttr, char **out,
+                      unsigned char *flag) {
+    return ReadText([&](int *len) { return getAttribute(lengthAttr, len); },
+                    [&](char *buf, size_t size) { return getAttribute(textAttr, buf, size); }, out,
+                    flag);
+}
+
 int ReadCtrlText(int panel, int control, int textAttr, int lengthAttr, char **out,
                  unsigned char *flag) {
-    return ReadText([&](int *len) { return GetCtrlAttribute(panel, control, lengthAttr, len); },
-                    [&](char *buf, size_t size) {
-                        return GetCtrlAttribute(panel, control, textAttr, buf, size);
-                    },
-                    out, flag);
+    return ReadAttributeText(
+        [&](int attr, auto... args) { return GetCtrlAttribute(panel, control, attr, args...); },
+        textAttr, lengthAttr, out, flag);
 }
 
 int ReadMenuText(int menuBar, int id, int textAttr, int lengthAttr, char **out,
                  unsigned char *flag) {
-    return ReadText([&](int *len) { return GetMenuBarAttribute(menuBar, id, lengthAttr, len); },
-                    [&](char *buf, size_t size) {
-                        return GetMenuBarAttribute(menuBar, id, textAttr, buf, size);
-                    },
-                    out, flag);
+    return ReadAttributeText(
+        [&](int attr, auto... args) { return GetMenuBarAttribute(menuBar, id, attr, args...); },
+        textAttr, lengthAttr, out, flag);
+}
+
+int ReadPanelText(int panel, int textAttr, int lengthAttr, char **out, unsigned char *flag) {
+    return ReadAttributeText(
+        [&](int attr, auto... args) { return GetPanelAttribute(panel, attr, args...); }, textAttr,
+        lengthAttr, out, flag);
 }
 
 // ---- Capture of a control -----------------------------------------------------------------------
@@ -89,16 +101,6 @@ int ReadCounts(int panel, int control, CTRL *ctrl) {
     return 0;
 }
 
-// Reads the label of a table row or column; getAttribute(attribute, out...) asks the run-time
-// for one of that row's or column's attributes.
-template <typename GetAttribute>
-int ReadLineLabel(GetAttribute getAttribute, char **out, unsigned char *flag) {
-    return ReadText(
-        [&](int *len) { return getAttribute(ATTR_LABEL_TEXT_LENGTH, len); },
-        [&](char *buf, size_t size) { return getAttribute(ATTR_LABEL_TEXT, buf, size); }, out,
-        flag);
-}
-
 // Reads item i of a counted block into out and flag.
 int ReadBlockItem(int panel, int control, const CountedBlock &block, int i, int rows, char **out,
                   unsigned char *flag) {
@@ -122,17 +124,17 @@ int ReadBlockItem(int panel, int control, const CountedBlock &block, int i, int 
             [&](char *buf, size_t size) { return GetValueFromIndex(panel, control, i, buf, size); },
             out, flag);
     case BlockSource::RowLabels:
-        return ReadLineLabel(
+        return ReadAttributeText(
             [&](int attr, auto... args) {
                 return GetTableRowAttribute(panel, control, i + 1, attr, args...);
             },
-            out, flag);
+            ATTR_LABEL_TEXT, ATTR_LABEL_TEXT_LENGTH, out, flag);
     case BlockSource::ColumnLabels:
-        return ReadLineLabel(
+        return ReadAttributeText(
             [&](int attr, auto... args) {
                 return GetTableColumnAttribute(panel, control, i + 1, attr, args...);
             },
-            out, flag);
+            ATTR_LABEL_TEXT, ATTR_LABEL_TEXT_LENGTH, out, flag);
     case BlockSource::Cells: { // column-major, read as string cells
         const Point cell = MakePoint(i / rows + 1, i % rows + 1);
         return WithStringCell(panel, control, cell, [&] {
@@ -204,19 +206,12 @@ int UIControlToCTRL(PNL *pnl, int control, CTRL *ctrl, int captureDefaults) {
 
 static int CapturePanel(int panel, PNL *pnl, int captureDefaults, int clearCallbacks) {
     int rc =
-        ReadText([&](int *len) { return GetPanelAttribute(panel, ATTR_CONSTANT_NAME_LENGTH, len); },
-                 [&](char *buf, size_t size) {
-                     return GetPanelAttribute(panel, ATTR_CONSTANT_NAME, buf, size);
-                 },
-                 &pnl->name, nullptr);
+        ReadPanelText(panel, ATTR_CONSTANT_NAME, ATTR_CONSTANT_NAME_LENGTH, &pnl->name, nullptr);
     if (rc || (rc = AllocTitleStrsForPNL(pnl, captureDefaults))) return rc;
-    if (captureDefaults) {
-        rc = ReadText(
-            [&](int *len) { return GetPanelAttribute(panel, ATTR_TITLE_LENGTH, len); },
-            [&](char *buf, size_t size) { return GetPanelAttribute(panel, ATTR_TITLE, buf, size); },
-            &pnl->pdefaultStrs->title, &pnl->pdefaultStrs->flag);
-        if (rc) return rc;
-    }
+    if (captureDefaults &&
+        (rc = ReadPanelText(panel, ATTR_TITLE, ATTR_TITLE_LENGTH, &pnl->pdefaultStrs->title,
+                            &pnl->pdefaultStrs->flag)))
+        return rc;
     int control = 0;
     if ((rc = LOC_RT(GetPanelAttribute(panel, ATTR_PANEL_FIRST_CTRL, &control))) < 0) return rc;
     if (control <= 0) return 0;
