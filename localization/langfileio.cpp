@@ -25,10 +25,6 @@ struct IniDeleter {
 };
 using IniPtr = std::unique_ptr<IniObjectRecord, IniDeleter>;
 
-struct FreeDeleter {
-    void operator()(void *p) const { free(p); }
-};
-using HeapText = std::unique_ptr<char, FreeDeleter>;
 using HeapBytes = std::unique_ptr<unsigned char, FreeDeleter>;
 
 std::string g_failedSection;
@@ -147,30 +143,14 @@ int ReadOneFlag(IniObject ini, const char *section, unsigned char *flag) {
     return 0;
 }
 
-// The flag array of classes 6 to 9, which the reader replaces by the block it read.
-unsigned char **FlagArrayOf(CTRL *ctrl) {
-    switch (ctrl->type) {
-    case CTRL_CLASS_GRAPH:
-        return &ctrl->localStrs.pgraph->flags;
-    case CTRL_CLASS_STRIP:
-        return &ctrl->localStrs.pstrip->flags;
-    case CTRL_CLASS_LIST:
-        return &ctrl->localStrs.plist->flags;
-    case CTRL_CLASS_TABLE:
-        return &ctrl->localStrs.ptable->flags;
-    default:
-        return nullptr;
-    }
-}
-
 int ReadControlSection(IniObject ini, const char *section, CTRL *ctrl) {
     if (!Ini_SectionExists(ini, section)) return LOC_ERR_MISSING;
     int rc = ReadIntExpect(ini, section, "Type", ctrl->type, LOC_ERR_CLASS_MISMATCH);
     if (rc) return rc;
     if (ctrl->type == CTRL_CLASS_NONE) return 0;
-    if (ctrl->type < CTRL_CLASS_NONE || ctrl->type > CTRL_CLASS_TABLE)
-        DoAssert(0, __FILE__, __LINE__, "unknown control class");
-    DoAssert(StrsPtr(ctrl->type, ctrl->localStrs) != nullptr, __FILE__, __LINE__, "localStrs");
+    const CtrlClassDef &def = ClassOf(ctrl->type);
+    void *record = StrsPtr(ctrl->type, ctrl->localStrs);
+    DoAssert(record != nullptr, __FILE__, __LINE__, "localStrs");
 
     unsigned char *data = nullptr;
     size_t size = 0;
@@ -178,42 +158,18 @@ int ReadControlSection(IniObject ini, const char *section, CTRL *ctrl) {
     HeapBytes flags(data); // released on every error path
     if (rc <= 0) return Outcome(rc);
     const Counts n = GetCounts(ctrl);
-    switch (ctrl->type) {
-    case CTRL_CLASS_GRAPH:
-        if ((rc = ReadIntExpect(ini, section, "Xitems", n.a, LOC_ERR_COUNT_MISMATCH)) ||
-            (rc = ReadIntExpect(ini, section, "LYitems", n.b, LOC_ERR_COUNT_MISMATCH)) ||
-            (rc = ReadIntExpect(ini, section, "RYitems", n.c, LOC_ERR_COUNT_MISMATCH)))
+    for (int i = 0; i < def.numCounts; ++i) {
+        const CountItem &item = def.countItems[i];
+        if ((rc = ReadIntExpect(ini, section, item.name, n[item.count], LOC_ERR_COUNT_MISMATCH)))
             return rc;
-        break;
-    case CTRL_CLASS_STRIP:
-        if ((rc = ReadIntExpect(ini, section, "Xitems", n.a, LOC_ERR_COUNT_MISMATCH)) ||
-            (rc = ReadIntExpect(ini, section, "LYitems", n.b, LOC_ERR_COUNT_MISMATCH)))
-            return rc;
-        break;
-    case CTRL_CLASS_LIST:
-        if ((rc = ReadIntExpect(ini, section, "NumItemLabels", n.a, LOC_ERR_COUNT_MISMATCH)) ||
-            (rc = ReadIntExpect(ini, section, "NumItemValues", n.b, LOC_ERR_COUNT_MISMATCH)))
-            return rc;
-        break;
-    case CTRL_CLASS_TABLE:
-        if ((rc = ReadIntExpect(ini, section, "Cols", n.b, LOC_ERR_COUNT_MISMATCH)) ||
-            (rc = ReadIntExpect(ini, section, "Rows", n.a, LOC_ERR_COUNT_MISMATCH)))
-            return rc;
-        break;
-    default:
-        break;
     }
     const int numSlots = CtrlNumSlots(ctrl);
     if (size != static_cast<size_t>(numSlots) || !flags) return LOC_ERR_MISSING;
-    if (unsigned char **array = FlagArrayOf(ctrl)) {
-        free(*array);
-        *array = flags.release();
+    if (def.flagsInline) {
+        memcpy(InlineFlags(def, record), flags.get(), size);
     } else {
-        for (int k = 0; k < numSlots; ++k) {
-            SlotRef ref;
-            GetSlot(ctrl, ctrl->localStrs, k, &ref);
-            *ref.flag = flags.get()[k];
-        }
+        free(*FlagBlock(def, record));
+        *FlagBlock(def, record) = flags.release();
     }
     for (int pos = 0; pos < numSlots; ++pos) {
         const int k = SlotAtOrder(ctrl, pos, true);
@@ -326,68 +282,26 @@ int LangFileToMENUBARAndMENUITEMLocalStrs(const char *langFile, MENUBAR *menuBar
 
 namespace {
 
-// The contiguous flag bytes of a control's localized record (null for class 1).
-const unsigned char *FlagsOf(const CTRL *ctrl) {
-    const CTRLSTRS &s = ctrl->localStrs;
-    switch (ctrl->type) {
-    case CTRL_CLASS_BASIC:
-        return s.pbasic->flags;
-    case CTRL_CLASS_STRING:
-        return s.pstring->flags;
-    case CTRL_CLASS_MSG:
-        return s.pmsg->flags;
-    case CTRL_CLASS_STATE:
-        return s.pstate->flags;
-    case CTRL_CLASS_GRAPH:
-        return s.pgraph->flags;
-    case CTRL_CLASS_STRIP:
-        return s.pstrip->flags;
-    case CTRL_CLASS_LIST:
-        return s.plist->flags;
-    case CTRL_CLASS_TABLE:
-        return s.ptable->flags;
-    default:
-        return nullptr;
-    }
-}
-
 // Section writers: true on success.
 bool WriteControl(IniObject ini, const char *panelName, const CTRL *ctrl) {
     HeapText section(JoinSection(panelName, ctrl->name));
     if (!section) return false;
     const char *sec = section.get();
-    if (ctrl->type < CTRL_CLASS_NONE || ctrl->type > CTRL_CLASS_TABLE)
-        DoAssert(0, __FILE__, __LINE__, "unknown control class");
+    const CtrlClassDef &def = ClassOf(ctrl->type);
     if (Ini_PutInt(ini, sec, "Type", ctrl->type) < 0) return false;
     if (ctrl->type == CTRL_CLASS_NONE) return true;
-    DoAssert(StrsPtr(ctrl->type, ctrl->localStrs) != nullptr, __FILE__, __LINE__, "localStrs");
+    void *record = StrsPtr(ctrl->type, ctrl->localStrs);
+    DoAssert(record != nullptr, __FILE__, __LINE__, "localStrs");
     const Counts n = GetCounts(ctrl);
     const int numSlots = CtrlNumSlots(ctrl);
     auto putFlags = [&] {
-        return Ini_PutData(ini, sec, "Flags", FlagsOf(ctrl), static_cast<size_t>(numSlots)) >= 0;
+        return Ini_PutData(ini, sec, "Flags", SlotFlags(def, record),
+                           static_cast<size_t>(numSlots)) >= 0;
     };
-    auto putInt = [&](const char *item, int value) {
-        return Ini_PutInt(ini, sec, item, value) >= 0;
-    };
-    bool ok = true;
-    switch (ctrl->type) {
-    case CTRL_CLASS_GRAPH:
-        ok =
-            putFlags() && putInt("Xitems", n.a) && putInt("LYitems", n.b) && putInt("RYitems", n.c);
-        break;
-    case CTRL_CLASS_STRIP:
-        ok = putInt("Xitems", n.a) && putInt("LYitems", n.b) && putFlags();
-        break;
-    case CTRL_CLASS_LIST:
-        ok = putInt("NumItemLabels", n.a) && putInt("NumItemValues", n.b) && putFlags();
-        break;
-    case CTRL_CLASS_TABLE:
-        ok = putInt("Cols", n.b) && putInt("Rows", n.a) && putFlags();
-        break;
-    default:
-        ok = putFlags();
-        break;
-    }
+    bool ok = !def.flagsBeforeCounts || putFlags();
+    for (int i = 0; ok && i < def.numCounts; ++i)
+        ok = Ini_PutInt(ini, sec, def.countItems[i].name, n[def.countItems[i].count]) >= 0;
+    if (ok && !def.flagsBeforeCounts) ok = putFlags();
     if (!ok) return false;
     for (int pos = 0; pos < numSlots; ++pos) {
         const int k = SlotAtOrder(ctrl, pos, false);

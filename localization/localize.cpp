@@ -2,21 +2,15 @@
 #include "localization/localize.h"
 
 #include <cstdlib>
-#include <memory>
 
 #include "localization/langfileio.h"
 #include "localization/loc_internal.h"
 #include "platform/runtime.h"
-#include "toolbox/core/toolbox.h"
+#include "toolbox/toolbox.h"
 
 using namespace loc;
 
 namespace {
-
-struct FreeDeleter {
-    void operator()(void *p) const { free(p); }
-};
-using HeapText = std::unique_ptr<char, FreeDeleter>;
 
 bool Selected(const TREEIDS *ids, int slot, int selector) {
     if (selector == -1) return true;
@@ -36,52 +30,54 @@ const char *SlotText(const CTRL *ctrl, int k, int selector, int useDefaults) {
     return "";
 }
 
+// The text a panel title or menu name record gives, as SlotText.
+template <typename Strs>
+const char *RecordText(const Strs *local, const Strs *dflt, char *Strs::*text, int useDefaults) {
+    if (local->flag == SLOT_VALID) return local->*text ? local->*text : "";
+    if (!useDefaults) return nullptr;
+    return dflt && dflt->flag == SLOT_VALID && dflt->*text ? dflt->*text : "";
+}
+
+// What one apply of a control's texts works with.
+struct ApplyContext {
+    const CTRL *ctrl;
+    int panel;
+    int control;
+    int selector;
+    int useDefaults;
+    int valueType; // of a list's values
+    const char *Text(int slot) const { return SlotText(ctrl, slot, selector, useDefaults); }
+};
+
 // Axis items keep their values: each item's value is read back and passed unchanged.
-int ApplyAxisItems(const CTRL *ctrl, int axis, int count, int firstSlot, int selector,
-                   int useDefaults) {
-    const int panel = ctrl->panel->panel, control = ctrl->control;
+int ApplyAxisItems(const ApplyContext &x, int axis, int count, int firstSlot) {
     for (int i = 0; i < count; ++i) {
         double value = 0;
-        int rc = LOC_RT(GetAxisItem(panel, control, axis, i, nullptr, 0, &value));
+        int rc = LOC_RT(GetAxisItem(x.panel, x.control, axis, i, nullptr, 0, &value));
         if (rc < 0) return rc;
-        if (const char *text = SlotText(ctrl, firstSlot + i, selector, useDefaults))
-            if ((rc = LOC_RT(ReplaceAxisItem(panel, control, axis, i, text, value))) < 0) return rc;
+        if (const char *text = x.Text(firstSlot + i))
+            if ((rc = LOC_RT(ReplaceAxisItem(x.panel, x.control, axis, i, text, value))) < 0)
+                return rc;
     }
     return 0;
 }
 
-// Reads a list item's label or string value into a heap buffer ("" when its length is 0).
-template <typename LengthFn, typename TextFn>
-int ReadListText(LengthFn getLength, TextFn getText, HeapText *out) {
-    int length = 0;
-    int rc = LOC_RT(getLength(&length));
-    if (rc < 0) return rc;
-    if (length < 0) length = 0;
-    const size_t size = static_cast<size_t>(length) + 1;
-    HeapText text(static_cast<char *>(Malloc(size)));
-    if (!text) return RT_ERR_OUT_OF_MEMORY;
-    text.get()[0] = '\0';
-    if (length > 0 && (rc = LOC_RT(getText(text.get(), size))) < 0) return rc;
-    *out = std::move(text);
-    return 0;
-}
-
-int ApplyListItems(const CTRL *ctrl, int valueType, int selector, int useDefaults) {
-    const int panel = ctrl->panel->panel, control = ctrl->control;
-    const Counts n = GetCounts(ctrl);
-    int rc = 0;
-    for (int i = 0; i < n.a; ++i) {
-        const char *label = SlotText(ctrl, 1 + i, selector, useDefaults);
+// List item labels keep their items' values, read back in the list's value type.
+int ApplyListLabels(const ApplyContext &x, int count, int firstSlot) {
+    const int panel = x.panel, control = x.control;
+    for (int i = 0; i < count; ++i) {
+        const char *label = x.Text(firstSlot + i);
         if (!label) continue;
-        switch (valueType) {
+        int rc = 0;
+        switch (x.valueType) {
         case VAL_STRING: {
             HeapText value;
-            rc = ReadListText(
+            rc = ReadRuntimeText(
                 [&](int *len) { return GetValueLengthFromIndex(panel, control, i, len); },
                 [&](char *buf, size_t size) {
                     return GetValueFromIndex(panel, control, i, buf, size);
                 },
-                &value);
+                false, &value);
             if (rc == 0) rc = LOC_RT(ReplaceListItem(panel, control, i, label, value.get()));
             break;
         }
@@ -102,15 +98,21 @@ int ApplyListItems(const CTRL *ctrl, int valueType, int selector, int useDefault
         }
         if (rc < 0) return rc;
     }
-    for (int i = 0; i < n.b; ++i) {
-        const char *value = SlotText(ctrl, 1 + n.a + i, selector, useDefaults);
+    return 0;
+}
+
+// String item values keep their items' labels.
+int ApplyListValues(const ApplyContext &x, int count, int firstSlot) {
+    const int panel = x.panel, control = x.control;
+    for (int i = 0; i < count; ++i) {
+        const char *value = x.Text(firstSlot + i);
         if (!value) continue;
-        DoAssert(valueType == VAL_STRING, __FILE__, __LINE__, "valType == VAL_STRING");
+        DoAssert(x.valueType == VAL_STRING, __FILE__, __LINE__, "valType == VAL_STRING");
         HeapText label;
-        rc = ReadListText(
+        int rc = ReadRuntimeText(
             [&](int *len) { return GetLabelLengthFromIndex(panel, control, i, len); },
             [&](char *buf, size_t size) { return GetLabelFromIndex(panel, control, i, buf, size); },
-            &label);
+            false, &label);
         if (rc < 0 || (rc = LOC_RT(ReplaceListItem(panel, control, i, label.get(), value))) < 0)
             return rc;
     }
@@ -118,30 +120,55 @@ int ApplyListItems(const CTRL *ctrl, int valueType, int selector, int useDefault
 }
 
 // Every cell is written as a string cell and gets its own type back, translated or not.
-int ApplyTableCells(const CTRL *ctrl, int selector, int useDefaults) {
-    const int panel = ctrl->panel->panel, control = ctrl->control;
-    const Counts n = GetCounts(ctrl);
-    const int rows = n.a, cols = n.b;
-    for (int c = 1; c <= cols; ++c)
-        for (int r = 1; r <= rows; ++r) {
-            const Point cell = MakePoint(c, r);
-            int cellType = 1;
-            int rc = LOC_RT(GetTableCellAttribute(panel, control, cell, ATTR_CELL_TYPE, &cellType));
-            if (rc < 0) return rc;
-            if (cellType != 1 &&
-                (rc = LOC_RT(SetTableCellAttribute(panel, control, cell, ATTR_CELL_TYPE, 1))) < 0)
-                return rc;
-            const int slot = 1 + rows + cols + (c - 1) * rows + (r - 1);
-            if (const char *text = SlotText(ctrl, slot, selector, useDefaults))
-                rc = LOC_RT(SetTableCellVal(panel, control, cell, text));
-            if (cellType != 1) {
-                const int restore =
-                    LOC_RT(SetTableCellAttribute(panel, control, cell, ATTR_CELL_TYPE, cellType));
-                if (rc >= 0) rc = restore;
-            }
-            if (rc < 0) return rc;
-        }
+int ApplyTableCells(const ApplyContext &x, int rows, int count, int firstSlot) {
+    for (int i = 0; i < count; ++i) { // column-major
+        const Point cell = MakePoint(i / rows + 1, i % rows + 1);
+        const int rc = WithStringCell(x.panel, x.control, cell, [&] {
+            const char *text = x.Text(firstSlot + i);
+            return text ? LOC_RT(SetTableCellVal(x.panel, x.control, cell, text)) : 0;
+        });
+        if (rc < 0) return rc;
+    }
     return 0;
+}
+
+// The texts of one counted block; the first negative run-time result ends it.
+int ApplyBlock(const ApplyContext &x, const CountedBlock &block, const Counts &n, int firstSlot) {
+    const int count = BlockLength(block, n);
+    int rc = 0;
+    switch (block.source) {
+    case BlockSource::AxisItems:
+        return ApplyAxisItems(x, block.axis, count, firstSlot);
+    case BlockSource::ListLabels:
+        return ApplyListLabels(x, count, firstSlot);
+    case BlockSource::ListValues:
+        return ApplyListValues(x, count, firstSlot);
+    case BlockSource::RowLabels:
+        for (int r = 1; r <= count && rc >= 0; ++r)
+            if (const char *text = x.Text(firstSlot + r - 1))
+                rc = LOC_RT(SetTableRowAttribute(x.panel, x.control, r, ATTR_LABEL_TEXT, text));
+        return rc;
+    case BlockSource::ColumnLabels:
+        for (int c = 1; c <= count && rc >= 0; ++c)
+            if (const char *text = x.Text(firstSlot + c - 1))
+                rc = LOC_RT(SetTableColumnAttribute(x.panel, x.control, c, ATTR_LABEL_TEXT, text));
+        return rc;
+    case BlockSource::Cells:
+        return ApplyTableCells(x, n.a, count, firstSlot);
+    }
+    return 0;
+}
+
+bool ClearsTextBox(const CtrlClassDef &def) {
+    for (int k = 0; k < def.numFixed; ++k)
+        if (def.fixed[k].clearsTextBox) return true;
+    return false;
+}
+
+bool HasListLabels(const CtrlClassDef &def) {
+    for (int b = 0; b < def.numBlocks; ++b)
+        if (def.blocks[b].source == BlockSource::ListLabels) return true;
+    return false;
 }
 
 } // namespace
@@ -152,96 +179,48 @@ int PNLLocalStrsToUIPanel(PNL *pnl, int selector, int useDefaults) {
     DoAssert(pnl != nullptr, __FILE__, __LINE__, "ppnl");
     DoAssert(pnl->plocalStrs != nullptr, __FILE__, __LINE__, "plocalStrs");
     if (!Selected(pnl->treeIds, 0, selector)) return 0;
-    const char *title = nullptr;
-    if (pnl->plocalStrs->flag == SLOT_VALID)
-        title = pnl->plocalStrs->title ? pnl->plocalStrs->title : "";
-    else if (useDefaults)
-        title =
-            (pnl->pdefaultStrs && pnl->pdefaultStrs->flag == SLOT_VALID && pnl->pdefaultStrs->title)
-                ? pnl->pdefaultStrs->title
-                : "";
+    const char *title =
+        RecordText(pnl->plocalStrs, pnl->pdefaultStrs, &TITLESTRS::title, useDefaults);
     if (!title) return 0;
     const int rc = LOC_RT(SetPanelAttribute(pnl->panel, ATTR_TITLE, title));
     return rc < 0 ? rc : 0;
 }
 
+// The fixed texts in slot order, then each block. A text box's style and a list's value type are
+// asked before anything is set. A graph's right Y axis is made active for its texts and the left
+// one is active afterwards, also when a step failed.
 int CTRLLocalStrsToUIControl(CTRL *ctrl, int selector, int useDefaults) {
     DoAssert(ctrl != nullptr, __FILE__, __LINE__, "pctrl");
     if (ctrl->type == CTRL_CLASS_NONE) return 0;
     DoAssert(StrsPtr(ctrl->type, ctrl->localStrs) != nullptr, __FILE__, __LINE__, "localStrs");
-    const int panel = ctrl->panel->panel, control = ctrl->control;
+    const CtrlClassDef &def = ClassOf(ctrl->type);
+    ApplyContext x{ctrl, ctrl->panel->panel, ctrl->control, selector, useDefaults, 0};
+    int style = 0, rc = 0;
+    if (ClearsTextBox(def) &&
+        (rc = LOC_RT(GetCtrlAttribute(x.panel, x.control, ATTR_CTRL_STYLE, &style))) < 0)
+        return rc;
+    if (HasListLabels(def) &&
+        (rc = LOC_RT(GetCtrlAttribute(x.panel, x.control, ATTR_DATA_TYPE, &x.valueType))) < 0)
+        return rc;
+    ActiveYAxis yAxis(x.panel, x.control);
+    for (int k = 0; k < def.numFixed; ++k) {
+        const FixedSlot &slot = def.fixed[k];
+        if ((rc = yAxis.Select(slot.yAxis)) < 0) break;
+        const char *text = x.Text(k);
+        if (!text) continue;
+        // A text box keeps its typed text beside the default value; clear it first.
+        if (slot.clearsTextBox && style == CTRL_TEXT_BOX &&
+            (rc = LOC_RT(ResetTextBox(x.panel, x.control, ""))) < 0)
+            break;
+        if ((rc = LOC_RT(SetCtrlAttribute(x.panel, x.control, slot.textAttribute, text))) < 0)
+            break;
+    }
     const Counts n = GetCounts(ctrl);
-    auto setText = [&](int slot, int attribute) {
-        const char *text = SlotText(ctrl, slot, selector, useDefaults);
-        return text ? LOC_RT(SetCtrlAttribute(panel, control, attribute, text)) : 0;
-    };
-    int rc = 0;
-    switch (ctrl->type) {
-    case CTRL_CLASS_BASIC:
-        rc = setText(0, ATTR_LABEL_TEXT);
-        break;
-    case CTRL_CLASS_STRING: {
-        int style = 0;
-        if ((rc = LOC_RT(GetCtrlAttribute(panel, control, ATTR_CTRL_STYLE, &style))) < 0 ||
-            (rc = setText(0, ATTR_LABEL_TEXT)) < 0)
-            break;
-        if (const char *text = SlotText(ctrl, 1, selector, useDefaults)) {
-            // A text box keeps its typed text beside the default value; clear it first.
-            if (style == CTRL_TEXT_BOX && (rc = LOC_RT(ResetTextBox(panel, control, ""))) < 0)
-                break;
-            rc = LOC_RT(SetCtrlAttribute(panel, control, ATTR_DFLT_VALUE, text));
-        }
-        break;
+    for (int b = 0, first = def.numFixed; rc >= 0 && b < def.numBlocks; ++b) {
+        rc = ApplyBlock(x, def.blocks[b], n, first);
+        first += BlockLength(def.blocks[b], n);
     }
-    case CTRL_CLASS_MSG:
-        rc = setText(0, ATTR_DFLT_VALUE);
-        break;
-    case CTRL_CLASS_STATE:
-        if ((rc = setText(0, ATTR_LABEL_TEXT)) >= 0 && (rc = setText(1, ATTR_ON_TEXT)) >= 0)
-            rc = setText(2, ATTR_OFF_TEXT);
-        break;
-    case CTRL_CLASS_GRAPH: {
-        if ((rc = setText(0, ATTR_LABEL_TEXT)) < 0 || (rc = setText(1, ATTR_XNAME)) < 0 ||
-            (rc = LOC_RT(SetCtrlAttribute(panel, control, ATTR_ACTIVE_YAXIS, 1))) < 0 ||
-            (rc = setText(2, ATTR_YNAME)) < 0)
-            break;
-        if ((rc = LOC_RT(SetCtrlAttribute(panel, control, ATTR_ACTIVE_YAXIS, 2))) >= 0 &&
-            (rc = setText(3, ATTR_YNAME)) >= 0 &&
-            (rc = ApplyAxisItems(ctrl, 0, n.a, 4, selector, useDefaults)) >= 0 &&
-            (rc = ApplyAxisItems(ctrl, 1, n.b, 4 + n.a, selector, useDefaults)) >= 0)
-            rc = ApplyAxisItems(ctrl, 2, n.c, 4 + n.a + n.b, selector, useDefaults);
-        // The left axis is the active one afterwards, also when a step above failed.
-        const int restore = LOC_RT(SetCtrlAttribute(panel, control, ATTR_ACTIVE_YAXIS, 1));
-        if (rc >= 0) rc = restore;
-        break;
-    }
-    case CTRL_CLASS_STRIP:
-        if ((rc = setText(0, ATTR_LABEL_TEXT)) >= 0 && (rc = setText(1, ATTR_XNAME)) >= 0 &&
-            (rc = setText(2, ATTR_YNAME)) >= 0 &&
-            (rc = ApplyAxisItems(ctrl, 0, n.a, 3, selector, useDefaults)) >= 0)
-            rc = ApplyAxisItems(ctrl, 1, n.b, 3 + n.a, selector, useDefaults);
-        break;
-    case CTRL_CLASS_LIST: {
-        int valueType = 0;
-        if ((rc = LOC_RT(GetCtrlAttribute(panel, control, ATTR_DATA_TYPE, &valueType))) >= 0 &&
-            (rc = setText(0, ATTR_LABEL_TEXT)) >= 0)
-            rc = ApplyListItems(ctrl, valueType, selector, useDefaults);
-        break;
-    }
-    case CTRL_CLASS_TABLE: {
-        if ((rc = setText(0, ATTR_LABEL_TEXT)) < 0) break;
-        for (int r = 1; r <= n.a && rc >= 0; ++r)
-            if (const char *text = SlotText(ctrl, r, selector, useDefaults))
-                rc = LOC_RT(SetTableRowAttribute(panel, control, r, ATTR_LABEL_TEXT, text));
-        for (int c = 1; c <= n.b && rc >= 0; ++c)
-            if (const char *text = SlotText(ctrl, n.a + c, selector, useDefaults))
-                rc = LOC_RT(SetTableColumnAttribute(panel, control, c, ATTR_LABEL_TEXT, text));
-        if (rc >= 0) rc = ApplyTableCells(ctrl, selector, useDefaults);
-        break;
-    }
-    default:
-        DoAssert(0, __FILE__, __LINE__, "unknown control class");
-    }
+    rc = yAxis.Restore(rc);
     return rc < 0 ? rc : 0;
 }
 
@@ -272,14 +251,8 @@ int MENUITEMLocalStrsToUIMenu(MENUITEM *item, int recurse, int useDefaults) {
     DoAssert(item->pparent != nullptr, __FILE__, __LINE__, "pparent");
     const bool isMenu = *static_cast<int *>(item->pparent) == UIOBJ_KIND_MENUBAR;
     const int attribute = isMenu ? ATTR_MENU_NAME : ATTR_ITEM_NAME;
-    const char *name = nullptr;
-    if (item->plocalStrs->flag == SLOT_VALID)
-        name = item->plocalStrs->name ? item->plocalStrs->name : "";
-    else if (useDefaults)
-        name = (item->pdefaultStrs && item->pdefaultStrs->flag == SLOT_VALID &&
-                item->pdefaultStrs->name)
-                   ? item->pdefaultStrs->name
-                   : "";
+    const char *name =
+        RecordText(item->plocalStrs, item->pdefaultStrs, &NAMESTRS::name, useDefaults);
     if (name) {
         const int rc = LOC_RT(SetMenuBarAttribute(menuBar, item->id, attribute, name));
         if (rc < 0) return rc;

@@ -1,4 +1,5 @@
-// Control attributes by number: which control kinds have which attribute, of which type.
+// Control attributes by number: one table gives for each attribute the control kinds that have it,
+// its value type, how it is read and, unless it is read-only, how it is set.
 // See platform/runtime.h for the entry points; docs/ui-resource.md for the attribute table.
 #include "platform/ui/rt_model.h"
 
@@ -36,102 +37,6 @@ AT typedNumber(const Control &c) {
     return integerType(c.dataType) ? AT::Int : AT::Dbl;
 }
 
-// The type of an attribute on a control, AT::None when the control does not have it.
-AT attrType(const Control &c, int a) {
-    const Kind k = c.kind;
-    switch (a) {
-    case ATTR_CONSTANT_NAME:
-        return AT::Str;
-    case ATTR_CALLBACK_DATA:
-        return AT::Ptr;
-    case ATTR_CONSTANT_NAME_LENGTH:
-    case ATTR_LEFT:
-    case ATTR_TOP:
-    case ATTR_WIDTH:
-    case ATTR_HEIGHT:
-    case ATTR_CTRL_STYLE:
-    case ATTR_NEXT_CTRL:
-    case ATTR_VISIBLE:
-    case ATTR_DIMMED:
-    case ATTR_CTRL_MODE:
-    case ATTR_LABEL_TEXT_LENGTH:
-    case ATTR_LABEL_LEFT:
-    case ATTR_LABEL_TOP:
-    case ATTR_LABEL_WIDTH:
-    case ATTR_LABEL_HEIGHT:
-        return AT::Int;
-    case ATTR_LABEL_TEXT:
-        return AT::Str;
-    case ATTR_TEXT_FONT:
-        return k == Kind::Decoration || k == Kind::Picture ? AT::None : AT::Str;
-    case ATTR_TEXT_POINT_SIZE:
-    case ATTR_TEXT_BGCOLOR:
-    case ATTR_TEXT_COLOR:
-    case ATTR_TEXT_BOLD:
-    case ATTR_TEXT_JUSTIFY:
-        return k == Kind::Decoration || k == Kind::Picture ? AT::None : AT::Int;
-    case ATTR_DFLT_VALUE:
-        if (isTextKind(k)) return AT::Str;
-        if (numericKind(k)) return typedNumber(c);
-        return AT::None;
-    case ATTR_DFLT_VALUE_LENGTH:
-        return isTextKind(k) ? AT::Int : AT::None;
-    case ATTR_SIZE_TO_TEXT:
-        return k == Kind::TextMessage ? AT::Int : AT::None;
-    case ATTR_DATA_TYPE:
-        return valueKind(k) ? AT::Int : AT::None;
-    case ATTR_PRECISION:
-        return numericKind(k) ? AT::Int : AT::None;
-    case ATTR_MAX_VALUE:
-    case ATTR_MIN_VALUE:
-        return numericKind(k) ? typedNumber(c) : AT::None;
-    case ATTR_SHOW_DIGITAL_DISPLAY:
-    case ATTR_PROGRESS_TEXT_PRECISION:
-    case ATTR_MARKER_STYLE:
-    case ATTR_MARKER_COUNT:
-    case ATTR_FILL_COLOR:
-        return k == Kind::ProgressBar ? AT::Int : AT::None;
-    case ATTR_TEXT_SELECTION_START:
-    case ATTR_MAX_ENTRY_LENGTH:
-        return k == Kind::TextBox || k == Kind::String ? AT::Int : AT::None;
-    case ATTR_ON_TEXT:
-    case ATTR_OFF_TEXT:
-        return k == Kind::Switch || k == Kind::ToggleButton ? AT::Str : AT::None;
-    case ATTR_ON_TEXT_LENGTH:
-    case ATTR_OFF_TEXT_LENGTH:
-        return k == Kind::Switch || k == Kind::ToggleButton ? AT::Int : AT::None;
-    case ATTR_SHORTCUT_KEY:
-        return k == Kind::Button || k == Kind::ToggleButton ? AT::Int : AT::None;
-    case ATTR_XNAME:
-    case ATTR_YNAME:
-        return k == Kind::Graph || k == Kind::StripChart ? AT::Str : AT::None;
-    case ATTR_XNAME_LENGTH:
-    case ATTR_YNAME_LENGTH:
-        return k == Kind::Graph || k == Kind::StripChart ? AT::Int : AT::None;
-    case ATTR_ACTIVE_YAXIS:
-        return k == Kind::Graph ? AT::Int : AT::None;
-    }
-    return AT::None;
-}
-
-bool readOnly(int a) {
-    switch (a) {
-    case ATTR_CONSTANT_NAME_LENGTH:
-    case ATTR_CTRL_STYLE:
-    case ATTR_NEXT_CTRL:
-    case ATTR_LABEL_TEXT_LENGTH:
-    case ATTR_LABEL_WIDTH:
-    case ATTR_LABEL_HEIGHT:
-    case ATTR_DFLT_VALUE_LENGTH:
-    case ATTR_ON_TEXT_LENGTH:
-    case ATTR_OFF_TEXT_LENGTH:
-    case ATTR_XNAME_LENGTH:
-    case ATTR_YNAME_LENGTH:
-        return true;
-    }
-    return false;
-}
-
 int yAxisIndex(const Control &c) {
     return c.kind == Kind::Graph && c.activeYAxis == 2 ? 2 : 1;
 }
@@ -140,157 +45,6 @@ int nextCtrl(const Panel &p, const Control &c) {
     for (size_t i = 0; i < p.controls.size(); ++i)
         if (p.controls[i].get() == &c) return i + 1 < p.controls.size() ? p.controls[i + 1]->id : 0;
     return 0;
-}
-
-void getAttr(const Panel &p, const Control &c, int a, Arg &v) {
-    switch (a) {
-    case ATTR_CONSTANT_NAME:
-        v.s = c.name;
-        break;
-    case ATTR_CALLBACK_DATA:
-        v.p = c.callbackData;
-        break;
-    case ATTR_CONSTANT_NAME_LENGTH:
-        v.i = utf8Length(c.name);
-        break;
-    case ATTR_LEFT:
-        v.i = c.rect.left();
-        break;
-    case ATTR_TOP:
-        v.i = c.rect.top();
-        break;
-    case ATTR_WIDTH:
-        v.i = c.rect.width();
-        break;
-    case ATTR_HEIGHT:
-        v.i = c.rect.height();
-        break;
-    case ATTR_CTRL_STYLE:
-        v.i = c.style;
-        break;
-    case ATTR_NEXT_CTRL:
-        v.i = nextCtrl(p, c);
-        break;
-    case ATTR_VISIBLE:
-        v.i = c.visible;
-        break;
-    case ATTR_DIMMED:
-        v.i = c.dimmed;
-        break;
-    case ATTR_CTRL_MODE:
-        v.i = c.mode;
-        break;
-    case ATTR_LABEL_TEXT:
-        v.s = c.label;
-        break;
-    case ATTR_LABEL_TEXT_LENGTH:
-        v.i = utf8Length(c.label);
-        break;
-    case ATTR_LABEL_LEFT:
-        v.i = c.labelLeft;
-        break;
-    case ATTR_LABEL_TOP:
-        v.i = c.labelTop;
-        break;
-    case ATTR_LABEL_WIDTH:
-        v.i = labelSize(c).width();
-        break;
-    case ATTR_LABEL_HEIGHT:
-        v.i = labelSize(c).height();
-        break;
-    case ATTR_TEXT_FONT:
-        v.s = c.font.isEmpty() ? controlFont(c).family() : c.font;
-        break;
-    case ATTR_TEXT_POINT_SIZE:
-        v.i = controlFont(c).pointSize();
-        break;
-    case ATTR_TEXT_BGCOLOR:
-        v.i = c.textBgColor == kThemeColor ? 0xFFFFFF : c.textBgColor;
-        break;
-    case ATTR_TEXT_COLOR:
-        v.i = c.textColor == kThemeColor ? 0 : c.textColor;
-        break;
-    case ATTR_TEXT_BOLD:
-        v.i = c.bold;
-        break;
-    case ATTR_TEXT_JUSTIFY:
-        v.i = c.align;
-        break;
-    case ATTR_DFLT_VALUE:
-        v.s = c.dflt.text;
-        v.d = c.dflt.number;
-        v.i = static_cast<int>(c.dflt.number);
-        break;
-    case ATTR_DFLT_VALUE_LENGTH:
-        v.i = utf8Length(c.dflt.text);
-        break;
-    case ATTR_SIZE_TO_TEXT:
-        v.i = c.sizeToText;
-        break;
-    case ATTR_DATA_TYPE:
-        v.i = c.dataType;
-        break;
-    case ATTR_PRECISION:
-        v.i = c.precision;
-        break;
-    case ATTR_MAX_VALUE:
-        v.d = c.maxValue, v.i = static_cast<int>(c.maxValue);
-        break;
-    case ATTR_MIN_VALUE:
-        v.d = c.minValue, v.i = static_cast<int>(c.minValue);
-        break;
-    case ATTR_SHOW_DIGITAL_DISPLAY:
-        v.i = c.showDigital;
-        break;
-    case ATTR_PROGRESS_TEXT_PRECISION:
-        v.i = c.progressPrecision;
-        break;
-    case ATTR_MARKER_STYLE:
-        v.i = c.markerStyle;
-        break;
-    case ATTR_MARKER_COUNT:
-        v.i = c.markerCount;
-        break;
-    case ATTR_FILL_COLOR:
-        v.i = c.fillColor;
-        break;
-    case ATTR_TEXT_SELECTION_START:
-        v.i = c.caret;
-        break;
-    case ATTR_MAX_ENTRY_LENGTH:
-        v.i = c.maxLength;
-        break;
-    case ATTR_ON_TEXT:
-        v.s = c.onText;
-        break;
-    case ATTR_OFF_TEXT:
-        v.s = c.offText;
-        break;
-    case ATTR_ON_TEXT_LENGTH:
-        v.i = utf8Length(c.onText);
-        break;
-    case ATTR_OFF_TEXT_LENGTH:
-        v.i = utf8Length(c.offText);
-        break;
-    case ATTR_SHORTCUT_KEY:
-        v.i = c.shortcutKey;
-        break;
-    case ATTR_XNAME:
-        v.s = c.axisName[0];
-        break;
-    case ATTR_YNAME:
-        v.s = c.axisName[yAxisIndex(c)];
-        break;
-    case ATTR_XNAME_LENGTH:
-        v.i = utf8Length(c.axisName[0]);
-        break;
-    case ATTR_YNAME_LENGTH:
-        v.i = utf8Length(c.axisName[yAxisIndex(c)]);
-        break;
-    case ATTR_ACTIVE_YAXIS:
-        v.i = c.activeYAxis;
-        break;
-    }
 }
 
 bool validColor(int v) {
@@ -315,155 +69,307 @@ void convertDataType(Control &c, int type) {
     if (integerType(type)) c.precision = 0;
 }
 
-int setAttr(Panel &p, Control &c, int a, const Arg &v) {
-    bool geometry = false, label = false, rebuild = false;
-    switch (a) {
-    case ATTR_CONSTANT_NAME:
-        c.name = v.s;
-        return 0;
-    case ATTR_CALLBACK_DATA:
-        c.callbackData = v.p;
-        return 0;
-    case ATTR_LEFT:
-        c.rect.moveLeft(v.i), geometry = true;
-        break;
-    case ATTR_TOP:
-        c.rect.moveTop(v.i), geometry = true;
-        break;
-    case ATTR_WIDTH:
-        if (v.i < 0) return RT_ERR_INVALID_VALUE;
-        c.rect.setWidth(v.i), c.sizeSet = geometry = true;
-        break;
-    case ATTR_HEIGHT:
-        if (v.i < 0) return RT_ERR_INVALID_VALUE;
-        c.rect.setHeight(v.i), c.sizeSet = geometry = true;
-        break;
-    case ATTR_VISIBLE:
-        c.visible = v.i != 0;
-        break;
-    case ATTR_DIMMED:
-        c.dimmed = v.i != 0;
-        break;
-    case ATTR_CTRL_MODE:
-        if (v.i < MODE_NORMAL || v.i > MODE_VALIDATE) return RT_ERR_INVALID_VALUE;
-        c.mode = v.i;
-        break;
-    case ATTR_LABEL_TEXT:
-        c.label = v.s, label = true;
-        break;
-    case ATTR_LABEL_LEFT:
-        c.labelLeft = v.i, c.labelLeftAuto = false, label = true;
-        break;
-    case ATTR_LABEL_TOP:
-        c.labelTopAuto = false;
-        c.labelTopCentred = v.i == VAL_AUTO_CENTER;
-        if (!c.labelTopCentred) c.labelTop = v.i;
-        label = true;
-        break;
-    case ATTR_TEXT_FONT:
-        c.font = v.s, label = true;
-        break;
-    case ATTR_TEXT_POINT_SIZE:
-        if (v.i < 0 || v.i > 500) return RT_ERR_INVALID_VALUE;
-        c.pointSize = v.i;
-        break;
-    case ATTR_TEXT_BGCOLOR:
-        if (!validColor(v.i)) return RT_ERR_INVALID_VALUE;
-        c.textBgColor = v.i;
-        break;
-    case ATTR_TEXT_COLOR:
-        if (!validColor(v.i)) return RT_ERR_INVALID_VALUE;
-        c.textColor = v.i;
-        break;
-    case ATTR_TEXT_BOLD:
-        c.bold = v.i != 0;
-        break;
-    case ATTR_TEXT_JUSTIFY:
-        if (v.i < 0 || v.i > 2) return RT_ERR_INVALID_VALUE;
-        c.align = v.i;
-        break;
-    case ATTR_DFLT_VALUE:
-        // Setting the default value of a text control also shows it: it is the text the
-        // control has after loading and after a reset.
-        if (isTextKind(c.kind)) {
-            c.dflt.text = v.s;
-            c.value.text = v.s;
-            c.caret = static_cast<int>(v.s.size());
-        } else {
-            c.dflt.number = v.type == AT::Int ? v.i : v.d;
-        }
-        break;
-    case ATTR_SIZE_TO_TEXT:
-        c.sizeToText = v.i != 0;
-        rebuild = true;
-        break;
-    case ATTR_DATA_TYPE:
-        if (v.i < VAL_CHAR || v.i > VAL_UNSIGNED_INTEGER) return RT_ERR_INVALID_VALUE;
-        if (isTextKind(c.kind) ? v.i != VAL_STRING : (v.i == VAL_STRING && !isListKind(c.kind)))
-            return RT_ERR_INVALID_VALUE;
-        convertDataType(c, v.i);
-        break;
-    case ATTR_PRECISION:
-        if (v.i < 0 || v.i > 15) return RT_ERR_INVALID_VALUE;
-        c.precision = v.i;
-        break;
-    case ATTR_MAX_VALUE:
-        c.maxValue = v.type == AT::Int ? v.i : v.d;
-        break;
-    case ATTR_MIN_VALUE:
-        c.minValue = v.type == AT::Int ? v.i : v.d;
-        break;
-    case ATTR_SHOW_DIGITAL_DISPLAY:
-        c.showDigital = v.i != 0;
-        break;
-    case ATTR_PROGRESS_TEXT_PRECISION:
-        if (v.i < 0 || v.i > 6) return RT_ERR_INVALID_VALUE;
-        c.progressPrecision = v.i;
-        break;
-    case ATTR_MARKER_STYLE:
-        if (v.i < 0 || v.i > 3) return RT_ERR_INVALID_VALUE;
-        c.markerStyle = v.i;
-        break;
-    case ATTR_MARKER_COUNT:
-        if (v.i < 0 || v.i > 100) return RT_ERR_INVALID_VALUE;
-        c.markerCount = v.i;
-        break;
-    case ATTR_FILL_COLOR:
-        if (!validColor(v.i) && v.i != kFillTheme) return RT_ERR_INVALID_VALUE;
-        c.fillColor = v.i;
-        break;
-    case ATTR_TEXT_SELECTION_START:
-        if (v.i < 0 || v.i > c.value.text.size()) return RT_ERR_INVALID_VALUE;
-        c.caret = v.i;
-        break;
-    case ATTR_MAX_ENTRY_LENGTH:
-        if (v.i < 0) return RT_ERR_INVALID_VALUE;
-        c.maxLength = v.i;
-        break;
-    case ATTR_ON_TEXT:
-        c.onText = v.s;
-        break;
-    case ATTR_OFF_TEXT:
-        c.offText = v.s;
-        break;
-    case ATTR_SHORTCUT_KEY:
-        c.shortcutKey = v.i;
-        break;
-    case ATTR_XNAME:
-        c.axisName[0] = v.s;
-        break;
-    case ATTR_YNAME:
-        c.axisName[yAxisIndex(c)] = v.s;
-        break;
-    case ATTR_ACTIVE_YAXIS:
-        if (v.i != 1 && v.i != 2) return RT_ERR_INVALID_VALUE;
-        c.activeYAxis = v.i;
-        return 0;
-    default:
-        return RT_ERR_READ_ONLY;
+// ---- The attribute table ------------------------------------------------------------------------
+
+// The value type of an attribute: fixed, or that of the control's value (a string for text
+// controls, else an int or a double by the data type).
+enum class VT { Int, Str, Ptr, OfValue };
+// What the widgets need after a change.
+enum class Refresh {
+    None,       // nothing shows the attribute
+    Sync,       // the control and its label are synchronised
+    PlaceLabel, // the automatic label position is recomputed first
+    Rebuild,    // the control's widget is made anew
+};
+
+using Has = bool (*)(Kind);
+using Getter = void (*)(const Panel &, const Control &, Arg &);
+using Setter = int (*)(Control &, const Arg &); // 0 or an error code; nothing changed on error
+
+struct AttrDef {
+    int number;
+    VT type;
+    Has has; // the controls that have it; null: all
+    Refresh refresh;
+    Getter get;
+    Setter set; // null: read-only
+};
+
+bool hasText(Kind k) {
+    return k != Kind::Decoration && k != Kind::Picture;
+}
+bool hasValueText(Kind k) {
+    return isTextKind(k) || numericKind(k);
+}
+bool isTextMessage(Kind k) {
+    return k == Kind::TextMessage;
+}
+bool isProgressBar(Kind k) {
+    return k == Kind::ProgressBar;
+}
+bool isTextEntry(Kind k) {
+    return k == Kind::TextBox || k == Kind::String;
+}
+bool hasOnOff(Kind k) {
+    return k == Kind::Switch || k == Kind::ToggleButton;
+}
+bool hasShortcut(Kind k) {
+    return k == Kind::Button || k == Kind::ToggleButton;
+}
+bool hasAxes(Kind k) {
+    return k == Kind::Graph || k == Kind::StripChart;
+}
+bool isGraph(Kind k) {
+    return k == Kind::Graph;
+}
+
+// Getters and setters of plain members.
+template <auto M> void getInt(const Panel &, const Control &c, Arg &v) {
+    v.i = c.*M;
+}
+template <auto M> void getText(const Panel &, const Control &c, Arg &v) {
+    v.s = c.*M;
+}
+template <auto M> void getLength(const Panel &, const Control &c, Arg &v) {
+    v.i = utf8Length(c.*M);
+}
+template <auto M> void getNumber(const Panel &, const Control &c, Arg &v) {
+    v.d = c.*M, v.i = static_cast<int>(c.*M);
+}
+template <auto M> int setText(Control &c, const Arg &v) {
+    c.*M = v.s;
+    return 0;
+}
+template <auto M> int setInt(Control &c, const Arg &v) {
+    c.*M = v.i;
+    return 0;
+}
+template <auto M> int setFlag(Control &c, const Arg &v) {
+    c.*M = v.i != 0;
+    return 0;
+}
+template <auto M> int setNumber(Control &c, const Arg &v) {
+    c.*M = v.type == AT::Int ? v.i : v.d;
+    return 0;
+}
+template <auto M, int Min, int Max> int setInRange(Control &c, const Arg &v) {
+    if (v.i < Min || v.i > Max) return RT_ERR_INVALID_VALUE;
+    c.*M = v.i;
+    return 0;
+}
+template <auto M> int setColor(Control &c, const Arg &v) {
+    if (!validColor(v.i)) return RT_ERR_INVALID_VALUE;
+    c.*M = v.i;
+    return 0;
+}
+template <int Axis> void getAxisName(const Panel &, const Control &c, Arg &v) {
+    v.s = c.axisName[Axis < 0 ? yAxisIndex(c) : Axis];
+}
+template <int Axis> void getAxisNameLength(const Panel &, const Control &c, Arg &v) {
+    v.i = utf8Length(c.axisName[Axis < 0 ? yAxisIndex(c) : Axis]);
+}
+template <int Axis> int setAxisName(Control &c, const Arg &v) {
+    c.axisName[Axis < 0 ? yAxisIndex(c) : Axis] = v.s;
+    return 0;
+}
+constexpr int kActiveYAxis = -1;
+// The control's own geometry; a size set by hand is kept when the widget is rebuilt.
+template <auto Get> void getRect(const Panel &, const Control &c, Arg &v) {
+    v.i = (c.rect.*Get)();
+}
+template <auto Move> int moveRect(Control &c, const Arg &v) {
+    (c.rect.*Move)(v.i);
+    return 0;
+}
+template <auto Resize> int resizeRect(Control &c, const Arg &v) {
+    if (v.i < 0) return RT_ERR_INVALID_VALUE;
+    (c.rect.*Resize)(v.i);
+    c.sizeSet = true;
+    return 0;
+} // the Y axis the graph has active
+
+constexpr AttrDef kAttributes[] = {
+    {ATTR_CONSTANT_NAME, VT::Str, nullptr, Refresh::None, getText<&Control::name>,
+     setText<&Control::name>},
+    {ATTR_CALLBACK_DATA, VT::Ptr, nullptr, Refresh::None,
+     [](const Panel &, const Control &c, Arg &v) { v.p = c.callbackData; },
+     [](Control &c, const Arg &v) -> int {
+         c.callbackData = v.p;
+         return 0;
+     }},
+    {ATTR_CONSTANT_NAME_LENGTH, VT::Int, nullptr, Refresh::None, getLength<&Control::name>,
+     nullptr},
+    {ATTR_LEFT, VT::Int, nullptr, Refresh::PlaceLabel, getRect<&QRect::left>,
+     moveRect<&QRect::moveLeft>},
+    {ATTR_TOP, VT::Int, nullptr, Refresh::PlaceLabel, getRect<&QRect::top>,
+     moveRect<&QRect::moveTop>},
+    {ATTR_WIDTH, VT::Int, nullptr, Refresh::PlaceLabel, getRect<&QRect::width>,
+     resizeRect<&QRect::setWidth>},
+    {ATTR_HEIGHT, VT::Int, nullptr, Refresh::PlaceLabel, getRect<&QRect::height>,
+     resizeRect<&QRect::setHeight>},
+    {ATTR_CTRL_STYLE, VT::Int, nullptr, Refresh::None, getInt<&Control::style>, nullptr},
+    {ATTR_NEXT_CTRL, VT::Int, nullptr, Refresh::None,
+     [](const Panel &p, const Control &c, Arg &v) { v.i = nextCtrl(p, c); }, nullptr},
+    {ATTR_VISIBLE, VT::Int, nullptr, Refresh::Sync, getInt<&Control::visible>,
+     setFlag<&Control::visible>},
+    {ATTR_DIMMED, VT::Int, nullptr, Refresh::Sync, getInt<&Control::dimmed>,
+     setFlag<&Control::dimmed>},
+    {ATTR_CTRL_MODE, VT::Int, nullptr, Refresh::Sync, getInt<&Control::mode>,
+     setInRange<&Control::mode, MODE_NORMAL, MODE_VALIDATE>},
+    {ATTR_LABEL_TEXT, VT::Str, nullptr, Refresh::PlaceLabel, getText<&Control::label>,
+     setText<&Control::label>},
+    {ATTR_LABEL_TEXT_LENGTH, VT::Int, nullptr, Refresh::None, getLength<&Control::label>, nullptr},
+    {ATTR_LABEL_LEFT, VT::Int, nullptr, Refresh::PlaceLabel, getInt<&Control::labelLeft>,
+     [](Control &c, const Arg &v) -> int {
+         c.labelLeft = v.i, c.labelLeftAuto = false;
+         return 0;
+     }},
+    {ATTR_LABEL_TOP, VT::Int, nullptr, Refresh::PlaceLabel, getInt<&Control::labelTop>,
+     [](Control &c, const Arg &v) -> int {
+         c.labelTopAuto = false;
+         c.labelTopCentred = v.i == VAL_AUTO_CENTER;
+         if (!c.labelTopCentred) c.labelTop = v.i;
+         return 0;
+     }},
+    {ATTR_LABEL_WIDTH, VT::Int, nullptr, Refresh::None,
+     [](const Panel &, const Control &c, Arg &v) { v.i = labelSize(c).width(); }, nullptr},
+    {ATTR_LABEL_HEIGHT, VT::Int, nullptr, Refresh::None,
+     [](const Panel &, const Control &c, Arg &v) { v.i = labelSize(c).height(); }, nullptr},
+    {ATTR_TEXT_FONT, VT::Str, hasText, Refresh::PlaceLabel,
+     [](const Panel &, const Control &c, Arg &v) {
+         v.s = c.font.isEmpty() ? controlFont(c).family() : c.font;
+     },
+     setText<&Control::font>},
+    {ATTR_TEXT_POINT_SIZE, VT::Int, hasText, Refresh::Sync,
+     [](const Panel &, const Control &c, Arg &v) { v.i = controlFont(c).pointSize(); },
+     setInRange<&Control::pointSize, 0, 500>},
+    {ATTR_TEXT_BGCOLOR, VT::Int, hasText, Refresh::Sync,
+     [](const Panel &, const Control &c, Arg &v) {
+         v.i = c.textBgColor == kThemeColor ? 0xFFFFFF : c.textBgColor;
+     },
+     setColor<&Control::textBgColor>},
+    {ATTR_TEXT_COLOR, VT::Int, hasText, Refresh::Sync,
+     [](const Panel &, const Control &c, Arg &v) {
+         v.i = c.textColor == kThemeColor ? 0 : c.textColor;
+     },
+     setColor<&Control::textColor>},
+    {ATTR_TEXT_BOLD, VT::Int, hasText, Refresh::Sync, getInt<&Control::bold>,
+     setFlag<&Control::bold>},
+    {ATTR_TEXT_JUSTIFY, VT::Int, hasText, Refresh::Sync, getInt<&Control::align>,
+     setInRange<&Control::align, 0, 2>},
+    {ATTR_DFLT_VALUE, VT::OfValue, hasValueText, Refresh::Sync,
+     [](const Panel &, const Control &c, Arg &v) {
+         v.s = c.dflt.text;
+         v.d = c.dflt.number;
+         v.i = static_cast<int>(c.dflt.number);
+     },
+     // Setting the default value of a text control also shows it: it is the text the control
+     // has after loading and after a reset.
+     [](Control &c, const Arg &v) -> int {
+         if (isTextKind(c.kind)) {
+             c.dflt.text = v.s;
+             c.value.text = v.s;
+             c.caret = static_cast<int>(v.s.size());
+         } else {
+             c.dflt.number = v.type == AT::Int ? v.i : v.d;
+         }
+         return 0;
+     }},
+    {ATTR_DFLT_VALUE_LENGTH, VT::Int, isTextKind, Refresh::None,
+     [](const Panel &, const Control &c, Arg &v) { v.i = utf8Length(c.dflt.text); }, nullptr},
+    {ATTR_SIZE_TO_TEXT, VT::Int, isTextMessage, Refresh::Rebuild, getInt<&Control::sizeToText>,
+     setFlag<&Control::sizeToText>},
+    {ATTR_DATA_TYPE, VT::Int, valueKind, Refresh::Sync, getInt<&Control::dataType>,
+     [](Control &c, const Arg &v) -> int {
+         if (v.i < VAL_CHAR || v.i > VAL_UNSIGNED_INTEGER) return RT_ERR_INVALID_VALUE;
+         if (isTextKind(c.kind) ? v.i != VAL_STRING : (v.i == VAL_STRING && !isListKind(c.kind)))
+             return RT_ERR_INVALID_VALUE;
+         convertDataType(c, v.i);
+         return 0;
+     }},
+    {ATTR_PRECISION, VT::Int, numericKind, Refresh::Sync, getInt<&Control::precision>,
+     setInRange<&Control::precision, 0, 15>},
+    {ATTR_MAX_VALUE, VT::OfValue, numericKind, Refresh::Sync, getNumber<&Control::maxValue>,
+     setNumber<&Control::maxValue>},
+    {ATTR_MIN_VALUE, VT::OfValue, numericKind, Refresh::Sync, getNumber<&Control::minValue>,
+     setNumber<&Control::minValue>},
+    {ATTR_SHOW_DIGITAL_DISPLAY, VT::Int, isProgressBar, Refresh::Sync,
+     getInt<&Control::showDigital>, setFlag<&Control::showDigital>},
+    {ATTR_PROGRESS_TEXT_PRECISION, VT::Int, isProgressBar, Refresh::Sync,
+     getInt<&Control::progressPrecision>, setInRange<&Control::progressPrecision, 0, 6>},
+    {ATTR_MARKER_STYLE, VT::Int, isProgressBar, Refresh::Sync, getInt<&Control::markerStyle>,
+     setInRange<&Control::markerStyle, 0, 3>},
+    {ATTR_MARKER_COUNT, VT::Int, isProgressBar, Refresh::Sync, getInt<&Control::markerCount>,
+     setInRange<&Control::markerCount, 0, 100>},
+    {ATTR_FILL_COLOR, VT::Int, isProgressBar, Refresh::Sync, getInt<&Control::fillColor>,
+     [](Control &c, const Arg &v) -> int {
+         if (!validColor(v.i) && v.i != kFillTheme) return RT_ERR_INVALID_VALUE;
+         c.fillColor = v.i;
+         return 0;
+     }},
+    {ATTR_TEXT_SELECTION_START, VT::Int, isTextEntry, Refresh::Sync, getInt<&Control::caret>,
+     [](Control &c, const Arg &v) -> int {
+         if (v.i < 0 || v.i > c.value.text.size()) return RT_ERR_INVALID_VALUE;
+         c.caret = v.i;
+         return 0;
+     }},
+    {ATTR_MAX_ENTRY_LENGTH, VT::Int, isTextEntry, Refresh::Sync, getInt<&Control::maxLength>,
+     [](Control &c, const Arg &v) -> int {
+         if (v.i < 0) return RT_ERR_INVALID_VALUE;
+         c.maxLength = v.i;
+         return 0;
+     }},
+    {ATTR_ON_TEXT, VT::Str, hasOnOff, Refresh::Sync, getText<&Control::onText>,
+     setText<&Control::onText>},
+    {ATTR_OFF_TEXT, VT::Str, hasOnOff, Refresh::Sync, getText<&Control::offText>,
+     setText<&Control::offText>},
+    {ATTR_ON_TEXT_LENGTH, VT::Int, hasOnOff, Refresh::None, getLength<&Control::onText>, nullptr},
+    {ATTR_OFF_TEXT_LENGTH, VT::Int, hasOnOff, Refresh::None, getLength<&Control::offText>, nullptr},
+    {ATTR_SHORTCUT_KEY, VT::Int, hasShortcut, Refresh::Sync, getInt<&Control::shortcutKey>,
+     setInt<&Control::shortcutKey>},
+    {ATTR_XNAME, VT::Str, hasAxes, Refresh::Sync, getAxisName<0>, setAxisName<0>},
+    {ATTR_YNAME, VT::Str, hasAxes, Refresh::Sync, getAxisName<kActiveYAxis>,
+     setAxisName<kActiveYAxis>},
+    {ATTR_XNAME_LENGTH, VT::Int, hasAxes, Refresh::None, getAxisNameLength<0>, nullptr},
+    {ATTR_YNAME_LENGTH, VT::Int, hasAxes, Refresh::None, getAxisNameLength<kActiveYAxis>, nullptr},
+    {ATTR_ACTIVE_YAXIS, VT::Int, isGraph, Refresh::None, getInt<&Control::activeYAxis>,
+     setInRange<&Control::activeYAxis, 1, 2>},
+};
+
+// The attribute's entry when control c has it, else null.
+const AttrDef *findAttr(const Control &c, int number) {
+    for (const AttrDef &a : kAttributes)
+        if (a.number == number) return !a.has || a.has(c.kind) ? &a : nullptr;
+    return nullptr;
+}
+
+AT typeOn(const AttrDef &a, const Control &c) {
+    switch (a.type) {
+    case VT::Int:
+        return AT::Int;
+    case VT::Str:
+        return AT::Str;
+    case VT::Ptr:
+        return AT::Ptr;
+    case VT::OfValue:
+        return isTextKind(c.kind) ? AT::Str : typedNumber(c);
     }
-    if (geometry || label) placeLabel(c);
-    if (rebuild) {
+    return AT::None;
+}
+
+int setAttr(Panel &p, Control &c, const AttrDef &a, const Arg &v) {
+    if (int r = a.set(c, v)) return r;
+    switch (a.refresh) {
+    case Refresh::None:
+        return 0;
+    case Refresh::PlaceLabel:
+        placeLabel(c);
+        syncControl(p, c);
+        break;
+    case Refresh::Sync:
+        syncControl(p, c);
+        break;
+    case Refresh::Rebuild:
         if (!c.sizeToText && !c.sizeSet && p.client) {
             // A scrolling text message made at run time fills the panel to the right and bottom,
             // keeping its left and top distances as margins.
@@ -471,24 +377,27 @@ int setAttr(Panel &p, Control &c, int a, const Arg &v) {
             c.rect.setHeight(std::max(20, p.rect.height() - c.rect.top() - c.rect.left()));
         }
         rebuildControlWidget(p, c);
-    } else {
-        syncControl(p, c);
+        break;
     }
     syncLabel(p, c);
     return 0;
 }
 
-int prepare(int panel, int control, int attribute, Panel **p, Control **c, AT *type) {
+int prepare(int panel, int control, int attribute, Panel **p, Control **c, const AttrDef **a,
+            AT *type) {
     if (int r = lookup(panel, control, p, c)) return r;
-    *type = attrType(**c, attribute);
-    return *type == AT::None ? RT_ERR_INVALID_ATTRIBUTE : 0;
+    *a = findAttr(**c, attribute);
+    if (!*a) return RT_ERR_INVALID_ATTRIBUTE;
+    *type = typeOn(**a, **c);
+    return 0;
 }
 
 int doSet(int panel, int control, int attribute, Arg v) {
     Panel *p;
     Control *c;
+    const AttrDef *a;
     AT type;
-    if (int r = prepare(panel, control, attribute, &p, &c, &type)) return r;
+    if (int r = prepare(panel, control, attribute, &p, &c, &a, &type)) return r;
     const bool numeric = type == AT::Int || type == AT::Dbl;
     if (numeric && (v.type == AT::Int || v.type == AT::Dbl)) {
         if (v.type == AT::Dbl && type == AT::Int) {
@@ -501,19 +410,20 @@ int doSet(int panel, int control, int attribute, Arg v) {
     } else if (type != v.type) {
         return RT_ERR_ATTRIBUTE_TYPE;
     }
-    if (readOnly(attribute)) return RT_ERR_READ_ONLY;
-    return setAttr(*p, *c, attribute, v);
+    if (!a->set) return RT_ERR_READ_ONLY;
+    return setAttr(*p, *c, *a, v);
 }
 
 int doGet(int panel, int control, int attribute, AT want, Arg &v) {
     Panel *p;
     Control *c;
+    const AttrDef *a;
     AT type;
-    if (int r = prepare(panel, control, attribute, &p, &c, &type)) return r;
+    if (int r = prepare(panel, control, attribute, &p, &c, &a, &type)) return r;
     const bool numeric = type == AT::Int || type == AT::Dbl;
     if (!(numeric && (want == AT::Int || want == AT::Dbl)) && type != want)
         return RT_ERR_ATTRIBUTE_TYPE;
-    getAttr(*p, *c, attribute, v);
+    a->get(*p, *c, v);
     if (type == AT::Int) v.d = v.i;
     if (type == AT::Dbl && want == AT::Int) {
         if (!std::isfinite(v.d) || std::fabs(v.d) > 2147483647.0) return RT_ERR_INVALID_VALUE;

@@ -10,6 +10,7 @@
 #include "ini/ini.h"
 #include "localization/langfileio.h"
 #include "localization/localize.h"
+#include "localization/loc_testing.h"
 #include "loc_test_util.h"
 #include "toolbox/core/errors.h"
 

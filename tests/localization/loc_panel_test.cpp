@@ -13,6 +13,7 @@
 
 #include "localization/langfileio.h"
 #include "localization/localize.h"
+#include "localization/loc_testing.h"
 #include "loc_test_util.h"
 #include "platform/runtime.h"
 #include "platform/testing.h"
