@@ -134,9 +134,9 @@ TEST(IniValues, NumbersIgnoreTheProcessLocale) {
     std::string saved = setlocale(LC_NUMERIC, nullptr);
     if (!setlocale(LC_NUMERIC, "de_DE.UTF-8")) {
         std::string command =
-            "localedef -c -i de_DE -f UTF-8 '" + dir.File("de_DE.UTF-8") + "' >/dev/null 2>&1";
+            "localedef -c -i de_DE -f UTF-8 '" + dir.file("de_DE.UTF-8") + "' >/dev/null 2>&1";
         if (system(command.c_str()) == -1) GTEST_SKIP() << "cannot run localedef";
-        setenv("LOCPATH", dir.Path().c_str(), 1);
+        setenv("LOCPATH", dir.path().c_str(), 1);
         const char *set = setlocale(LC_NUMERIC, "de_DE.UTF-8");
         unsetenv("LOCPATH");
         if (!set) GTEST_SKIP() << "no locale with a decimal comma available";

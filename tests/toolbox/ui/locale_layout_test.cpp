@@ -13,6 +13,7 @@
 
 #include "platform/runtime.h"
 #include "platform/testing.h"
+#include "tests/support/temp_dir.h"
 #include "toolbox/locale_layout.h"
 
 namespace {
@@ -292,13 +293,12 @@ TEST_F(DateTest, DateOfTheFixedClockInTheOperatorsLocale) {
 TEST_F(DateTest, DateFollowsAGermanLocaleWhenOneCanBeBuilt) {
     // Build a German locale into a private folder (LOCPATH) so the test does not depend on which
     // locales the machine has generated.
-    char folder[] = "/tmp/ks_toolbox_locale_XXXXXX";
-    ASSERT_NE(mkdtemp(folder), nullptr);
-    const std::string target = std::string(folder) + "/de_DE.UTF-8";
+    const ks_test::TempDir folder;
+    const std::string target = folder.file("de_DE.UTF-8");
     const std::string command = "localedef -i de_DE -f UTF-8 '" + target + "' >/dev/null 2>&1";
     const bool built = std::system(command.c_str()) == 0 && std::filesystem::exists(target);
     if (built) {
-        ScopedEnv path("LOCPATH", folder);
+        ScopedEnv path("LOCPATH", folder.path().c_str());
         ScopedEnv tz("TZ", "UTC");
         ScopedEnv all("LC_ALL", "de_DE.UTF-8");
         char date[256];
@@ -306,6 +306,5 @@ TEST_F(DateTest, DateFollowsAGermanLocaleWhenOneCanBeBuilt) {
         EXPECT_STREQ(date, "07.12.2026");
         EXPECT_STREQ(std::setlocale(LC_TIME, nullptr), "C");
     }
-    std::filesystem::remove_all(folder);
     if (!built) GTEST_SKIP() << "localedef or the de_DE locale source is not available";
 }
