@@ -1,10 +1,12 @@
 // The commands: results log and saving, quitting, printing, language and logo changes, the
 // readme viewer and the line limits of the typing boxes.
 #include "app_fixture.h"
+#include "tests/support/pdf_text.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 namespace {
 
@@ -198,12 +200,10 @@ TEST_F(AppTest, PrintingRestoresColoursAndKeepsThePrintSettings) {
     const std::string bytes = readFile(WorkPath("ks.ini"));
     EXPECT_EQ(3, static_cast<unsigned char>(bytes.at(908)));
     ASSERT_GT(FileSize(pdf), 0);
-    const std::string text = root_->file("page.txt");
-    const std::string command = "pdftotext '" + pdf + "' '" + text + "'";
-    ASSERT_EQ(0, std::system(command.c_str()));
-    const std::string page = readFile(text);
-    EXPECT_NE(std::string::npos, page.find("3642 5C81"));
-    EXPECT_NE(std::string::npos, page.find("500"));
+    const std::optional<std::string> page = ks_test::pdfText(pdf);
+    ASSERT_TRUE(page.has_value());
+    EXPECT_NE(std::string::npos, page->find("3642 5C81"));
+    EXPECT_NE(std::string::npos, page->find("500"));
 }
 
 TEST_F(AppTest, LanguageChangeReappliesTextsOrFallsBackToThePlainPanel) {

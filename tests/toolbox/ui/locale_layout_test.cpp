@@ -13,25 +13,12 @@
 
 #include "platform/runtime.h"
 #include "platform/testing.h"
+#include "tests/support/locale.h"
 #include "tests/support/temp_dir.h"
+#include "ui_queries.h"
 #include "toolbox/locale_layout.h"
 
 namespace {
-
-int ctrlAttr(int panel, int control, int attribute) {
-    int value = 0;
-    EXPECT_GE(GetCtrlAttribute(panel, control, attribute, &value), 0) << "attribute " << attribute;
-    return value;
-}
-
-struct Rect {
-    int top = 0, left = 0, height = 0, width = 0;
-};
-Rect boundsOf(int panel, int control) {
-    Rect r;
-    EXPECT_EQ(GetCtrlBoundingRect(panel, control, &r.top, &r.left, &r.height, &r.width), 0);
-    return r;
-}
 
 // A panel of numerics with labels of different lengths, discarded at the end of the test.
 class LayoutTest : public ::testing::Test {
@@ -294,9 +281,7 @@ TEST_F(DateTest, DateFollowsAGermanLocaleWhenOneCanBeBuilt) {
     // Build a German locale into a private folder (LOCPATH) so the test does not depend on which
     // locales the machine has generated.
     const ks_test::TempDir folder;
-    const std::string target = folder.file("de_DE.UTF-8");
-    const std::string command = "localedef -i de_DE -f UTF-8 '" + target + "' >/dev/null 2>&1";
-    const bool built = std::system(command.c_str()) == 0 && std::filesystem::exists(target);
+    const bool built = ks_test::compileLocale(folder.path(), "de_DE");
     if (built) {
         ScopedEnv path("LOCPATH", folder.path().c_str());
         ScopedEnv tz("TZ", "UTC");
