@@ -6,7 +6,6 @@
 #include "ini/ini_internal.h"
 #include "ini/line_file.h"
 #include "tests/support/files.h"
-#include "tests/support/paths.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>

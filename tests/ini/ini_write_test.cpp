@@ -2,6 +2,7 @@
 // the safe replacement of files.
 #include "ini/ini.h"
 #include "tests/ini/ini_test_support.h"
+#include "tests/support/paths.h"
 #include "toolbox/toolbox.h"
 
 #include <gtest/gtest.h>
