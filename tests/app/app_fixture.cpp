@@ -1,5 +1,8 @@
 #include "app_fixture.h"
 
+#include "tests/support/files.h"
+#include "tests/support/paths.h"
+
 #include <unistd.h>
 
 #include <chrono>
@@ -26,16 +29,14 @@ bool IsProgramFile(const fs::path &p) {
 } // namespace
 
 void AppTest::SetUp() {
-    char pattern[] = "/tmp/ks_app_XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(pattern));
-    root_ = pattern;
-    prog_ = root_ + "/prog";
-    work_ = root_ + "/work";
-    legacy_ = root_ + "/legacy";
+    root_ = std::make_unique<ks_test::TempDir>();
+    prog_ = root_->file("prog");
+    work_ = root_->file("work");
+    legacy_ = root_->file("legacy");
     fs::create_directories(prog_);
     fs::create_directories(work_);
     fs::create_directories(legacy_);
-    for (const auto &entry : fs::directory_iterator(KS_PROGRAM_DIR))
+    for (const auto &entry : fs::directory_iterator(ks_test::programDir()))
         if (entry.is_regular_file() && IsProgramFile(entry.path()))
             fs::copy_file(entry.path(), prog_ + "/" + entry.path().filename().string());
     ASSERT_TRUE(Exists(ProgPath("ks_read.ui.json")));
@@ -53,7 +54,6 @@ void AppTest::SetUp() {
     RT_TestSetDecimalSeparator('.');
     RT_TestSetSystemLanguageName("English");
     pty_ = std::make_unique<PtyWriter>();
-    ASSERT_TRUE(pty_->ok());
     RT_TestMapPort(1, pty_->devicePath().c_str());
 }
 
@@ -72,8 +72,7 @@ void AppTest::TearDown() {
     if (!oldCwd_.empty()) {
         EXPECT_EQ(0, chdir(oldCwd_.c_str()));
     }
-    std::error_code ignored;
-    if (!root_.empty()) fs::remove_all(root_, ignored);
+    root_.reset();
 }
 
 int AppTest::Start(int answerLanguage) {
@@ -170,18 +169,6 @@ std::vector<std::string> AppTest::SampleRecord(const std::string &tcode, int set
     };
 }
 
-std::string AppTest::ReadFile(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-void AppTest::WriteFile(const std::string &path, const std::string &bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
 bool AppTest::Exists(const std::string &path) {
     std::error_code ec;
     return fs::exists(path, ec);
@@ -219,7 +206,7 @@ int AppTest::IndexOf(int control) const {
 
 std::vector<std::string> AppTest::LogLines() const {
     std::vector<std::string> lines;
-    std::istringstream in(ReadFile(ProgPath("TCLOG")));
+    std::istringstream in(ks_test::readFile(ProgPath("TCLOG")));
     for (std::string line; std::getline(in, line);)
         lines.push_back(line);
     return lines;

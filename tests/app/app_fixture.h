@@ -16,6 +16,11 @@
 #include "app/ks_save.h"
 #include "platform/testing.h"
 #include "pty_writer.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_dir.h"
+
+using ks_test::readFile;
+using ks_test::writeFile;
 
 // Steps of a scripted popup answer.
 inline RT_TestPopupStep PopupSetInt(int control, int value) {
@@ -58,8 +63,6 @@ class AppTest : public ::testing::Test {
     std::string ProgPath(const std::string &name) const { return prog_ + "/" + name; }
     std::string WorkPath(const std::string &name) const { return work_ + "/" + name; }
     std::string LegacyPath(const std::string &name) const { return legacy_ + "/" + name; }
-    static std::string ReadFile(const std::string &path);
-    static void WriteFile(const std::string &path, const std::string &bytes);
     static bool Exists(const std::string &path);
     static long FileSize(const std::string &path);
     std::string TextOf(int control) const;
@@ -74,5 +77,6 @@ class AppTest : public ::testing::Test {
 
     bool appQuit_ = false; // the last run loop was ended by the application
     std::unique_ptr<PtyWriter> pty_;
-    std::string root_, prog_, work_, legacy_, oldCwd_;
+    std::unique_ptr<ks_test::TempDir> root_;
+    std::string prog_, work_, legacy_, oldCwd_;
 };

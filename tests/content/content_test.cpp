@@ -23,6 +23,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
@@ -33,8 +34,13 @@
 #include "localization/localize.h"
 #include "platform/runtime.h"
 #include "platform/testing.h"
+#include "tests/support/command.h"
+#include "tests/support/files.h"
+#include "tests/support/paths.h"
+#include "tests/support/temp_dir.h"
 
 namespace fs = std::filesystem;
+using ks_test::readFile;
 
 namespace {
 
@@ -84,11 +90,6 @@ fs::path gProgramDir;
 
 std::string langFile(const std::string &language) {
     return (gProgramDir / (language + ".lng")).string();
-}
-
-std::string readFile(const fs::path &path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 int intAttr(int panel, int control, int attribute) {
@@ -176,11 +177,9 @@ struct Loaded {
 class ContentEnvironment : public ::testing::Environment {
   public:
     void SetUp() override {
-        char pattern[] = "/tmp/ks_content_test_XXXXXX";
-        const char *dir = mkdtemp(pattern);
-        ASSERT_NE(dir, nullptr);
-        gProgramDir = dir;
-        const fs::path source = fs::path(KS_SOURCE_DIR) / "resources";
+        folder_ = std::make_unique<ks_test::TempDir>();
+        gProgramDir = folder_->path();
+        const fs::path source = ks_test::sourcePath("resources");
         for (const auto &entry : fs::directory_iterator(source)) {
             const std::string ext = entry.path().extension().string();
             if (ext == ".json" || ext == ".lng" || ext == ".txt" || ext == ".BMP")
@@ -200,11 +199,11 @@ class ContentEnvironment : public ::testing::Environment {
     }
     void TearDown() override {
         if (!oldCwd_.empty()) (void)chdir(oldCwd_.c_str());
-        std::error_code ec;
-        if (!gProgramDir.empty()) fs::remove_all(gProgramDir, ec);
+        folder_.reset();
     }
 
   private:
+    std::unique_ptr<ks_test::TempDir> folder_;
     std::string oldCwd_;
 };
 
@@ -516,12 +515,9 @@ TEST(Content, EachGuideNamesTheMenusFieldsAndResultsOfItsLanguage) {
 // ---- Language files against the resource
 // ---------------------------------------------------------
 
-#ifdef KS_LANGTOOL
 int runTool(const std::string &arguments) {
-    const std::string command =
-        std::string("\"") + KS_LANGTOOL + "\" " + arguments + " > /dev/null 2>&1";
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return ks_test::runCommand("\"" + ks_test::programPath("ks_langtool") + "\" " + arguments)
+        .status;
 }
 
 TEST(Content, EnglishLanguageFileIsTheExportOfTheResource) {
@@ -544,6 +540,5 @@ TEST(Content, EveryLanguageFilePassesTheCheck) {
                   0)
             << language;
 }
-#endif
 
 } // namespace

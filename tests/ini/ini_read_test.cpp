@@ -321,11 +321,11 @@ TEST(IniRead, AFailingLineSourceKeepsWhatWasRead) {
 TEST(IniRead, FromFile) {
     TempDir dir;
     IniPtr ini(Ini_New(0));
-    EXPECT_EQ(Ini_ReadFromFile(ini.get(), dir.File("missing.ini").c_str()),
+    EXPECT_EQ(Ini_ReadFromFile(ini.get(), dir.file("missing.ini").c_str()),
               ToolErr_CantOpenFileForReading);
-    EXPECT_EQ(Ini_ReadFromFile(ini.get(), dir.Path().c_str()), ToolErr_ErrorReadingFile);
-    std::string path = dir.File("a.ini");
-    WriteFileBytes(path, "\n[S]\r\n\r\nk = v\r\n");
+    EXPECT_EQ(Ini_ReadFromFile(ini.get(), dir.path().c_str()), ToolErr_ErrorReadingFile);
+    std::string path = dir.file("a.ini");
+    writeFile(path, "\n[S]\r\n\r\nk = v\r\n");
     ASSERT_EQ(Ini_ReadFromFile(ini.get(), path.c_str()), 0);
     EXPECT_EQ(RawValue(ini.get(), "S", "k"), "v");
     // The leading LF is taken as half of a line end: "k" is on line 3, not 4.

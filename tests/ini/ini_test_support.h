@@ -1,10 +1,12 @@
-// Helpers shared by the INI library tests: a private temporary folder, in-memory byte and line
-// sources, and a child process for checks that need changed process limits or rights.
+// Helpers shared by the INI library tests: in-memory byte and line sources, and a child process
+// for checks that need changed process limits or rights.
 #pragma once
 
 #include "ini/ini.h"
 #include "ini/ini_internal.h"
 #include "ini/line_file.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -21,50 +23,9 @@
 
 namespace ini_test {
 
-// A folder under /tmp that exists for one test and is removed with everything in it.
-class TempDir {
-  public:
-    TempDir() {
-        char pattern[] = "/tmp/ks_ini_test_XXXXXX";
-        const char *made = mkdtemp(pattern);
-        EXPECT_NE(made, nullptr);
-        path_ = made ? made : "";
-    }
-    ~TempDir() {
-        if (!path_.empty()) {
-            std::error_code ignored;
-            std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ignored);
-            std::filesystem::remove_all(path_, ignored);
-        }
-    }
-    TempDir(const TempDir &) = delete;
-    TempDir &operator=(const TempDir &) = delete;
-    std::string File(const std::string &name) const { return path_ + "/" + name; }
-    const std::string &Path() const { return path_; }
-    // Names in the folder, sorted.
-    std::vector<std::string> Names() const {
-        std::vector<std::string> names;
-        for (const auto &entry : std::filesystem::directory_iterator(path_))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-  private:
-    std::string path_;
-};
-
-inline std::string ReadFileBytes(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-inline void WriteFileBytes(const std::string &path, const std::string &bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-}
+using ks_test::readFile;
+using ks_test::TempDir;
+using ks_test::writeFile;
 
 // Bytes served in blocks of at most `chunk`; fails with `failCode` once `failAfter` bytes
 // have been served (never when failAfter is npos).

@@ -2,6 +2,7 @@
 // checking, removing and copying.
 #include "ini/ini.h"
 #include "tests/ini/ini_test_support.h"
+#include "tests/support/locale.h"
 #include "toolbox/core/toolbox.h"
 
 #include <gtest/gtest.h>
@@ -133,10 +134,9 @@ TEST(IniValues, NumbersIgnoreTheProcessLocale) {
     TempDir dir;
     std::string saved = setlocale(LC_NUMERIC, nullptr);
     if (!setlocale(LC_NUMERIC, "de_DE.UTF-8")) {
-        std::string command =
-            "localedef -c -i de_DE -f UTF-8 '" + dir.File("de_DE.UTF-8") + "' >/dev/null 2>&1";
-        if (system(command.c_str()) == -1) GTEST_SKIP() << "cannot run localedef";
-        setenv("LOCPATH", dir.Path().c_str(), 1);
+        if (!ks_test::compileLocale(dir.path(), "de_DE"))
+            GTEST_SKIP() << "no locale with a decimal comma available";
+        setenv("LOCPATH", dir.path().c_str(), 1);
         const char *set = setlocale(LC_NUMERIC, "de_DE.UTF-8");
         unsetenv("LOCPATH");
         if (!set) GTEST_SKIP() << "no locale with a decimal comma available";

@@ -2,6 +2,7 @@
 // the safe replacement of files.
 #include "ini/ini.h"
 #include "tests/ini/ini_test_support.h"
+#include "tests/support/paths.h"
 #include "toolbox/core/toolbox.h"
 
 #include <gtest/gtest.h>
@@ -25,7 +26,7 @@ struct IniDeleter {
 using IniPtr = std::unique_ptr<IniObjectRecord, IniDeleter>;
 
 std::string DataFile(const char *name) {
-    return ReadFileBytes(std::string(KS_INI_TEST_DATA) + "/" + name);
+    return readFile(ks_test::sourcePath(std::string("tests/ini/data/") + name));
 }
 
 std::string WithCrLf(const std::string &text) {
@@ -63,10 +64,10 @@ TEST(IniWrite, GoldenOutputThroughSinkFileAndStandardOutput) {
     EXPECT_EQ(result, 0);
 
     TempDir dir;
-    std::string path = dir.File("out.ini");
+    std::string path = dir.file("out.ini");
     ASSERT_EQ(Ini_WriteToFile(ini.get(), path.c_str()), 0);
-    EXPECT_EQ(ReadFileBytes(path), WithCrLf(golden));
-    EXPECT_EQ(dir.Names(), std::vector<std::string>{"out.ini"});
+    EXPECT_EQ(readFile(path), WithCrLf(golden));
+    EXPECT_EQ(dir.names(), std::vector<std::string>{"out.ini"});
 
     testing::internal::CaptureStdout();
     result = Ini_WriteToFile(ini.get(), nullptr);
@@ -112,7 +113,7 @@ TEST(IniWrite, LinesThatWouldNotReadBackAreRefused) {
         {"section name with leading space", " S", "k", "v"},
     };
     TempDir dir;
-    std::string path = dir.File("target.ini");
+    std::string path = dir.file("target.ini");
     for (const auto &c : cases) {
         IniPtr ini(Ini_New(0));
         ASSERT_EQ(Ini_PutRawString(ini.get(), c.section.c_str(), c.item.c_str(), c.value.c_str()),
@@ -120,10 +121,10 @@ TEST(IniWrite, LinesThatWouldNotReadBackAreRefused) {
         int result = 0;
         WrittenText(ini.get(), &result);
         EXPECT_EQ(result, ToolErr_LineWouldNotReadBack) << c.what;
-        WriteFileBytes(path, "previous");
+        writeFile(path, "previous");
         EXPECT_EQ(Ini_WriteToFile(ini.get(), path.c_str()), ToolErr_LineWouldNotReadBack) << c.what;
-        EXPECT_EQ(ReadFileBytes(path), "previous") << c.what;
-        EXPECT_EQ(dir.Names(), std::vector<std::string>{"target.ini"}) << c.what;
+        EXPECT_EQ(readFile(path), "previous") << c.what;
+        EXPECT_EQ(dir.names(), std::vector<std::string>{"target.ini"}) << c.what;
     }
     // Exactly 255 characters are still written: 250 + " = " + two quotes.
     IniPtr ini(Ini_New(0));
@@ -174,20 +175,20 @@ int WithoutPermissionOverride(const std::function<int()> &fn) {
 
 TEST(IniWrite, ReadOnlyTargetIsLeftAlone) {
     TempDir dir;
-    std::string path = dir.File("locked.ini");
-    WriteFileBytes(path, "[Old]\r\n");
+    std::string path = dir.file("locked.ini");
+    writeFile(path, "[Old]\r\n");
     chmod(path.c_str(), 0444);
     IniPtr ini = GoldenObject();
     EXPECT_EQ(WithoutPermissionOverride([&] { return Ini_WriteToFile(ini.get(), path.c_str()); }),
               -95);
-    EXPECT_EQ(ReadFileBytes(path), "[Old]\r\n");
-    EXPECT_EQ(dir.Names(), std::vector<std::string>{"locked.ini"});
+    EXPECT_EQ(readFile(path), "[Old]\r\n");
+    EXPECT_EQ(dir.names(), std::vector<std::string>{"locked.ini"});
 }
 
 TEST(IniWrite, AFailedWriteLeavesTheTargetAndNoTemporary) {
     TempDir dir;
-    std::string path = dir.File("target.ini");
-    WriteFileBytes(path, "[Old]\r\n");
+    std::string path = dir.file("target.ini");
+    writeFile(path, "[Old]\r\n");
     IniPtr ini(Ini_New(0));
     for (int i = 0; i < 2000; ++i)
         Ini_PutInt(ini.get(), "S", ("key" + std::to_string(i)).c_str(), i);
@@ -199,36 +200,36 @@ TEST(IniWrite, AFailedWriteLeavesTheTargetAndNoTemporary) {
         return Ini_WriteToFile(ini.get(), path.c_str());
     });
     EXPECT_EQ(result, -93); // EFBIG: an input/output error
-    EXPECT_EQ(ReadFileBytes(path), "[Old]\r\n");
-    EXPECT_EQ(dir.Names(), std::vector<std::string>{"target.ini"});
+    EXPECT_EQ(readFile(path), "[Old]\r\n");
+    EXPECT_EQ(dir.names(), std::vector<std::string>{"target.ini"});
 }
 
 TEST(IniWrite, TemporaryNamesAreNeverReused) {
     TempDir dir;
-    std::string path = dir.File("t.ini");
-    WriteFileBytes(dir.File("ini$$0.TMP"), "someone else's");
+    std::string path = dir.file("t.ini");
+    writeFile(dir.file("ini$$0.TMP"), "someone else's");
     IniPtr ini(Ini_New(0));
     Ini_PutInt(ini.get(), "S", "k", 1);
     ASSERT_EQ(Ini_WriteToFile(ini.get(), path.c_str()), 0);
-    EXPECT_EQ(ReadFileBytes(dir.File("ini$$0.TMP")), "someone else's");
-    EXPECT_EQ(ReadFileBytes(path), "[S]\r\nk = 1\r\n\r\n");
+    EXPECT_EQ(readFile(dir.file("ini$$0.TMP")), "someone else's");
+    EXPECT_EQ(readFile(path), "[S]\r\nk = 1\r\n\r\n");
 
     for (int n = 1; n <= 999; ++n)
-        WriteFileBytes(dir.File("ini$$" + std::to_string(n) + ".TMP"), "");
+        writeFile(dir.file("ini$$" + std::to_string(n) + ".TMP"), "");
     Ini_PutInt(ini.get(), "S", "k", 2);
     EXPECT_EQ(Ini_WriteToFile(ini.get(), path.c_str()), ToolErr_CouldNotFindUnusedTempFileName);
-    EXPECT_EQ(ReadFileBytes(path), "[S]\r\nk = 1\r\n\r\n");
-    EXPECT_EQ(dir.Names().size(), 1001u);
+    EXPECT_EQ(readFile(path), "[S]\r\nk = 1\r\n\r\n");
+    EXPECT_EQ(dir.names().size(), 1001u);
 }
 
 TEST(IniWrite, NewFilesMissingFoldersAndPermissions) {
     TempDir dir;
     IniPtr ini(Ini_New(0));
     Ini_PutInt(ini.get(), "S", "k", 1);
-    EXPECT_EQ(Ini_WriteToFile(ini.get(), dir.File("no/such/folder.ini").c_str()), -94);
-    std::string path = dir.File("new.ini");
+    EXPECT_EQ(Ini_WriteToFile(ini.get(), dir.file("no/such/folder.ini").c_str()), -94);
+    std::string path = dir.file("new.ini");
     ASSERT_EQ(Ini_WriteToFile(ini.get(), path.c_str()), 0);
-    EXPECT_EQ(ReadFileBytes(path), "[S]\r\nk = 1\r\n\r\n");
+    EXPECT_EQ(readFile(path), "[S]\r\nk = 1\r\n\r\n");
     chmod(path.c_str(), 0640);
     ASSERT_EQ(Ini_WriteToFile(ini.get(), path.c_str()), 0);
     struct stat info {};
@@ -254,7 +255,7 @@ std::string RandomText(std::mt19937 &random) {
 TEST(IniWrite, RoundTripOfRandomStrings) {
     std::mt19937 random(7122026);
     TempDir dir;
-    std::string path = dir.File("round.ini");
+    std::string path = dir.file("round.ini");
     for (int round = 0; round < 20; ++round) {
         IniPtr ini(Ini_New(0));
         std::vector<std::string> values;

@@ -136,8 +136,8 @@ TEST(LineFile, ErrorsOfTheSourceArePassedUp) {
 
 TEST(LineFile, BuiltInFileCallback) {
     TempDir dir;
-    std::string path = dir.File("lines.txt");
-    WriteFileBytes(path, "alpha\r\nbeta");
+    std::string path = dir.file("lines.txt");
+    writeFile(path, "alpha\r\nbeta");
     FILE *file = fopen(path.c_str(), "rb");
     ASSERT_NE(file, nullptr);
     LineFile lf = LineFile_New(nullptr, file); // null callback: the stdio one
@@ -153,7 +153,7 @@ TEST(LineFile, BuiltInFileCallback) {
     fclose(file);
 
     // A stream in error (reading a folder) gives -5002.
-    file = fopen(dir.Path().c_str(), "rb");
+    file = fopen(dir.path().c_str(), "rb");
     ASSERT_NE(file, nullptr);
     lf = LineFile_New(nullptr, file);
     EXPECT_EQ(LineFile_Read(lf, line, 255, nullptr, &eof), ToolErr_ErrorReadingFile);

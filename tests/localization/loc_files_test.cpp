@@ -9,12 +9,15 @@
 
 #include "ini/ini.h"
 #include "localization/langfileio.h"
-#include "localization/localize.h"
 #include "localization/loc_testing.h"
+#include "localization/localize.h"
 #include "loc_test_util.h"
+#include "tests/support/lang_export.h"
+#include "tests/support/paths.h"
 #include "toolbox/core/errors.h"
 
 using namespace loctest;
+using ks_test::exportToLangFile;
 
 namespace {
 
@@ -30,17 +33,6 @@ struct Trees {
         FreeDataForMENUBARAndMENUITEMs(&bar, 1, 1);
     }
 };
-
-int Export(PNL *pnl, MENUBAR *bar, const std::string &path) {
-    ListHandle panels = ListCreate(sizeof(PNL *));
-    ListHandle bars = ListCreate(sizeof(MENUBAR *));
-    if (pnl) ListInsertItem(panels, &pnl, LIST_POS_END);
-    if (bar) ListInsertItem(bars, &bar, LIST_POS_END);
-    int rc = ExportAllObjectsToLangFile(&panels, &bars, path.c_str());
-    ListDispose(panels);
-    ListDispose(bars);
-    return rc;
-}
 
 CTRL *CtrlAt(PNL *pnl, int position) {
     return static_cast<CTRL *>(ListGetPtrToItem(pnl->controls, position));
@@ -98,17 +90,17 @@ class LangFileErrors : public ::testing::Test {
         FillTranslations(&source.pnl, true);
         FillTranslations(&source.bar, true);
         path_ = dir_.file("lang.lng");
-        ASSERT_EQ(Export(&source.pnl, &source.bar, path_), 0);
-        good_ = ReadText(path_);
+        ASSERT_EQ(exportToLangFile({&source.pnl}, {&source.bar}, path_), 0);
+        good_ = readFile(path_);
     }
     // Reads `text` as a language file into fresh trees; returns the panel reader's result.
     int ReadPanel(const std::string &text) {
-        WriteText(path_, text);
+        writeFile(path_, text);
         BuildAllClassesPanel(&trees_.pnl);
         return LangFileToPNLAndCTRLLocalStrs(path_.c_str(), &trees_.pnl);
     }
     int ReadMenus(const std::string &text) {
-        WriteText(path_, text);
+        writeFile(path_, text);
         BuildMenuBar(&trees_.bar);
         return LangFileToMENUBARAndMENUITEMLocalStrs(path_.c_str(), &trees_.bar);
     }
@@ -162,12 +154,12 @@ TEST(LangFileExport, WritesTheLayoutTheReaderReads) {
     SetString(&deep->plocalStrs->name, &deep->plocalStrs->flag, "Deep");
 
     const std::string path = dir.file("out.lng");
-    ASSERT_EQ(Export(&t.pnl, &t.bar, path), 0);
-    EXPECT_EQ(ReadText(path),
-              ReadText(std::string(KS_SOURCE_DIR) + "/tests/localization/data/export_golden.lng"));
+    ASSERT_EQ(exportToLangFile({&t.pnl}, {&t.bar}, path), 0);
+    EXPECT_EQ(readFile(path),
+              readFile(ks_test::sourcePath("tests/localization/data/export_golden.lng")));
 
     // A failed write reports -10 and leaves no file behind.
-    EXPECT_EQ(Export(&t.pnl, &t.bar, dir.file("missing/dir/out.lng")), LOC_ERR_READ);
+    EXPECT_EQ(exportToLangFile({&t.pnl}, {&t.bar}, dir.file("missing/dir/out.lng")), LOC_ERR_READ);
 }
 
 TEST(LangFileRoundTrip, EveryClassAndMenuLevelSurvivesExportAndRead) {
@@ -183,7 +175,7 @@ TEST(LangFileRoundTrip, EveryClassAndMenuLevelSurvivesExportAndRead) {
     MSGSTRS *msg = CtrlAt(&source.pnl, 4)->localStrs.pmsg;
     SetString(&msg->text, &msg->flags[0], "");
     const std::string path = dir.file("all.lng");
-    ASSERT_EQ(Export(&source.pnl, &source.bar, path), 0);
+    ASSERT_EQ(exportToLangFile({&source.pnl}, {&source.bar}, path), 0);
 
     Trees read;
     BuildAllClassesPanel(&read.pnl);
@@ -222,8 +214,8 @@ TEST(LangFileRoundTrip, LongPanelAndControlNamesMakeWholeSectionNames) {
     AddCtrl(&source.pnl, otherName.c_str(), CTRL_CLASS_BASIC);
     FillTranslations(&source.pnl, true);
     const std::string path = dir.file("long.lng");
-    ASSERT_EQ(Export(&source.pnl, nullptr, path), 0);
-    const std::string text = ReadText(path);
+    ASSERT_EQ(exportToLangFile({&source.pnl}, {}, path), 0);
+    const std::string text = readFile(path);
     EXPECT_NE(text.find("[" + panelName + "_" + ctrlName + "2]"), std::string::npos);
 
     Trees read;
@@ -496,7 +488,7 @@ TEST(AllocationFailures, ReadersWriterAndEnumerationFailCleanly) {
     FillTranslations(&source.pnl);
     FillTranslations(&source.bar);
     const std::string path = dir.file("a.lng");
-    ASSERT_EQ(Export(&source.pnl, &source.bar, path), 0);
+    ASSERT_EQ(exportToLangFile({&source.pnl}, {&source.bar}, path), 0);
     const auto expectedPanel = Snapshot(&source.pnl);
     const auto expectedBar = Snapshot(&source.bar);
 
@@ -532,12 +524,12 @@ TEST(AllocationFailures, ReadersWriterAndEnumerationFailCleanly) {
     for (int skip = 0;; ++skip) {
         const std::string out = dir.file("w" + std::to_string(skip) + ".lng");
         LocTestFailAllocations(skip, 1);
-        const int rc = Export(&source.pnl, &source.bar, out);
+        const int rc = exportToLangFile({&source.pnl}, {&source.bar}, out);
         const bool injected = LocTestInjectedFailures() > 0;
         LocTestFailAllocations(0, 0);
         if (!injected) {
             EXPECT_EQ(rc, 0);
-            EXPECT_EQ(ReadText(out), ReadText(path));
+            EXPECT_EQ(readFile(out), readFile(path));
             break;
         }
         EXPECT_EQ(rc, LOC_ERR_NO_MEMORY);
@@ -575,8 +567,8 @@ TEST(LangFileRoundTrip, BigPanelsReadTheSameAndTheFirstOfRepeatedNamesWins) {
                 i % 3 == 0 ? CTRL_CLASS_LIST : CTRL_CLASS_STATE, 2, 2);
     FillTranslations(&source.pnl, true);
     const std::string path = dir.file("big.lng");
-    ASSERT_EQ(Export(&source.pnl, nullptr, path), 0);
-    const std::string good = ReadText(path);
+    ASSERT_EQ(exportToLangFile({&source.pnl}, {}, path), 0);
+    const std::string good = readFile(path);
     {
         Trees read;
         InitPanel(&read.pnl, "BIG");
@@ -595,7 +587,7 @@ TEST(LangFileRoundTrip, BigPanelsReadTheSameAndTheFirstOfRepeatedNamesWins) {
         ReplaceInSection(good, "BIG_C5", "Off = ", "Label = \"second\"\r\nOff = "),
     };
     for (const std::string &text : repeats) {
-        WriteText(path, text);
+        writeFile(path, text);
         Trees read;
         InitPanel(&read.pnl, "BIG");
         for (int i = 0; i < 100; ++i)

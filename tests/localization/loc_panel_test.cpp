@@ -17,13 +17,14 @@
 #include "loc_test_util.h"
 #include "platform/runtime.h"
 #include "platform/testing.h"
+#include "tests/support/lang_export.h"
+#include "tests/support/paths.h"
 
 using namespace loctest;
 
 namespace {
 
-const std::string kResource =
-    std::string(KS_SOURCE_DIR) + "/tests/localization/data/loc_test.ui.json";
+const std::string kResource = ks_test::sourcePath("tests/localization/data/loc_test.ui.json");
 enum {
     kMainPanel = 1,
     kPlainPanel = 2,
@@ -83,17 +84,7 @@ struct Captured : CapturedTrees {
         bars.push_back(b);
         return b;
     }
-    int Export(const std::string &path) {
-        ListHandle pl = ListCreate(sizeof(PNL *)), bl = ListCreate(sizeof(MENUBAR *));
-        for (PNL *p : panels)
-            ListInsertItem(pl, &p, LIST_POS_END);
-        for (MENUBAR *b : bars)
-            ListInsertItem(bl, &b, LIST_POS_END);
-        const int rc = ExportAllObjectsToLangFile(&pl, &bl, path.c_str());
-        ListDispose(pl);
-        ListDispose(bl);
-        return rc;
-    }
+    int Export(const std::string &path) { return ks_test::exportToLangFile(panels, bars, path); }
 };
 
 // Every (section, key) with its captured default text (defaults only, "" for a 'u' slot).
@@ -411,7 +402,7 @@ TEST(Localize, ExportReadBackApplyAndCompareEveryString) {
 
     // A numeric cell is written as text and then holds the number that text names.
     const std::string path = Path("cells.lng");
-    WriteText(path, Edit(ReadText(gTranslated), "Cell(2,1) = \"T:3.5\"", "Cell(2,1) = \"4.25\""));
+    writeFile(path, Edit(readFile(gTranslated), "Cell(2,1) = \"T:3.5\"", "Cell(2,1) = \"4.25\""));
     ASSERT_EQ(LocalizePanel(plain, path.c_str()), 0);
     double number = 0;
     EXPECT_GE(GetTableCellVal(plain, kResults, MakePoint(2, 1), &number), 0);
@@ -445,7 +436,7 @@ TEST(Localize, DisplayedPanelChangesItsTextsInPlace) {
     EXPECT_EQ(std::string(notes).find("typed words"), std::string::npos) << notes;
     // Without a translated default value the typing stays, under a translated label.
     const std::string path = Path("notes.lng");
-    WriteText(path, Edit(ReadText(gTranslated), "[LOCTEST_NOTES]\r\nType = 3\r\nFlags = \"Dff\"",
+    writeFile(path, Edit(readFile(gTranslated), "[LOCTEST_NOTES]\r\nType = 3\r\nFlags = \"Dff\"",
                          "[LOCTEST_NOTES]\r\nType = 3\r\nFlags = \"Dfe\""));
     ASSERT_EQ(RT_TestTypeText(h, kNotes, " kept"), 0);
     ASSERT_EQ(LocalizePanel(h, path.c_str()), 0);
@@ -460,7 +451,7 @@ TEST(Localize, DisplayedPanelChangesItsTextsInPlace) {
 }
 
 TEST(Localize, FilesThatDoNotFitChangeNothing) {
-    const std::string good = ReadText(gTranslated);
+    const std::string good = readFile(gTranslated);
     const int h = LoadPanel(0, kResource.c_str(), kMainPanel);
     ASSERT_GT(h, 0);
     struct Case {
@@ -477,7 +468,7 @@ TEST(Localize, FilesThatDoNotFitChangeNothing) {
     };
     for (const Case &c : cases) {
         const std::string path = Path("bad.lng");
-        WriteText(path, c.text);
+        writeFile(path, c.text);
         EXPECT_EQ(LocalizePanel(h, path.c_str()), c.code) << c.what;
         char title[128] = "";
         GetPanelAttribute(h, ATTR_TITLE, title);
@@ -517,7 +508,7 @@ TEST(Localize, LoadLocalizedPanelArgumentsAndLoadErrors) {
     EXPECT_EQ(handle, 0);
     // A file of another version: the loaded panel is discarded again.
     const std::string v99 = Path("v99panel.lng");
-    WriteText(v99, Edit(ReadText(gTranslated), "Version = 100", "Version = 99"));
+    writeFile(v99, Edit(readFile(gTranslated), "Version = 100", "Version = 99"));
     handle = 5;
     EXPECT_EQ(LoadLocalizedPanel(0, kResource.c_str(), kMainPanel, v99.c_str(), &handle), -6000);
     EXPECT_EQ(handle, 0);
@@ -534,10 +525,10 @@ TEST(Localize, LoadLocalizedPanelArgumentsAndLoadErrors) {
 TEST(Localize, AFailureLeavesNoHalfLocalizedPanel) {
     ASSERT_EQ(CountPanels(kMainPanel), 0);
     // The panel strings apply, then the menu bar's file sections are missing.
-    std::string text = ReadText(gTranslated);
+    std::string text = readFile(gTranslated);
     text = Edit(text, "[BAR_HELP_ABOUT]", "[BAR_HELP_ABOUT_GONE]");
     const std::string path = Path("nomenu.lng");
-    WriteText(path, text);
+    writeFile(path, text);
     int handle = -1;
     EXPECT_EQ(LoadLocalizedPanel(0, kResource.c_str(), kMainPanel, path.c_str(), &handle), -6000);
     EXPECT_EQ(handle, 0);
@@ -668,7 +659,7 @@ TEST(Localize, MenuBarEntryPoints) {
     EXPECT_EQ(MenuText(handle, 3, ATTR_ITEM_NAME), "T:Zoom");
     DiscardMenuBar(handle);
     const std::string path = Path("v99.lng");
-    WriteText(path, Edit(ReadText(gTranslated), "Version = 100", "Version = 99"));
+    writeFile(path, Edit(readFile(gTranslated), "Version = 100", "Version = 99"));
     handle = 7;
     EXPECT_EQ(LoadLocalizedMenuBar(panel, kResource.c_str(), kOtherBar, path.c_str(), &handle),
               -6000);

@@ -1,5 +1,5 @@
-// Helpers of the localization tests: temporary folders, trees built without a loaded panel, and
-// a flat snapshot of every localized slot of a tree for comparisons.
+// Helpers of the localization tests: trees built without a loaded panel, and a flat snapshot of
+// every localized slot of a tree for comparisons.
 #pragma once
 
 #include <cstdio>
@@ -13,39 +13,14 @@
 #include <unistd.h>
 
 #include "localization/uiobjects.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_dir.h"
 
 namespace loctest {
 
-// A private folder under /tmp, removed with everything in it at the end of the test.
-class TempDir {
-  public:
-    TempDir() {
-        char templ[] = "/tmp/ks_loc_test_XXXXXX";
-        if (char *p = mkdtemp(templ)) path_ = p;
-    }
-    ~TempDir() {
-        if (!path_.empty()) std::system(("rm -rf '" + path_ + "'").c_str());
-    }
-    TempDir(const TempDir &) = delete;
-    TempDir &operator=(const TempDir &) = delete;
-    const std::string &path() const { return path_; }
-    std::string file(const std::string &name) const { return path_ + "/" + name; }
-
-  private:
-    std::string path_;
-};
-
-inline void WriteText(const std::string &path, const std::string &text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
-
-inline std::string ReadText(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using ks_test::readFile;
+using ks_test::TempDir;
+using ks_test::writeFile;
 
 inline char *Dup(const char *s) {
     size_t n = strlen(s);

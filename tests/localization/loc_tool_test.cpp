@@ -1,48 +1,31 @@
 // ks_langtool's three commands on the test resource, run as the operator would run them.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdio>
 #include <string>
 
 #include "loc_test_util.h"
+#include "tests/support/command.h"
+#include "tests/support/paths.h"
 
 using namespace loctest;
 
 namespace {
 
-const std::string kTool = std::string(KS_PROGRAM_DIR) + "/ks_langtool";
-const std::string kResource =
-    std::string(KS_SOURCE_DIR) + "/tests/localization/data/loc_test.ui.json";
-
-struct ToolRun {
-    int status = -1;
-    std::string out;
-};
+const std::string kTool = ks_test::programPath("ks_langtool");
+const std::string kResource = ks_test::sourcePath("tests/localization/data/loc_test.ui.json");
 
 // Runs the tool with the arguments (already quoted) inside dir; stdout and stderr together.
-ToolRun Tool(const TempDir &dir, const std::string &args) {
-    ToolRun r;
-    const std::string command = "cd '" + dir.path() + "' && '" + kTool + "' " + args + " 2>&1";
-    FILE *p = popen(command.c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        r.out.append(buf, n);
-    const int status = pclose(p);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
+ks_test::CommandResult Tool(const TempDir &dir, const std::string &args) {
+    return ks_test::runCommand("cd '" + dir.path() + "' && '" + kTool + "' " + args);
 }
 
 } // namespace
 
 TEST(LangTool, ExportWritesATemplateThatChecksCleanly) {
     TempDir dir;
-    const ToolRun exported = Tool(dir, "export '" + kResource + "' template.lng");
-    ASSERT_EQ(exported.status, 0) << exported.out;
-    const std::string text = ReadText(dir.file("template.lng"));
+    const ks_test::CommandResult exported = Tool(dir, "export '" + kResource + "' template.lng");
+    ASSERT_EQ(exported.status, 0) << exported.output;
+    const std::string text = readFile(dir.file("template.lng"));
     // Own texts as translations, 'v' where there is one and 'u' for the empty label.
     EXPECT_NE(text.find("[LOCTEST]\r\nFlags = \"@f\"\r\nTitle = \"Localization test\""),
               std::string::npos);
@@ -54,43 +37,43 @@ TEST(LangTool, ExportWritesATemplateThatChecksCleanly) {
     EXPECT_NE(text.find("[OTHERBAR_VIEW_ZOOM]"), std::string::npos);
     EXPECT_NE(text.find("[EMPTY]\r\nFlags = \"@e\""), std::string::npos);
 
-    const ToolRun checked = Tool(dir, "check '" + kResource + "' template.lng");
-    EXPECT_EQ(checked.status, 0) << checked.out;
+    const ks_test::CommandResult checked = Tool(dir, "check '" + kResource + "' template.lng");
+    EXPECT_EQ(checked.status, 0) << checked.output;
     for (const char *line :
          {"panel 1 LOCTEST: ok", "panel 2 PLAIN: ok", "panel 3 LONGPANELNAME_FOR_SECTIONS: ok",
           "panel 4 EMPTY: ok", "menu bar 1 BAR: ok", "menu bar 2 OTHERBAR: ok"})
-        EXPECT_NE(checked.out.find(line), std::string::npos) << line << "\n" << checked.out;
+        EXPECT_NE(checked.output.find(line), std::string::npos) << line << "\n" << checked.output;
 }
 
 TEST(LangTool, CheckNamesTheFirstSectionThatFailsPerPanel) {
     TempDir dir;
     ASSERT_EQ(Tool(dir, "export '" + kResource + "' t.lng").status, 0);
-    std::string text = ReadText(dir.file("t.lng"));
+    std::string text = readFile(dir.file("t.lng"));
     const size_t strip = text.find("[LOCTEST_STRIP]");
     ASSERT_NE(strip, std::string::npos);
     text.replace(strip, 15, "[LOCTEST_STRIPE]");
     const size_t zoom = text.find("[OTHERBAR_VIEW_ZOOM]");
     ASSERT_NE(zoom, std::string::npos);
     text.replace(zoom, 20, "[OTHERBAR_VIEW_ZOOMS]");
-    WriteText(dir.file("t.lng"), text);
-    const ToolRun r = Tool(dir, "check '" + kResource + "' t.lng");
+    writeFile(dir.file("t.lng"), text);
+    const ks_test::CommandResult r = Tool(dir, "check '" + kResource + "' t.lng");
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find("panel 1 LOCTEST: error -6000"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("at section [LOCTEST_STRIP]"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("panel 2 PLAIN: ok"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("menu bar 1 BAR: ok"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("menu bar 2 OTHERBAR: error -6000"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("at section [OTHERBAR_VIEW_ZOOM]"), std::string::npos) << r.out;
+    EXPECT_NE(r.output.find("panel 1 LOCTEST: error -6000"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("at section [LOCTEST_STRIP]"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("panel 2 PLAIN: ok"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("menu bar 1 BAR: ok"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("menu bar 2 OTHERBAR: error -6000"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("at section [OTHERBAR_VIEW_ZOOM]"), std::string::npos) << r.output;
 
-    const ToolRun missing = Tool(dir, "check '" + kResource + "' nothere.lng");
+    const ks_test::CommandResult missing = Tool(dir, "check '" + kResource + "' nothere.lng");
     EXPECT_EQ(missing.status, 1);
-    EXPECT_NE(missing.out.find("error -94"), std::string::npos) << missing.out;
+    EXPECT_NE(missing.output.find("error -94"), std::string::npos) << missing.output;
 }
 
 TEST(LangTool, ListPrintsEveryStringWithItsDescription) {
     TempDir dir;
-    const ToolRun r = Tool(dir, "list '" + kResource + "'");
-    ASSERT_EQ(r.status, 0) << r.out;
+    const ks_test::CommandResult r = Tool(dir, "list '" + kResource + "'");
+    ASSERT_EQ(r.status, 0) << r.output;
     for (const char *line :
          {"[LOCTEST]\tTitle\tPanel title\t\"Localization test\"\n",
           "[LOCTEST_GRAPH]\tRYitem_0\tRight Y axis item 0 label\t\"zero\"\n",
@@ -99,10 +82,10 @@ TEST(LangTool, ListPrintsEveryStringWithItsDescription) {
           "[LOCTEST_RESULTS]\tCell(3,1)\tCell (3, 1)\t\"c1\"\n",
           "[LOCTEST_POWER]\tOn\tOn text\t\"On\"\n", "[LOCTEST_BLANK]\tLabel\tControl label\t\"\"\n",
           "[BAR_FILE_LOGOS]\tName\tMenu item name\t\"Logos\"\n"})
-        EXPECT_NE(r.out.find(line), std::string::npos) << line;
+        EXPECT_NE(r.output.find(line), std::string::npos) << line;
     // A decoration has nothing to translate; the numeric ring has no value strings.
-    EXPECT_EQ(r.out.find("[LOCTEST_FRAME]"), std::string::npos);
-    EXPECT_EQ(r.out.find("[LOCTEST_LEVEL]\tItemVal_"), std::string::npos);
+    EXPECT_EQ(r.output.find("[LOCTEST_FRAME]"), std::string::npos);
+    EXPECT_EQ(r.output.find("[LOCTEST_LEVEL]\tItemVal_"), std::string::npos);
 }
 
 TEST(LangTool, BadCommandLinesAndFilesFail) {

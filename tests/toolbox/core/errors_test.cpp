@@ -2,6 +2,8 @@
 // name anywhere in the libraries or the application.
 #include "toolbox/core/errors.h"
 
+#include "tests/support/paths.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -58,7 +60,7 @@ TEST(ErrorTable, NoCodeHasASecondNameInTheSources) {
     const auto byCode = tableByCode();
     const std::regex definition(
         R"(\b([A-Za-z_][A-Za-z0-9_]*(?:ERR|Err|OutOfMemory|NullPointer|NoMemory)[A-Za-z0-9_]*)\s*=\s*(-[0-9]+)\b)");
-    const fs::path root = KS_SOURCE_DIR;
+    const fs::path root = ks_test::sourcePath("");
     int filesRead = 0;
     for (const char *layer : {"toolbox", "ini", "platform", "localization", "app", "tools"}) {
         for (const auto &entry : fs::recursive_directory_iterator(root / layer)) {

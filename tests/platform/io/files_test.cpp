@@ -15,9 +15,15 @@
 #include "platform/io/files.h"
 #include "toolbox/core/errors.h"
 #include "platform/io/testing_io.h"
-#include "temp_dir.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/unprivileged.h"
 
 namespace fs = std::filesystem;
+using ks_test::readFile;
+using ks_test::TempDir;
+using ks_test::Unprivileged;
+using ks_test::writeFile;
 
 namespace {
 
@@ -100,7 +106,7 @@ TEST(FileServices, MissingExistingAndFolderPaths) {
     EXPECT_EQ(RT_GetFileSize(temp.file("missing").c_str(), &size), RT_ERR_FILE_NOT_FOUND);
     EXPECT_EQ(RT_DeleteFile(temp.file("missing").c_str()), RT_ERR_FILE_NOT_FOUND);
 
-    writeText(temp.file("seven"), std::string("1234\0"
+    writeFile(temp.file("seven"), std::string("1234\0"
                                               "67",
                                               7));
     EXPECT_EQ(GetFileInfo(temp.file("seven").c_str(), &size), 1);
@@ -126,8 +132,8 @@ TEST(FileServices, ReadOnlyPathsAreRefusedAndLeftAlone) {
     TempDir temp;
     fs::permissions(temp.path(),
                     fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
-    writeText(temp.file("locked"), "old contents");
-    writeText(temp.file("source"), "new contents");
+    writeFile(temp.file("locked"), "old contents");
+    writeFile(temp.file("source"), "new contents");
     fs::create_directory(temp.file("shut"));
     ::chmod(temp.file("locked").c_str(), 0444);
     ::chmod(temp.file("source").c_str(), 0444);
@@ -150,7 +156,7 @@ TEST(FileServices, ReadOnlyPathsAreRefusedAndLeftAlone) {
         EXPECT_GT(handle, 0) << "reading a read-only file works and never truncates it";
         EXPECT_EQ(RT_CloseFile(handle), 0);
     }
-    EXPECT_EQ(readText(temp.file("locked")), "old contents");
+    EXPECT_EQ(readFile(temp.file("locked")), "old contents");
     EXPECT_EQ(countEntries(temp.path()), 3);
     EXPECT_EQ(countEntries(temp.file("shut")), 0);
 }
@@ -165,24 +171,24 @@ TEST(FileServices, OpenWriteAppendAndKeepModes) {
     EXPECT_EQ(RT_CloseFile(h), 0);
     EXPECT_EQ(RT_CloseFile(h), RT_ERR_INVALID_VALUE) << "a closed handle is not valid";
     EXPECT_EQ(RT_WriteFile(h, "z", 1), RT_ERR_INVALID_VALUE);
-    EXPECT_EQ(readText(log), "a\tb\nx\t42\t12.60\n") << "text mode keeps \\n as it is";
+    EXPECT_EQ(readFile(log), "a\tb\nx\t42\t12.60\n") << "text mode keeps \\n as it is";
 
     h = RT_OpenFile(log.c_str(), RT_FILE_WRITE, RT_FILE_APPEND, RT_FILE_ASCII);
     ASSERT_GT(h, 0);
     EXPECT_EQ(RT_WriteFile(h, "end\n", -1), 4);
     EXPECT_EQ(RT_CloseFile(h), 0);
-    EXPECT_EQ(readText(log), "a\tb\nx\t42\t12.60\nend\n");
+    EXPECT_EQ(readFile(log), "a\tb\nx\t42\t12.60\nend\n");
 
     h = RT_OpenFile(log.c_str(), RT_FILE_READWRITE, RT_FILE_OPEN, RT_FILE_BINARY);
     ASSERT_GT(h, 0);
     EXPECT_EQ(RT_WriteFile(h, "A", 1), 1);
     EXPECT_EQ(RT_CloseFile(h), 0);
-    EXPECT_EQ(readText(log), "A\tb\nx\t42\t12.60\nend\n")
+    EXPECT_EQ(readFile(log), "A\tb\nx\t42\t12.60\nend\n")
         << "open mode neither truncates nor appends";
 
     h = RT_OpenFile(log.c_str(), RT_FILE_WRITE, RT_FILE_TRUNCATE, RT_FILE_BINARY);
     EXPECT_EQ(RT_CloseFile(h), 0);
-    EXPECT_EQ(readText(log), "");
+    EXPECT_EQ(readFile(log), "");
 
     EXPECT_EQ(RT_OpenFile(temp.file("none/x").c_str(), RT_FILE_WRITE, RT_FILE_TRUNCATE, 0),
               RT_ERR_FILE_NOT_FOUND);
@@ -216,12 +222,12 @@ TEST(CopyFile, CopiesEveryByteAndReplacesTheTarget) {
     std::string big;
     for (int i = 0; i < 200000; ++i)
         big.push_back(static_cast<char>(i * 7 + (i >> 9)));
-    writeText(temp.file("src"), big);
-    writeText(temp.file("dst"), "previous");
+    writeFile(temp.file("src"), big);
+    writeFile(temp.file("dst"), "previous");
     ASSERT_EQ(RT_CopyFile(temp.file("src").c_str(), temp.file("dst").c_str()), 0);
-    EXPECT_EQ(readText(temp.file("dst")), big);
+    EXPECT_EQ(readFile(temp.file("dst")), big);
     ASSERT_EQ(RT_CopyFile(temp.file("src").c_str(), temp.file("src").c_str()), 0);
-    EXPECT_EQ(readText(temp.file("src")), big) << "copying a file onto itself keeps it";
+    EXPECT_EQ(readFile(temp.file("src")), big) << "copying a file onto itself keeps it";
     EXPECT_EQ(countEntries(temp.path()), 2) << "no temporary file stays behind";
     EXPECT_EQ(RT_CopyFile(temp.file("src").c_str(), temp.path().c_str()), RT_ERR_FILE_ACCESS);
 }
@@ -234,9 +240,9 @@ TEST(CopyFile, AFailedCopyLeavesNoPartialTarget) {
 
     // The process's own memory file opens but fails on the first read: a copy that breaks
     // after the target folder has been written to.
-    writeText(temp.file("dst"), "kept");
+    writeFile(temp.file("dst"), "kept");
     EXPECT_LT(RT_CopyFile("/proc/self/mem", temp.file("dst").c_str()), 0);
-    EXPECT_EQ(readText(temp.file("dst")), "kept");
+    EXPECT_EQ(readFile(temp.file("dst")), "kept");
     EXPECT_EQ(countEntries(temp.path()), 1);
     EXPECT_LT(RT_CopyFile("/proc/self/mem", temp.file("new").c_str()), 0);
     EXPECT_FALSE(fs::exists(temp.file("new")));

@@ -20,8 +20,11 @@
 
 #include "platform/io/serial.h"
 #include "platform/io/testing_io.h"
-#include "pty_peer.h"
-#include "temp_dir.h"
+#include "tests/support/pty_peer.h"
+#include "tests/support/qt_core_environment.h"
+#include "tests/support/files.h"
+#include "tests/support/paths.h"
+#include "tests/support/temp_dir.h"
 #include "tools/ks_tester_sim/record.h"
 #include "tools/ks_tester_sim/test_code.h"
 
@@ -30,10 +33,15 @@ extern char **environ;
 namespace fs = std::filesystem;
 using ks_sim::Fault;
 using ks_sim::TestCodeFields;
+using ks_test::PtyPeer;
+using ks_test::readFile;
+using ks_test::TempDir;
+using ks_test::writeFile;
 
 namespace {
 
-const auto *const qtEnvironment = ::testing::AddGlobalTestEnvironment(new QtCoreEnvironment);
+const auto *const qtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new ks_test::QtCoreEnvironment);
 
 // ---- a reference receiver: the framing and conversions a correct reader applies ------------
 
@@ -150,7 +158,7 @@ void expectConsistent(const Received &r) {
 class SimProcess {
   public:
     explicit SimProcess(std::vector<std::string> args) {
-        const std::string program = std::string(KS_PROGRAM_DIR) + "/ks_tester_sim";
+        const std::string program = ks_test::programPath("ks_tester_sim");
         args.insert(args.begin(), program);
         std::vector<char *> argv;
         for (auto &a : args)
@@ -214,7 +222,7 @@ std::vector<Received> receiveRecords(int port, size_t records, double seconds) {
 
 std::vector<std::vector<std::string>> logRecords(const std::string &path) {
     std::vector<std::vector<std::string>> rows;
-    std::stringstream in(readText(path));
+    std::stringstream in(readFile(path));
     std::string line;
     while (std::getline(in, line))
         if (!line.empty() && line[0] != '#') rows.push_back(splitTabs(line));
@@ -461,7 +469,7 @@ TEST(SimRun, SendsOnADeviceGivenByPath) {
     // line at the master.
     TempDir folder;
     PtyPeer line;
-    SimProcess sim({"--device", line.slave(), "--count", "1", "--first", "0", "--no-pacing",
+    SimProcess sim({"--device", line.devicePath(), "--count", "1", "--first", "0", "--no-pacing",
                     "--decimal-comma", "--seed", "9", "--log", folder.file("sent.log")});
     ASSERT_TRUE(sim.started());
     const std::string bytes = line.receiveUntil(std::string("STOP   : 0001") + '\0', 10.0);
@@ -484,13 +492,13 @@ TEST(SimRun, EndsCleanlyOnSigtermAndRefusesBadSwitches) {
     sim.signal(SIGTERM);
     EXPECT_EQ(sim.wait(5.0), 0);
     EXPECT_FALSE(fs::is_symlink(folder.file("COM4")));
-    EXPECT_EQ(readText(folder.file("sent.log")).rfind("#record\t", 0), 0u);
+    EXPECT_EQ(readFile(folder.file("sent.log")).rfind("#record\t", 0), 0u);
 
     // A COM link that is a real file is never replaced.
-    writeText(folder.file("COM5"), "not a link");
+    writeFile(folder.file("COM5"), "not a link");
     SimProcess refused({"--folder", folder.path(), "--port", "5", "--count", "1"});
     EXPECT_EQ(refused.wait(5.0), 1);
-    EXPECT_EQ(readText(folder.file("COM5")), "not a link");
+    EXPECT_EQ(readFile(folder.file("COM5")), "not a link");
 
     for (const std::vector<std::string> &bad :
          {std::vector<std::string>{"--port", "1"},

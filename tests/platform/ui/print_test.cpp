@@ -5,9 +5,9 @@
 #include <QFileInfo>
 #include <QImage>
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <string>
+
+#include "tests/support/pdf_text.h"
 
 using namespace rtt;
 
@@ -20,14 +20,8 @@ class Printing : public RuntimeTest {
         RuntimeTest::TearDown();
     }
     // The text pdftotext finds in a PDF ("<none>" when it cannot read it).
-    std::string pdfText(const std::string &pdf) {
-        const std::string out = dir.file("out.txt");
-        const std::string cmd = "pdftotext '" + pdf + "' '" + out + "' 2>/dev/null";
-        if (std::system(cmd.c_str()) != 0) return "<none>";
-        std::ifstream in(out);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
+    static std::string pdfText(const std::string &pdf) {
+        return ks_test::pdfText(pdf).value_or("<none>");
     }
     TempDir dir;
 };

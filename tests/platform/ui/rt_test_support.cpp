@@ -1,8 +1,6 @@
 #include "rt_test_support.h"
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
+#include "tests/support/paths.h"
 
 namespace rtt {
 
@@ -34,21 +32,7 @@ const RT_Callback kCallbacks[] = {
 } // namespace
 
 std::string dataFile(const char *name) {
-    return std::string(KS_SOURCE_DIR) + "/tests/platform/data/" + name;
-}
-
-TempDir::TempDir() {
-    char pattern[] = "/tmp/ks_rt_test_XXXXXX";
-    const char *made = mkdtemp(pattern);
-    if (!made) throw std::runtime_error("mkdtemp failed");
-    path_ = made;
-}
-TempDir::~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-}
-void TempDir::write(const std::string &name, const std::string &content) const {
-    std::ofstream(file(name), std::ios::binary) << content;
+    return ks_test::sourcePath(std::string("tests/platform/ui/data/") + name);
 }
 
 void RuntimeTest::SetUp() {

@@ -1,5 +1,6 @@
 // The object model: handles, attributes by number, labels, control order, menu-bar walk.
 #include "rt_test_support.h"
+#include "toolbox/core/toolbox.h"
 
 #include <cstring>
 #include <set>
@@ -334,9 +335,6 @@ TEST_F(Objects, SystemAttributesAndLanguageNameFollowTheSeam) {
 
 } // namespace
 
-#if __has_include("toolbox/core/toolbox.h")
-#include "toolbox/core/toolbox.h"
-
 namespace {
 TEST(Assertions, AreReportedOnStandardErrorWhenHeadless) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
@@ -350,7 +348,6 @@ TEST(Assertions, AreReportedOnStandardErrorWhenHeadless) {
         "Assert: Assert!.*pointer != NULL.*line 42 of file 'module.c'");
 }
 } // namespace
-#endif
 
 TEST(ErrorTexts, EveryRunTimeAndSerialCodeHasItsOwnText) {
     const int codes[] = {RT_ERR_NOT_INITIALISED, RT_ERR_RESOURCE_FILE,   RT_ERR_RESOURCE_ID,

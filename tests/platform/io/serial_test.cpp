@@ -2,6 +2,7 @@
 // port mapping, modem-line refusals, and a device that vanishes and comes back.
 #include <gtest/gtest.h>
 
+#include <QString>
 #include <QtGlobal>
 
 #include <atomic>
@@ -17,14 +18,20 @@
 #include "toolbox/core/errors.h"
 #include "platform/io/serial.h"
 #include "platform/io/testing_io.h"
-#include "pty_peer.h"
-#include "temp_dir.h"
+#include "tests/support/pty_peer.h"
+#include "tests/support/qt_core_environment.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_dir.h"
 
 namespace fs = std::filesystem;
+using ks_test::PtyPeer;
+using ks_test::TempDir;
+using ks_test::writeFile;
 
 namespace {
 
-const auto *const qtEnvironment = ::testing::AddGlobalTestEnvironment(new QtCoreEnvironment);
+const auto *const qtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new ks_test::QtCoreEnvironment);
 
 double wallSeconds() {
     using namespace std::chrono;
@@ -74,7 +81,7 @@ class SerialPort : public ::testing::Test {
 
 TEST_F(SerialPort, SplitLinesBurstsAndTheCountLimit) {
     PtyPeer tester;
-    ASSERT_EQ(openPort(1, tester.slave()), 0);
+    ASSERT_EQ(openPort(1, tester.devicePath()), 0);
     ASSERT_EQ(SetComTime(1, 2.0), 0);
 
     // A line that arrives in pieces is joined; the terminator is neither stored nor counted.
@@ -116,7 +123,7 @@ TEST_F(SerialPort, SplitLinesBurstsAndTheCountLimit) {
 
 TEST_F(SerialPort, LongRunsWithoutTerminatorAreCutAtTheCount) {
     PtyPeer tester;
-    ASSERT_EQ(openPort(2, tester.slave()), 0);
+    ASSERT_EQ(openPort(2, tester.devicePath()), 0);
     ASSERT_EQ(SetComTime(2, 2.0), 0);
     tester.send(nul(std::string(256, 'x') + "tail"));
     int n = 0;
@@ -134,7 +141,7 @@ TEST_F(SerialPort, LongRunsWithoutTerminatorAreCutAtTheCount) {
 
 TEST_F(SerialPort, TimeOutReturnsWhatArrived) {
     PtyPeer tester;
-    ASSERT_EQ(openPort(1, tester.slave()), 0);
+    ASSERT_EQ(openPort(1, tester.devicePath()), 0);
     ASSERT_EQ(SetComTime(1, 0.2), 0);
     double start = wallSeconds();
     int n = -1;
@@ -163,7 +170,7 @@ TEST_F(SerialPort, TimeOutReturnsWhatArrived) {
 
 TEST_F(SerialPort, FlushDiscardsEverythingQueued) {
     PtyPeer tester;
-    ASSERT_EQ(openPort(1, tester.slave()), 0);
+    ASSERT_EQ(openPort(1, tester.devicePath()), 0);
     ASSERT_EQ(SetComTime(1, 0.5), 0);
     tester.send(nul("old 1") + nul("old 2") + "old 3 without end");
     // Take one line so that part of the input sits in the port's own buffer too.
@@ -177,7 +184,7 @@ TEST_F(SerialPort, FlushDiscardsEverythingQueued) {
 
 TEST_F(SerialPort, ModemLinesThatAPtyRefusesLeaveThePortWorking) {
     PtyPeer tester;
-    ASSERT_EQ(openPort(1, tester.slave()), 0);
+    ASSERT_EQ(openPort(1, tester.devicePath()), 0);
     ASSERT_EQ(SetComTime(1, 1.0), 0);
     for (int code : {3, 5, 6, 5}) {
         const int result = ComSetEscape(1, code);
@@ -193,12 +200,16 @@ TEST_F(SerialPort, ModemLinesThatAPtyRefusesLeaveThePortWorking) {
 TEST_F(SerialPort, BadArgumentsAndClosedPortsGiveTheirCodes) {
     PtyPeer tester;
     char buffer[8];
-    EXPECT_EQ(openPort(0, tester.slave()), RT_COM_ERR_PORT_NUMBER);
-    EXPECT_EQ(openPort(1001, tester.slave()), RT_COM_ERR_PORT_NUMBER);
-    EXPECT_EQ(OpenComConfig(1, tester.slave().c_str(), 9600, 5, 8, 1, 512, 512), RT_COM_ERR_CONFIG);
-    EXPECT_EQ(OpenComConfig(1, tester.slave().c_str(), 9600, 0, 9, 1, 512, 512), RT_COM_ERR_CONFIG);
-    EXPECT_EQ(OpenComConfig(1, tester.slave().c_str(), 9600, 0, 8, 3, 512, 512), RT_COM_ERR_CONFIG);
-    EXPECT_EQ(OpenComConfig(1, tester.slave().c_str(), 0, 0, 8, 1, 512, 512), RT_COM_ERR_CONFIG);
+    EXPECT_EQ(openPort(0, tester.devicePath()), RT_COM_ERR_PORT_NUMBER);
+    EXPECT_EQ(openPort(1001, tester.devicePath()), RT_COM_ERR_PORT_NUMBER);
+    EXPECT_EQ(OpenComConfig(1, tester.devicePath().c_str(), 9600, 5, 8, 1, 512, 512),
+              RT_COM_ERR_CONFIG);
+    EXPECT_EQ(OpenComConfig(1, tester.devicePath().c_str(), 9600, 0, 9, 1, 512, 512),
+              RT_COM_ERR_CONFIG);
+    EXPECT_EQ(OpenComConfig(1, tester.devicePath().c_str(), 9600, 0, 8, 3, 512, 512),
+              RT_COM_ERR_CONFIG);
+    EXPECT_EQ(OpenComConfig(1, tester.devicePath().c_str(), 0, 0, 8, 1, 512, 512),
+              RT_COM_ERR_CONFIG);
     EXPECT_EQ(openPort(1, "/nonexistent/ttyX"), RT_COM_ERR_NO_DEVICE);
     EXPECT_EQ(ComRdTerm(1, buffer, 8, 0), RT_COM_ERR_NOT_OPEN) << "a failed open leaves it closed";
     EXPECT_EQ(ComRdTerm(1001, buffer, 8, 0), RT_COM_ERR_PORT_NUMBER);
@@ -208,11 +219,11 @@ TEST_F(SerialPort, BadArgumentsAndClosedPortsGiveTheirCodes) {
     EXPECT_EQ(GetInQLen(4), RT_COM_ERR_NOT_OPEN);
     EXPECT_EQ(ComWrt(4, "x", 1), RT_COM_ERR_NOT_OPEN);
 
-    ASSERT_EQ(openPort(1, tester.slave()), 0);
+    ASSERT_EQ(openPort(1, tester.devicePath()), 0);
     EXPECT_EQ(ComRdTerm(1, nullptr, 8, 0), RT_ERR_NULL_POINTER);
     EXPECT_EQ(ComRdTerm(1, buffer, -1, 0), RT_ERR_INVALID_VALUE);
     // Opening an open port again applies the new settings and keeps it usable.
-    ASSERT_EQ(OpenComConfig(1, tester.slave().c_str(), 19200, 0, 8, 2, 512, 512), 0);
+    ASSERT_EQ(OpenComConfig(1, tester.devicePath().c_str(), 19200, 0, 8, 2, 512, 512), 0);
     ASSERT_EQ(SetComTime(1, 1.0), 0);
     tester.send(nul("again"));
     EXPECT_EQ(readLine(1), "again");
@@ -221,7 +232,8 @@ TEST_F(SerialPort, BadArgumentsAndClosedPortsGiveTheirCodes) {
 
     // A pseudo-terminal keeps 8 data bits without parity: the device refuses 7E, and the port
     // is left closed rather than open with settings other than those asked for.
-    EXPECT_EQ(OpenComConfig(1, tester.slave().c_str(), 9600, 2, 7, 1, 512, 512), RT_COM_ERR_CONFIG);
+    EXPECT_EQ(OpenComConfig(1, tester.devicePath().c_str(), 9600, 2, 7, 1, 512, 512),
+              RT_COM_ERR_CONFIG);
     EXPECT_EQ(ComRdTerm(1, buffer, 8, 0), RT_COM_ERR_NOT_OPEN);
 }
 
@@ -231,21 +243,21 @@ TEST_F(SerialPort, ComLinkInTheProgramFolderPicksTheDevice) {
     RT_TestSetProgramDir(folder.path().c_str());
     EXPECT_EQ(openPort(5), RT_COM_ERR_NO_DEVICE) << "no COM5 link and no fifth platform port";
 
-    fs::create_symlink(linked.slave(), folder.file("COM5"));
+    fs::create_symlink(linked.devicePath(), folder.file("COM5"));
     ASSERT_EQ(openPort(5), 0);
     ASSERT_EQ(SetComTime(5, 1.0), 0);
     linked.send(nul("via link"));
     EXPECT_EQ(readLine(5), "via link");
 
     // A device name overrides the link.
-    ASSERT_EQ(openPort(5, named.slave()), 0);
+    ASSERT_EQ(openPort(5, named.devicePath()), 0);
     ASSERT_EQ(SetComTime(5, 1.0), 0);
     named.send(nul("via name"));
     EXPECT_EQ(readLine(5), "via name");
 
     // The tests' own mapping comes before the link.
     PtyPeer mapped;
-    RT_TestMapPort(5, mapped.slave().c_str());
+    RT_TestMapPort(5, mapped.devicePath().c_str());
     ASSERT_EQ(openPort(5), 0);
     ASSERT_EQ(SetComTime(5, 1.0), 0);
     mapped.send(nul("via map"));
@@ -264,11 +276,11 @@ TEST(PortRule, UsbAdaptersFirstThenBuiltInPortsWithAUart) {
     fs::create_directories(dev + "/serial/by-id");
     for (const char *name : {"ttyUSB0", "ttyUSB1", "ttyUSB10", "ttyUSB2", "ttyACM0", "ttyS0",
                              "ttyS1", "ttyS10", "ttyS2", "ttyprintk", "tty0"})
-        writeText(dev + "/" + name, "");
+        writeFile(dev + "/" + name, "");
     fs::create_symlink("../../ttyUSB1", dev + "/serial/by-id/usb-Maker_Adapter_A1-if00-port0");
     for (const auto &[name, type] : {std::pair{"ttyS0", "4"}, {"ttyS1", "0"}, {"ttyS2", "4"}}) {
         fs::create_directories(sys + "/class/tty/" + name);
-        writeText(sys + "/class/tty/" + name + "/type", std::string(type) + "\n");
+        writeFile(sys + "/class/tty/" + name + "/type", std::string(type) + "\n");
     }
     const std::vector<std::string> expected = {
         dev + "/serial/by-id/usb-Maker_Adapter_A1-if00-port0",
@@ -287,7 +299,7 @@ TEST_F(SerialPort, AVanishedDeviceFailsQuietlyAndResumesWhenItsLinkReturns) {
     TempDir folder;
     RT_TestSetProgramDir(folder.path().c_str());
     auto tester = std::make_unique<PtyPeer>();
-    fs::create_symlink(tester->slave(), folder.file("COM3"));
+    fs::create_symlink(tester->devicePath(), folder.file("COM3"));
     ASSERT_EQ(openPort(3), 0);
     ASSERT_EQ(SetComTime(3, 0.2), 0);
     tester->send(nul("before"));
@@ -322,7 +334,7 @@ TEST_F(SerialPort, AVanishedDeviceFailsQuietlyAndResumesWhenItsLinkReturns) {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         tester = std::make_unique<PtyPeer>();
         fs::remove(folder.file("COM3"));
-        fs::create_symlink(tester->slave(), folder.file("COM3"));
+        fs::create_symlink(tester->devicePath(), folder.file("COM3"));
         tester->send(nul("after"));
     });
     int n = 0;

@@ -10,6 +10,7 @@
 #include "platform/runtime.h"
 #include "platform/testing.h"
 #include "toolbox/ui/progress_dialog.h"
+#include "ui_queries.h"
 
 namespace {
 
@@ -21,25 +22,10 @@ ProgressDialogData *recordOf(int panel) {
     return static_cast<ProgressDialogData *>(data);
 }
 
-int ctrlAttr(int panel, int control, int attribute) {
-    int value = 0;
-    EXPECT_GE(GetCtrlAttribute(panel, control, attribute, &value), 0) << "attribute " << attribute;
-    return value;
-}
-
 int panelAttr(int panel, int attribute) {
     int value = 0;
     EXPECT_GE(GetPanelAttribute(panel, attribute, &value), 0) << "attribute " << attribute;
     return value;
-}
-
-struct Rect {
-    int top = 0, left = 0, height = 0, width = 0;
-};
-Rect boundsOf(int panel, int control) {
-    Rect r;
-    EXPECT_EQ(GetCtrlBoundingRect(panel, control, &r.top, &r.left, &r.height, &r.width), 0);
-    return r;
 }
 
 class ProgressDialogTest : public ::testing::Test {

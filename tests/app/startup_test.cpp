@@ -44,7 +44,7 @@ TEST_F(AppTest, FirstStartAsksForTheLanguageAndWritesAFreshSettingsFile) {
     EXPECT_EQ(ProgPath("Dutch.lng"), langFilePath);
     EXPECT_EQ(ProgPath("Dutch.txt"), readmeFilePath);
 
-    const std::string bytes = ReadFile(WorkPath("ks.ini"));
+    const std::string bytes = readFile(WorkPath("ks.ini"));
     ASSERT_EQ(940u, bytes.size());
     EXPECT_FALSE(Exists(WorkPath("ks.ini.tmp")));
     for (int k = 0; k < 6; ++k)
@@ -70,11 +70,11 @@ TEST_F(AppTest, FirstStartAsksForTheLanguageAndWritesAFreshSettingsFile) {
 
 TEST_F(AppTest, LegacyLanguageFileReplacesThePromptOnlyWhenItHasFourBytes) {
     // Four bytes: taken as the language, deleted, no prompt (the queued answer stays unused).
-    WriteFile(LegacyPath("ks.ini"), std::string("\x06\x00\x00\x00", 4));
+    writeFile(LegacyPath("ks.ini"), std::string("\x06\x00\x00\x00", 4));
     ASSERT_EQ(0, Start(2));
     EXPECT_EQ(6, HostConfig.Language);
     EXPECT_FALSE(Exists(LegacyPath("ks.ini")));
-    std::string bytes = ReadFile(WorkPath("ks.ini"));
+    std::string bytes = readFile(WorkPath("ks.ini"));
     ASSERT_EQ(940u, bytes.size());
     EXPECT_EQ(6, Int32At(bytes, 108));
     EXPECT_EQ(1, Int32At(bytes, 104));
@@ -83,7 +83,7 @@ TEST_F(AppTest, LegacyLanguageFileReplacesThePromptOnlyWhenItHasFourBytes) {
 
     // Five bytes: neither read nor deleted; the prompt decides.
     std::remove(WorkPath("ks.ini").c_str());
-    WriteFile(LegacyPath("ks.ini"), std::string("\x06\x00\x00\x00\x00", 5));
+    writeFile(LegacyPath("ks.ini"), std::string("\x06\x00\x00\x00\x00", 5));
     ASSERT_EQ(0, Start(3));
     EXPECT_EQ(3, HostConfig.Language);
     EXPECT_EQ(5, FileSize(LegacyPath("ks.ini")));
@@ -91,7 +91,7 @@ TEST_F(AppTest, LegacyLanguageFileReplacesThePromptOnlyWhenItHasFourBytes) {
     RT_TestClearAnswers();
 
     // A valid settings file: the legacy file is not looked at, even with four bytes.
-    WriteFile(LegacyPath("ks.ini"), std::string("\x05\x00\x00\x00", 4));
+    writeFile(LegacyPath("ks.ini"), std::string("\x05\x00\x00\x00", 4));
     ASSERT_EQ(0, Start(-1));
     EXPECT_EQ(3, HostConfig.Language);
     EXPECT_TRUE(Exists(LegacyPath("ks.ini")));
@@ -99,7 +99,7 @@ TEST_F(AppTest, LegacyLanguageFileReplacesThePromptOnlyWhenItHasFourBytes) {
 
 TEST_F(AppTest, LegacyLanguageOutsideTheTableCountsAsSystemLanguage) {
     RT_TestSetSystemLanguageName("French");
-    WriteFile(LegacyPath("ks.ini"), std::string("\x2A\x00\x00\x00", 4));
+    writeFile(LegacyPath("ks.ini"), std::string("\x2A\x00\x00\x00", 4));
     ASSERT_EQ(0, Start(-1));
     EXPECT_EQ(0, HostConfig.Language);
     EXPECT_EQ(ProgPath("French.lng"), langFilePath);
@@ -111,11 +111,11 @@ TEST_F(AppTest, SettingsFileOfTheWrongSizeIsReplacedWithDefaults) {
         SCOPED_TRACE(size);
         std::string damaged(size, '\0');
         damaged[104] = 7; // a port number that must not survive
-        WriteFile(WorkPath("ks.ini"), damaged);
+        writeFile(WorkPath("ks.ini"), damaged);
         ASSERT_EQ(0, Start(5));
         EXPECT_EQ(5, HostConfig.Language);
         EXPECT_EQ(1, HostConfig.ComPort);
-        const std::string bytes = ReadFile(WorkPath("ks.ini"));
+        const std::string bytes = readFile(WorkPath("ks.ini"));
         ASSERT_EQ(940u, bytes.size());
         EXPECT_EQ(1, Int32At(bytes, 104));
         EXPECT_EQ(5, Int32At(bytes, 108));
@@ -138,7 +138,7 @@ TEST_F(AppTest, ValidSettingsAreUsedAsStoredAndDamagedTextsStayInTheirFields) {
     unsigned char image[KS_SETTINGS_SIZE];
     HostConfigToBytes(stored, image);
     std::memset(image + 17, 'X', 17); // information line 1 without a terminator
-    WriteFile(WorkPath("ks.ini"), std::string(reinterpret_cast<char *>(image), sizeof image));
+    writeFile(WorkPath("ks.ini"), std::string(reinterpret_cast<char *>(image), sizeof image));
 
     ASSERT_EQ(0, Start(-1));
     EXPECT_EQ(std::string(16, 'X'), HostConfig.InfoLines[1]);
@@ -154,7 +154,7 @@ TEST_F(AppTest, ValidSettingsAreUsedAsStoredAndDamagedTextsStayInTheirFields) {
     EXPECT_EQ(width * 571 / 445, height);
     // Start-up wrote nothing: the file is still the image it found.
     EXPECT_EQ(std::string(reinterpret_cast<char *>(image), sizeof image),
-              ReadFile(WorkPath("ks.ini")));
+              readFile(WorkPath("ks.ini")));
 }
 
 TEST_F(AppTest, MissingLanguageFileFallsBackToThePlainPanelAfterNoticeSix) {
@@ -201,17 +201,17 @@ TEST_F(AppTest, LayoutAlignsEachResultColumnOnOneLabelEdge) {
 
 TEST_F(AppTest, SettingsAreReplacedWholeOrNotAtAll) {
     ASSERT_EQ(0, Start(4));
-    const std::string before = ReadFile(WorkPath("ks.ini"));
+    const std::string before = readFile(WorkPath("ks.ini"));
     ASSERT_EQ(940u, before.size());
     // The temporary file cannot be made (a folder has its name): the old file stays as it was.
     std::filesystem::create_directory(WorkPath("ks.ini.tmp"));
     KsCopyField(HostConfig.Logo1Path, "changed");
     EXPECT_EQ(-1, KsWriteSettings());
-    EXPECT_EQ(before, ReadFile(WorkPath("ks.ini")));
+    EXPECT_EQ(before, readFile(WorkPath("ks.ini")));
     std::filesystem::remove(WorkPath("ks.ini.tmp"));
     // Once it can, a command's write replaces it whole.
     ASSERT_EQ(0, RT_TestCommitMenuItem(GetPanelMenuBar(panelHandle), MENU_UNLOAD_LOGO2));
-    const std::string after = ReadFile(WorkPath("ks.ini"));
+    const std::string after = readFile(WorkPath("ks.ini"));
     ASSERT_EQ(940u, after.size());
     EXPECT_STREQ("NONE", after.c_str() + 632);
     EXPECT_STREQ("changed", after.c_str() + 372);

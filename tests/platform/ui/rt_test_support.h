@@ -9,6 +9,7 @@
 
 #include "platform/runtime.h"
 #include "platform/testing.h"
+#include "tests/support/temp_dir.h"
 
 namespace rtt {
 
@@ -30,18 +31,7 @@ Log &log();
 
 std::string dataFile(const char *name);
 
-// A temporary folder under /tmp, removed with everything in it at the end of the scope.
-class TempDir {
-  public:
-    TempDir();
-    ~TempDir();
-    const std::string &path() const { return path_; }
-    std::string file(const std::string &name) const { return path_ + "/" + name; }
-    void write(const std::string &name, const std::string &content) const;
-
-  private:
-    std::string path_;
-};
+using ks_test::TempDir;
 
 class RuntimeTest : public ::testing::Test {
   protected:

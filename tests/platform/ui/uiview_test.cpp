@@ -3,32 +3,24 @@
 
 #include <QImage>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
+
+#include "tests/support/command.h"
+#include "tests/support/paths.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
 class UiView : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/ks_uiview_test_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
-    }
     // Exit status of ks_uiview with the given arguments.
     int run(const std::string &args) {
-        const std::string cmd = std::string(KS_PROGRAM_DIR) + "/ks_uiview " + args + " 2>/dev/null";
-        const int status = std::system(cmd.c_str());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return ks_test::runCommand("'" + ks_test::programPath("ks_uiview") + "' " + args).status;
     }
-    std::string dir;
-    const std::string resource =
-        std::string(KS_SOURCE_DIR) + "/tests/platform/data/all_styles.ui.json";
+    ks_test::TempDir folder;
+    const std::string dir = folder.path();
+    const std::string resource = ks_test::sourcePath("tests/platform/ui/data/all_styles.ui.json");
 };
 
 TEST_F(UiView, RendersThePanelWindowToAPng) {

@@ -42,7 +42,7 @@ TEST_F(AppTest, ReceivedRecordIsShownOnEveryControlAndKeptInTheSettings) {
     EXPECT_EQ(4711, NewDataInput.SerNo);
     EXPECT_EQ(455, NewDataInput.BCca);
     EXPECT_EQ(1, Save2Log);
-    const std::string settings = ReadFile(WorkPath("ks.ini"));
+    const std::string settings = readFile(WorkPath("ks.ini"));
     ASSERT_EQ(940u, settings.size());
     EXPECT_STREQ("Garage Nord", settings.c_str() + 0);
     EXPECT_STREQ("Shift B", settings.c_str() + 85);
@@ -108,14 +108,14 @@ TEST_F(AppTest, StartPatternCountsAnywhereInTheFirstLineButNotWithOneBlank) {
     ASSERT_EQ(0, Start(1));
     ASSERT_TRUE(RunUntil([] { return commStatus == 0; }));
     // One blank before the colon: no record; the queued lines after it are discarded too.
-    pty_->sendRaw(std::string("START : x") + '\0' + "SETPNT : 777" + '\0' + "STOP   : " + '\0');
+    pty_->send(std::string("START : x") + '\0' + "SETPNT : 777" + '\0' + "STOP   : " + '\0');
     RunFor(800);
     EXPECT_EQ(0, Save2Log);
     EXPECT_NE(777, IntOf(MAIN_SETPNT));
     // Other characters before the pattern: a record begins.
-    pty_->sendRaw(std::string("#12 START  : tester") + '\0' + "SETPNT : 350" + '\0' +
-                  "STOP   :" + '\0' + // without its final blank: not the end
-                  "B VOLT : 12.5" + '\0' + "STOP   : " + '\0');
+    pty_->send(std::string("#12 START  : tester") + '\0' + "SETPNT : 350" + '\0' +
+               "STOP   :" + '\0' + // without its final blank: not the end
+               "B VOLT : 12.5" + '\0' + "STOP   : " + '\0');
     ASSERT_TRUE(RunUntil([] { return Save2Log == 1; }));
     EXPECT_EQ(350, IntOf(MAIN_SETPNT));
     EXPECT_DOUBLE_EQ(12.5, DoubleOf(MAIN_BVOLT));
@@ -132,7 +132,7 @@ TEST_F(AppTest, RecordWithoutStopLineIsAbandonedWithNoticeTwelve) {
     ASSERT_EQ(0, Start(1));
     ASSERT_TRUE(SendRecordAndWait(SampleRecord("3E225891", 500, "12.6")));
     const TestRecord shown = NewDataInput;
-    const std::string settings = ReadFile(WorkPath("ks.ini"));
+    const std::string settings = readFile(WorkPath("ks.ini"));
 
     AnswerNotice(PNL_RECORD_TIMEOUT);
     const int noticeBefore = MessagePanel;
@@ -142,7 +142,7 @@ TEST_F(AppTest, RecordWithoutStopLineIsAbandonedWithNoticeTwelve) {
     EXPECT_EQ(0, std::memcmp(&shown, &NewDataInput, sizeof shown));
     EXPECT_EQ(500, IntOf(MAIN_SETPNT));
     EXPECT_EQ(999, DataInput.SetPoint); // kept what was received so far
-    EXPECT_EQ(settings, ReadFile(WorkPath("ks.ini")));
+    EXPECT_EQ(settings, readFile(WorkPath("ks.ini")));
     EXPECT_FALSE(Exists(ProgPath("TCLOG")));
     // Polling resumed: the next complete record arrives.
     ASSERT_TRUE(SendRecordAndWait(SampleRecord("36425C81", 610, "12.0")));
@@ -150,7 +150,7 @@ TEST_F(AppTest, RecordWithoutStopLineIsAbandonedWithNoticeTwelve) {
 }
 
 TEST_F(AppTest, PortThatCannotOpenShowsNoticeTwoOnceAndIsNotRetriedForTheSameNumber) {
-    RT_TestMapPort(1, (root_ + "/no-such-device").c_str());
+    RT_TestMapPort(1, root_->file("no-such-device").c_str());
     AnswerNotice(PNL_PORT_FAILED); // the first idle event may come during start-up already
     ASSERT_EQ(0, Start(1));
     ASSERT_TRUE(RunUntil([] { return commStatus < 0; }));
@@ -173,7 +173,6 @@ TEST_F(AppTest, PortThatCannotOpenShowsNoticeTwoOnceAndIsNotRetriedForTheSameNum
 
     // Another number that works: opened on the next event, records arrive there.
     PtyWriter second;
-    ASSERT_TRUE(second.ok());
     RT_TestMapPort(2, second.devicePath().c_str());
     RT_TestAnswerPopup(PNL_PORT, {PopupSetInt(3, 2), PopupCommit(2)});
     ASSERT_EQ(0, RT_TestCommitMenuItem(MenuBar(), 7));
@@ -182,7 +181,7 @@ TEST_F(AppTest, PortThatCannotOpenShowsNoticeTwoOnceAndIsNotRetriedForTheSameNum
     second.sendRecord({"SETPNT : 420"});
     ASSERT_TRUE(RunUntil([] { return Save2Log == 1; }));
     EXPECT_EQ(420, IntOf(MAIN_SETPNT));
-    EXPECT_EQ('\x02', ReadFile(WorkPath("ks.ini")).at(104));
+    EXPECT_EQ('\x02', readFile(WorkPath("ks.ini")).at(104));
 }
 
 TEST_F(AppTest, TypedWorkedExamplesDecodeLikeTheTable) {
@@ -225,7 +224,7 @@ TEST_F(AppTest, InvalidTypedCodesShowNoticeFourteenAndKeepTheRecords) {
     ASSERT_EQ(0, Start(1));
     TypeCode("3E225891");
     const TestRecord kept = NewDataInput;
-    const std::string settings = ReadFile(WorkPath("ks.ini"));
+    const std::string settings = readFile(WorkPath("ks.ini"));
     for (const char *bad : {"3E22589D", "3e2d5891", "3E2 25891", "3E225 891", "3E22589",
                             "3E2258910A", "3E22 5891 00"}) {
         SCOPED_TRACE(bad);
@@ -242,7 +241,7 @@ TEST_F(AppTest, InvalidTypedCodesShowNoticeFourteenAndKeepTheRecords) {
         EXPECT_EQ(0, std::memcmp(&kept, &NewDataInput, sizeof kept));
         EXPECT_EQ(1, Save2Log);
     }
-    EXPECT_EQ(settings, ReadFile(WorkPath("ks.ini")));
+    EXPECT_EQ(settings, readFile(WorkPath("ks.ini")));
     EXPECT_FALSE(Exists(ProgPath("TCLOG")));
 }
 
@@ -251,12 +250,12 @@ TEST_F(AppTest, TypedCodeTakesTheInformationLinesFromTheTextBox) {
     // One line (the first, which never holds information) or none: nothing copied, the
     // settings file untouched.
     KsCopyField(HostConfig.InfoLines[0], "kept");
-    const std::string before = ReadFile(WorkPath("ks.ini"));
+    const std::string before = readFile(WorkPath("ks.ini"));
     for (const char *text : {"", "first line only"}) {
         ResetTextBox(panelHandle, MAIN_INFO, text);
         TypeCode("3E225891");
         EXPECT_STREQ("", NewDataInput.Info[0]);
-        EXPECT_EQ(before, ReadFile(WorkPath("ks.ini")));
+        EXPECT_EQ(before, readFile(WorkPath("ks.ini")));
         EXPECT_STREQ("kept", HostConfig.InfoLines[0]);
     }
 
@@ -269,7 +268,7 @@ TEST_F(AppTest, TypedCodeTakesTheInformationLinesFromTheTextBox) {
     EXPECT_STREQ("third", NewDataInput.Info[2]);
     EXPECT_STREQ("first", HostConfig.InfoLines[0]);
     EXPECT_STREQ("old four", HostConfig.InfoLines[4]);
-    const std::string after = ReadFile(WorkPath("ks.ini"));
+    const std::string after = readFile(WorkPath("ks.ini"));
     ASSERT_EQ(940u, after.size());
     EXPECT_STREQ("first", after.c_str());
     EXPECT_STREQ("old four", after.c_str() + 4 * 17);
@@ -278,16 +277,15 @@ TEST_F(AppTest, TypedCodeTakesTheInformationLinesFromTheTextBox) {
 TEST_F(AppTest, PortChangeWhileOpenClosesTheOldPortAndOpensTheNew) {
     ASSERT_EQ(0, Start(1));
     ASSERT_TRUE(RunUntil([] { return commStatus == 0; }));
-    const std::string settings = ReadFile(WorkPath("ks.ini"));
+    const std::string settings = readFile(WorkPath("ks.ini"));
     // Confirming the same number: nothing changes, nothing written, still polling port 1.
     RT_TestAnswerPopup(PNL_PORT, {PopupCommit(2)});
     ASSERT_EQ(0, RT_TestCommitMenuItem(MenuBar(), 7));
     EXPECT_EQ(0, commStatus);
-    EXPECT_EQ(settings, ReadFile(WorkPath("ks.ini")));
+    EXPECT_EQ(settings, readFile(WorkPath("ks.ini")));
     ASSERT_TRUE(SendRecordAndWait({"SETPNT : 111"}));
 
     PtyWriter second;
-    ASSERT_TRUE(second.ok());
     RT_TestMapPort(2, second.devicePath().c_str());
     RT_TestAnswerPopup(PNL_PORT, {PopupSetInt(3, 2), PopupCommit(2)});
     ASSERT_EQ(0, RT_TestCommitMenuItem(MenuBar(), 7));

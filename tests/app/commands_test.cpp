@@ -1,10 +1,12 @@
 // The commands: results log and saving, quitting, printing, language and logo changes, the
 // readme viewer and the line limits of the typing boxes.
 #include "app_fixture.h"
+#include "tests/support/pdf_text.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 namespace {
 
@@ -33,13 +35,13 @@ void TypeCode(const char *code) {
 } // namespace
 
 TEST_F(AppTest, LogHoldsEveryResultButThePendingOneWithTheOperatorsTexts) {
-    WriteFile(ProgPath("TCLOG"), "previous run\n");
+    writeFile(ProgPath("TCLOG"), "previous run\n");
     ASSERT_EQ(0, Start(1));
     auto r1 = SampleRecord("3E225891", 500, "12.45");
     r1.push_back("B RSLT : -1"); // ring 12 by value: the item of value -1 is not at index -1
     r1.push_back("SOC    : 6");  // ring 11 by index: index 6 holds the value -1
     ASSERT_TRUE(SendRecordAndWait(r1));
-    EXPECT_EQ("previous run\n", ReadFile(ProgPath("TCLOG"))); // the first result only pends
+    EXPECT_EQ("previous run\n", readFile(ProgPath("TCLOG"))); // the first result only pends
     const TestRecord first = NewDataInput;
     SetCtrlVal(panelHandle, MAIN_ENTRY, "0012");
     ResetTextBox(panelHandle, MAIN_NOTES, "two\nlines");
@@ -56,7 +58,7 @@ TEST_F(AppTest, LogHoldsEveryResultButThePendingOneWithTheOperatorsTexts) {
     EXPECT_EQ(ExpectedLogLine(second, "", ""), lines[2]);
     EXPECT_EQ('\t', lines[2].back()); // empty notes: the line ends with the tab before them
     // The previous run's log is kept once, before this run's first write.
-    EXPECT_EQ("previous run\n", ReadFile(ProgPath("TCLOG.bak")));
+    EXPECT_EQ("previous run\n", readFile(ProgPath("TCLOG.bak")));
 }
 
 TEST_F(AppTest, HeaderAndVoltageFollowLabelsAndTheDecimalSeparator) {
@@ -96,7 +98,7 @@ TEST_F(AppTest, SavingCopiesTheLogWithThePendingResultOnce) {
     EXPECT_EQ(0, Save2Log);
     EXPECT_EQ(0, logStarted);
     const std::string expected = Header() + "\n" + ExpectedLogLine(shown, "car 1", "") + "\n";
-    EXPECT_EQ(expected, ReadFile(target));
+    EXPECT_EQ(expected, readFile(target));
 
     // A second save in a row: nothing pending, notice 8.
     AnswerNotice(PNL_NOTHING_TO_SAVE);
@@ -191,19 +193,17 @@ TEST_F(AppTest, PrintingRestoresColoursAndKeepsThePrintSettings) {
     }
 
     // Accepted with three copies chosen: the page holds the result; the choice is stored.
-    const std::string pdf = root_ + "/page.pdf";
+    const std::string pdf = root_->file("page.pdf");
     RT_TestAnswerPrintDialog(1, pdf.c_str(), 1303, 3);
     ASSERT_EQ(0, RT_TestCommitMenuItem(MenuBar(), MENU_PRINT));
     EXPECT_EQ(3, HostConfig.PrintSettings[4]);
-    const std::string bytes = ReadFile(WorkPath("ks.ini"));
+    const std::string bytes = readFile(WorkPath("ks.ini"));
     EXPECT_EQ(3, static_cast<unsigned char>(bytes.at(908)));
     ASSERT_GT(FileSize(pdf), 0);
-    const std::string text = root_ + "/page.txt";
-    const std::string command = "pdftotext '" + pdf + "' '" + text + "'";
-    ASSERT_EQ(0, std::system(command.c_str()));
-    const std::string page = ReadFile(text);
-    EXPECT_NE(std::string::npos, page.find("3642 5C81"));
-    EXPECT_NE(std::string::npos, page.find("500"));
+    const std::optional<std::string> page = ks_test::pdfText(pdf);
+    ASSERT_TRUE(page.has_value());
+    EXPECT_NE(std::string::npos, page->find("3642 5C81"));
+    EXPECT_NE(std::string::npos, page->find("500"));
 }
 
 TEST_F(AppTest, LanguageChangeReappliesTextsOrFallsBackToThePlainPanel) {
@@ -220,7 +220,7 @@ TEST_F(AppTest, LanguageChangeReappliesTextsOrFallsBackToThePlainPanel) {
     EXPECT_TRUE(RT_TestGetPanelState(panelHandle).displayed);
     EXPECT_EQ(0, HostConfig.Language);
     EXPECT_EQ(ProgPath("German.lng"), langFilePath);
-    EXPECT_EQ(0, ReadFile(WorkPath("ks.ini")).at(108));
+    EXPECT_EQ(0, readFile(WorkPath("ks.ini")).at(108));
 
     // A language that exists: applied, stored, and the labels of each column laid out again.
     if (!Exists(ProgPath("French.lng"))) GTEST_SKIP() << "French.lng not built";
@@ -228,7 +228,7 @@ TEST_F(AppTest, LanguageChangeReappliesTextsOrFallsBackToThePlainPanel) {
     SetCtrlAttribute(panelHandle, MAIN_BVOLT, ATTR_LABEL_LEFT, 3); // out of place
     ASSERT_EQ(0, RT_TestCommitMenuItem(GetPanelMenuBar(panelHandle), MENU_LANGUAGE));
     EXPECT_EQ(2, HostConfig.Language);
-    EXPECT_EQ(2, ReadFile(WorkPath("ks.ini")).at(108));
+    EXPECT_EQ(2, readFile(WorkPath("ks.ini")).at(108));
     EXPECT_EQ(ProgPath("French.txt"), readmeFilePath);
     int left = 0, labelLeft = 0, labelWidth = 0, tcodeLabelLeft = 0;
     GetCtrlAttribute(panelHandle, MAIN_BVOLT, ATTR_LEFT, &left);
@@ -248,7 +248,7 @@ TEST_F(AppTest, LogoThreeSetsThePanelHeight) {
     GetPanelAttribute(panelHandle, ATTR_HEIGHT, &height);
     EXPECT_EQ(571, height);
     EXPECT_EQ(ProgPath("korrat.BMP"), HostConfig.Logo3Path);
-    EXPECT_EQ(ProgPath("korrat.BMP"), std::string(ReadFile(WorkPath("ks.ini")).c_str() + 112));
+    EXPECT_EQ(ProgPath("korrat.BMP"), std::string(readFile(WorkPath("ks.ini")).c_str() + 112));
     ASSERT_EQ(0, RT_TestCommitMenuItem(MenuBar(), MENU_UNLOAD_LOGO3));
     GetPanelAttribute(panelHandle, ATTR_HEIGHT, &height);
     EXPECT_EQ(480, height);
@@ -279,7 +279,7 @@ TEST_F(AppTest, ReadmeMissingShowsNoticeTenAndNotesKeepFourLines) {
 
 TEST_F(AppTest, ReadmeViewerShowsTheFileOfTheLanguage) {
     ASSERT_EQ(0, Start(1));
-    WriteFile(readmeFilePath, "First line\r\nSecond line\r\n");
+    writeFile(readmeFilePath, "First line\r\nSecond line\r\n");
     ASSERT_EQ(0, RT_TestCommitMenuItem(MenuBar(), MENU_README));
     ASSERT_GT(readmePanelHandle, 0);
     EXPECT_TRUE(RT_TestGetPanelState(readmePanelHandle).displayed);

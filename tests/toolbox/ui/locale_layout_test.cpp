@@ -13,24 +13,12 @@
 
 #include "platform/runtime.h"
 #include "platform/testing.h"
+#include "tests/support/locale.h"
+#include "tests/support/temp_dir.h"
+#include "ui_queries.h"
 #include "toolbox/ui/locale_layout.h"
 
 namespace {
-
-int ctrlAttr(int panel, int control, int attribute) {
-    int value = 0;
-    EXPECT_GE(GetCtrlAttribute(panel, control, attribute, &value), 0) << "attribute " << attribute;
-    return value;
-}
-
-struct Rect {
-    int top = 0, left = 0, height = 0, width = 0;
-};
-Rect boundsOf(int panel, int control) {
-    Rect r;
-    EXPECT_EQ(GetCtrlBoundingRect(panel, control, &r.top, &r.left, &r.height, &r.width), 0);
-    return r;
-}
 
 // A panel of numerics with labels of different lengths, discarded at the end of the test.
 class LayoutTest : public ::testing::Test {
@@ -292,13 +280,10 @@ TEST_F(DateTest, DateOfTheFixedClockInTheOperatorsLocale) {
 TEST_F(DateTest, DateFollowsAGermanLocaleWhenOneCanBeBuilt) {
     // Build a German locale into a private folder (LOCPATH) so the test does not depend on which
     // locales the machine has generated.
-    char folder[] = "/tmp/ks_toolbox_locale_XXXXXX";
-    ASSERT_NE(mkdtemp(folder), nullptr);
-    const std::string target = std::string(folder) + "/de_DE.UTF-8";
-    const std::string command = "localedef -i de_DE -f UTF-8 '" + target + "' >/dev/null 2>&1";
-    const bool built = std::system(command.c_str()) == 0 && std::filesystem::exists(target);
+    const ks_test::TempDir folder;
+    const bool built = ks_test::compileLocale(folder.path(), "de_DE");
     if (built) {
-        ScopedEnv path("LOCPATH", folder);
+        ScopedEnv path("LOCPATH", folder.path().c_str());
         ScopedEnv tz("TZ", "UTC");
         ScopedEnv all("LC_ALL", "de_DE.UTF-8");
         char date[256];
@@ -306,6 +291,5 @@ TEST_F(DateTest, DateFollowsAGermanLocaleWhenOneCanBeBuilt) {
         EXPECT_STREQ(date, "07.12.2026");
         EXPECT_STREQ(std::setlocale(LC_TIME, nullptr), "C");
     }
-    std::filesystem::remove_all(folder);
     if (!built) GTEST_SKIP() << "localedef or the de_DE locale source is not available";
 }
