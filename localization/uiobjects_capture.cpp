@@ -223,7 +223,8 @@ static int CapturePanel(int panel, PNL *pnl, int captureDefaults, int clearCallb
             return rc;
         CTRL ctrl{};
         rc = UIControlToCTRL(pnl, control, &ctrl, captureDefaults);
-        if (rc == 0 && !ListInsertItem(pnl->controls, &ctrl, LIST_POS_END)) rc = RT_ERR_OUT_OF_MEMORY;
+        if (rc == 0 && !ListInsertItem(pnl->controls, &ctrl, LIST_POS_END))
+            rc = RT_ERR_OUT_OF_MEMORY;
         if (rc) {
             FreeCtrlRecord(&ctrl); // not in the list, so the list's release would not see it
             return rc;
@@ -318,7 +319,8 @@ static int CaptureMenuBar(int menuBar, MENUBAR *rec, int captureDefaults, int cl
     int rc = ReadMenuText(menuBar, 0, ATTR_CONSTANT_NAME, ATTR_CONSTANT_NAME_LENGTH, &rec->name,
                           nullptr);
     if (rc) return rc;
-    if (!(rec->menus = ListCreate(static_cast<int>(sizeof(MENUITEM *))))) return RT_ERR_OUT_OF_MEMORY;
+    if (!(rec->menus = ListCreate(static_cast<int>(sizeof(MENUITEM *)))))
+        return RT_ERR_OUT_OF_MEMORY;
     int menu = 0;
     if ((rc = LOC_RT(GetMenuBarAttribute(menuBar, 0, ATTR_FIRST_MENU_ID, &menu))) < 0) return rc;
     int entries = 0;
