@@ -1,14 +1,15 @@
 // File, formatting and time services of the run-time. Qt-free interface (POSIX underneath).
 //
-// Paths use the platform's separator; a Part's backslash joins become '/' on Linux. Errors are
-// the file codes of toolbox/core/errors.h: RT_ERR_FILE_NOT_FOUND (-94) for a missing file or folder
-// on the path, RT_ERR_FILE_ACCESS (-95) for a permission, read-only or file-versus-folder refusal,
-// RT_ERR_DISK_FULL (-97), RT_ERR_FILE_EXISTS (-100), RT_ERR_TOO_MANY_FILES (-91), RT_ERR_IO (-93)
-// for anything else; RT_ERR_NULL_POINTER (-65) for a null argument and RT_ERR_INVALID_VALUE (-47)
-// for an argument out of range, an unknown file handle, or a text that does not fit its buffer
-// (such a buffer gets an empty text, never a cut path).
+// Paths use the platform's separator: a folder and a name that Windows joins with a backslash
+// are joined with '/' on Linux. Errors are the file codes of toolbox/core/errors.h:
+// RT_ERR_FILE_NOT_FOUND (-94) for a missing file or folder on the path, RT_ERR_FILE_ACCESS (-95)
+// for a permission, read-only or file-versus-folder refusal, RT_ERR_DISK_FULL (-97),
+// RT_ERR_FILE_EXISTS (-100), RT_ERR_TOO_MANY_FILES (-91), RT_ERR_IO (-93) for anything else;
+// RT_ERR_NULL_POINTER (-65) for a null argument and RT_ERR_INVALID_VALUE (-47) for an argument out
+// of range, an unknown file handle, or a text that does not fit its buffer (such a buffer gets an
+// empty text, never a cut path).
 //
-// Tests redirect the program folder, the legacy root and the clock (platform/testing_io.h).
+// Tests redirect the program folder, the legacy root and the clock (platform/io/testing_io.h).
 #pragma once
 
 #include <cstdarg>

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace ks_io {
 
@@ -43,12 +44,6 @@ int copyOut(const std::string &text, char *buffer, size_t bufferSize);
 // Program folder and legacy root as the public getters report them ("" when unknown).
 std::string programDir();
 std::string legacyRoot();
-
-} // namespace ks_io
-
-#include <vector>
-
-namespace ks_io {
 
 // The platform's serial devices in port order (port n is element n - 1): USB adapters first
 // (the links of <devRoot>/serial/by-id sorted by name, then ttyACM* and ttyUSB* nodes that no

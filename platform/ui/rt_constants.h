@@ -23,8 +23,7 @@ enum {
     EVENT_DISCARD = 16,
 };
 
-// ---- Attributes (panels, controls, menu bars)
-// ----------------------------------------------------
+// ---- Attributes (panels, controls, menu bars) --------------------------------------------------
 enum {
     ATTR_DIMMED = 500, // control, menu item: greyed out, takes no input (0 / 1)
     ATTR_CONSTANT_NAME = 501,
@@ -150,8 +149,7 @@ enum {
     VAL_UNSIGNED_INTEGER = 6,
 };
 
-// ---- Control modes (ATTR_CTRL_MODE)
-// ---------------------------------------------------------------
+// ---- Control modes (ATTR_CTRL_MODE) ------------------------------------------------------------
 enum { VAL_NORMAL = 1, VAL_INDICATOR = 2, VAL_HOT = 3, VAL_VALIDATE = 4 };
 
 // ---- Keys, positions, dialogs -------------------------------------------------------------------

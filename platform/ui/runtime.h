@@ -63,15 +63,13 @@ int SetWaitCursor(int on);
 int SetSystemAttribute(int attribute, int value);
 int GetSystemAttribute(int attribute, int *value);
 void RT_Beep(void);
-// The English name of the operating system's default language ("German", "English" ...),
-// written with its size. 0 or a negative error.
+// The English name of the operating system's language ("German", "French" ...; from the locale
+// on Linux), as language number 0 needs it, written with its size. Returns 0, or a negative
+// error (name left empty).
 int RT_GetSystemLanguageName(char *buffer, size_t size);
 template <size_t N> int RT_GetSystemLanguageName(char (&buffer)[N]) {
     return RT_GetSystemLanguageName(buffer, N);
 }
-// English name of the operating system's language ("German", "French" ...; from the locale on
-// Linux), as language number 0 needs it. Returns 0, or a negative error (name left empty).
-int RT_GetSystemLanguageName(char *name, size_t nameSize);
 // The break-on-library-errors debugging switch: kept for callers that save and restore it.
 int GetBreakOnLibraryErrors(void);
 int EnableBreakOnLibraryErrors(void);

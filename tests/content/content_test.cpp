@@ -250,8 +250,7 @@ TEST(Content, NoticesAreAnsweredByControlTwo) {
     EXPECT_EQ(intAttr(port.handle, 3, ATTR_DATA_TYPE), VAL_INTEGER);
 }
 
-// ---- Values the program sets by index or by value
-// ------------------------------------------------
+// ---- Values the program sets by index or by value ----------------------------------------------
 
 TEST(Content, MainPanelRingsCarryTheValuesTheProgramSets) {
     for (const std::string &language : kLanguages) {
@@ -512,8 +511,7 @@ TEST(Content, EachGuideNamesTheMenusFieldsAndResultsOfItsLanguage) {
     }
 }
 
-// ---- Language files against the resource
-// ---------------------------------------------------------
+// ---- Language files against the resource -------------------------------------------------------
 
 int runTool(const std::string &arguments) {
     return ks_test::runCommand("\"" + ks_test::programPath("ks_langtool") + "\" " + arguments)

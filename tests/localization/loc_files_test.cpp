@@ -15,6 +15,7 @@
 #include "tests/support/lang_export.h"
 #include "tests/support/paths.h"
 #include "toolbox/core/errors.h"
+#include "toolbox/core/list_testing.h"
 
 using namespace loctest;
 using ks_test::exportToLangFile;

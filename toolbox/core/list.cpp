@@ -1,6 +1,7 @@
 // Memory handles, the dynamic list and the array routines under it. See toolbox/list.h for what
 // each entry point takes and returns; the comments here say why the code looks as it does.
 #include "toolbox/core/list.h"
+#include "toolbox/core/list_testing.h"
 
 #include <algorithm>
 #include <array>

@@ -154,16 +154,7 @@ int DoubleCompare(const void *a, const void *b);
 // Items are pointers to NUL-terminated strings: strcmp of the pointed-to strings.
 int CStringCompare(const void *a, const void *b);
 
-// ---- Test seam
-// -----------------------------------------------------------------------------------
-
-// Makes the next `count` allocations of this module (handle records and blocks) after `skip`
-// successful ones fail (0, 0: none fail), so tests can show that an allocation failure leaves a
-// list exactly as it was.
-void ListTestFailAllocations(int skip, int count);
-
-// ---- Inline append
-// -------------------------------------------------------------------------------
+// ---- Inline append -----------------------------------------------------------------------------
 
 // Appending is the hot path of every collection built on the list, so the common case (a 4- or
 // 8-byte item into a free slot) is inlined into the caller; a call would cost more than the

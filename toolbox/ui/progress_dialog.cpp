@@ -1,5 +1,6 @@
 // The progress dialog. See toolbox/progress_dialog.h.
 #include "toolbox/ui/progress_dialog.h"
+#include "toolbox/ui/progress_dialog_testing.h"
 
 #include <new>
 #include <unordered_set>

@@ -33,26 +33,3 @@ void DiscardProgressDialog(int panel);
 // The cancel button's callback: a commit sets the record's cancel latch. Returns 0.
 int ProgressDialogCancelCB(int panel, int control, int event, void *callbackData, int eventData1,
                            int eventData2);
-
-// ---- Test seam
-// -----------------------------------------------------------------------------------
-
-// Steps of CreateProgressDialog whose failure ends the creation, in the order they run.
-enum ProgressDialogStep {
-    PD_STEP_NONE = 0,
-    PD_STEP_NEW_PANEL,
-    PD_STEP_CLOSE_BOX,
-    PD_STEP_SIZABLE,
-    PD_STEP_CALLBACK_DATA,
-    PD_STEP_NEW_BAR,
-    PD_STEP_NEW_BUTTON,
-    PD_STEP_BUTTON_CALLBACK,
-    PD_STEP_CENTER,
-};
-// Makes `step` of the next creations report `status` (negative) after it has run; PD_STEP_NONE
-// stops that.
-void ProgressDialogTestFailStep(int step, int status);
-// The panel handle the latest creation got from the run-time (also when it then failed), or 0.
-int ProgressDialogTestLastPanel(void);
-// Number of progress records not yet released.
-int ProgressDialogTestLiveRecords(void);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "toolbox/core/list.h"
+#include "toolbox/core/list_testing.h"
 #include "toolbox/core/toolbox.h"
 
 namespace {

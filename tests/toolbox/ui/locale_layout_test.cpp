@@ -16,6 +16,7 @@
 #include "tests/support/locale.h"
 #include "tests/support/temp_dir.h"
 #include "ui_queries.h"
+#include "toolbox/core/list_testing.h"
 #include "toolbox/ui/locale_layout.h"
 
 namespace {

@@ -10,6 +10,7 @@
 #include "platform/runtime.h"
 #include "platform/testing.h"
 #include "toolbox/ui/progress_dialog.h"
+#include "toolbox/ui/progress_dialog_testing.h"
 #include "ui_queries.h"
 
 namespace {
