@@ -26,7 +26,7 @@ run: build
 # TEST_FUZZ_SECONDS=0 skips them.
 test: deps
 	@if [ "$(TEST_FUZZ_SECONDS)" != "0" ]; then $(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(TEST_FUZZ_SECONDS); fi
-	cmake -S . -B $(TEST_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKS_SANITIZE=$(SANITIZE) -DKS_BUILD_TESTS=ON
+	cmake -S . -B $(TEST_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKS_SANITIZE=$(SANITIZE) -DKS_WERROR=ON -DKS_BUILD_TESTS=ON
 	cmake --build $(TEST_BUILD) -j $(JOBS)
 	cd $(TEST_BUILD) && ctest --output-on-failure -j $(JOBS)
 
