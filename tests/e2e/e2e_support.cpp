@@ -205,11 +205,12 @@ long Process::residentKiB() const {
 }
 
 bool Process::holdsOpen(const std::string &path) const {
+    // Descriptors come and go while the process runs: no error here ends the look with a throw.
     std::error_code error;
-    const std::string folder = "/proc/" + std::to_string(pid_) + "/fd";
-    for (const auto &entry : fs::directory_iterator(folder, error)) {
+    fs::directory_iterator entry("/proc/" + std::to_string(pid_) + "/fd", error);
+    for (; !error && entry != fs::directory_iterator(); entry.increment(error)) {
         std::error_code ignored;
-        if (fs::read_symlink(entry.path(), ignored) == path) return true;
+        if (fs::read_symlink(entry->path(), ignored) == path) return true;
     }
     return false;
 }
@@ -237,7 +238,8 @@ VirtualScreen::VirtualScreen() {
         auto *server = new Process(
             {"/usr/bin/Xvfb", display_, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"}, {}, "",
             "/dev/null");
-        if (waitFor(10, [&] { return fs::exists(socket); }) && server->running()) {
+        if (waitFor(kStepSeconds, [&] { return fs::exists(socket) || !server->running(); }) &&
+            server->running()) {
             server_ = server;
         } else {
             delete server;
