@@ -8,7 +8,7 @@ PREFIX ?= /usr/local
 FUZZ_SECONDS ?= 60
 TEST_FUZZ_SECONDS ?= 20
 
-.PHONY: deps build run test bench fuzz format install clean
+.PHONY: deps build run test soak bench fuzz format install clean
 
 deps:
 	@scripts/install-deps
@@ -28,7 +28,13 @@ test: deps
 	@if [ "$(TEST_FUZZ_SECONDS)" != "0" ]; then $(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(TEST_FUZZ_SECONDS); fi
 	cmake -S . -B $(TEST_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKS_SANITIZE=$(SANITIZE) -DKS_WERROR=ON -DKS_BUILD_TESTS=ON
 	cmake --build $(TEST_BUILD) -j $(JOBS)
-	cd $(TEST_BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(TEST_BUILD) && ctest --output-on-failure -j $(JOBS) -LE soak
+
+# The long drills (label soak: 1,000 records in a row) that make test leaves out.
+soak: deps
+	cmake -S . -B $(TEST_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKS_SANITIZE=$(SANITIZE) -DKS_BUILD_TESTS=ON
+	cmake --build $(TEST_BUILD) -j $(JOBS) --target e2e_tests
+	cd $(TEST_BUILD) && ctest --output-on-failure -L soak
 
 bench: build
 	@scripts/run-bench $(BUILD)

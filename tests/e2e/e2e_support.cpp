@@ -11,6 +11,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -101,7 +103,7 @@ TempDir::~TempDir() {
 
 Process::Process(const std::vector<std::string> &argv,
                  const std::map<std::string, std::string> &env, const std::string &workingDirectory,
-                 const std::string &outputFile) {
+                 const std::string &outputFile, bool withInput) {
     std::map<std::string, std::string> merged;
     for (char **e = environ; *e != nullptr; ++e) {
         std::string entry = *e;
@@ -131,6 +133,15 @@ Process::Process(const std::vector<std::string> &argv,
                                          O_WRONLY | O_CREAT | O_APPEND, 0644);
         posix_spawn_file_actions_adddup2(&actions, 1, 2);
     }
+    // Both ends close on exec, so that no other child keeps the pipe open; the copy made as the
+    // child's standard input stays.
+    int pipeEnds[2] = {-1, -1};
+    if (withInput) {
+        if (pipe2(pipeEnds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+        // A child that has gone makes a write fail instead of ending the test.
+        ::signal(SIGPIPE, SIG_IGN);
+        posix_spawn_file_actions_adddup2(&actions, pipeEnds[0], 0);
+    }
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     // A process group of its own, so a Ctrl+C at the terminal does not reach it twice.
@@ -139,10 +150,15 @@ Process::Process(const std::vector<std::string> &argv,
     const int rc = posix_spawn(&pid_, args[0], &actions, &attributes, args.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
+    if (withInput) {
+        close(pipeEnds[0]);
+        input_ = pipeEnds[1];
+    }
     if (rc != 0) throw std::runtime_error("cannot start " + argv[0]);
 }
 
 Process::~Process() {
+    if (input_ >= 0) close(input_);
     if (running()) {
         kill(pid_, SIGKILL);
         waitExit(5);
@@ -188,6 +204,27 @@ long Process::residentKiB() const {
     return 0;
 }
 
+bool Process::holdsOpen(const std::string &path) const {
+    // Descriptors come and go while the process runs: no error here ends the look with a throw.
+    std::error_code error;
+    fs::directory_iterator entry("/proc/" + std::to_string(pid_) + "/fd", error);
+    for (; !error && entry != fs::directory_iterator(); entry.increment(error)) {
+        std::error_code ignored;
+        if (fs::read_symlink(entry->path(), ignored) == path) return true;
+    }
+    return false;
+}
+
+bool Process::writeInput(const std::string &text) {
+    size_t written = 0;
+    while (input_ >= 0 && written < text.size()) {
+        const ssize_t n = write(input_, text.data() + written, text.size() - written);
+        if (n < 0 && errno != EINTR) return false;
+        if (n > 0) written += static_cast<size_t>(n);
+    }
+    return input_ >= 0;
+}
+
 // ---- VirtualScreen ------------------------------------------------------------------------------
 
 VirtualScreen::VirtualScreen() {
@@ -201,7 +238,8 @@ VirtualScreen::VirtualScreen() {
         auto *server = new Process(
             {"/usr/bin/Xvfb", display_, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"}, {}, "",
             "/dev/null");
-        if (waitFor(10, [&] { return fs::exists(socket); }) && server->running()) {
+        if (waitFor(kStepSeconds, [&] { return fs::exists(socket) || !server->running(); }) &&
+            server->running()) {
             server_ = server;
         } else {
             delete server;
@@ -332,17 +370,24 @@ Bench::Bench(const std::vector<std::string> &simulatorArgs,
     fs::create_directories(root_.path() + "/runtime");
     fs::permissions(root_.path() + "/runtime", fs::perms::owner_all);
 
+    // The simulator waits for the receiver as long as a test waits for anything.
     std::vector<std::string> args = {source + "/ks_tester_sim",
                                      "--folder",
                                      programFolder_,
                                      "--port",
                                      "1",
+                                     "--step",
+                                     "--linger",
+                                     std::to_string(static_cast<int>(kStepSeconds)),
                                      "--log",
                                      simulatorLog()};
     args.insert(args.end(), simulatorArgs.begin(), simulatorArgs.end());
-    simulator_ = new Process(args, {}, root_.path(), root_.path() + "/sim.out");
-    if (!waitFor(10, [&] { return fs::is_symlink(programFolder_ + "/COM1"); }))
+    simulator_ = new Process(args, {}, root_.path(), root_.path() + "/sim.out", true);
+    const std::string link = programFolder_ + "/COM1";
+    if (!waitFor(kStepSeconds, [&] { return fs::is_symlink(link); }))
         throw std::runtime_error("the simulator made no COM1 link");
+    std::error_code error;
+    const std::string line = fs::canonical(link, error).string();
 
     std::map<std::string, std::string> env = {
         {"DISPLAY", screen_.display()}, {"QT_QPA_PLATFORM", "xcb"},
@@ -352,6 +397,13 @@ Bench::Bench(const std::vector<std::string> &simulatorArgs,
         env[key] = value;
     app_ = new Process({programFolder_ + "/ks_read"}, env, programFolder_,
                        root_.path() + "/ks_read.out");
+    if (!waitFor(kStepSeconds, [&] { return app_->holdsOpen(line) || !app_->running(); }) ||
+        !app_->running())
+        throw std::runtime_error("ks_read did not open COM1");
+}
+
+void Bench::allowRecords(int records) {
+    simulator_->writeInput(std::string(static_cast<size_t>(records), '\n'));
 }
 
 Bench::~Bench() {
@@ -380,10 +432,21 @@ bool Bench::answerPopup(int panel, int control, double timeoutSeconds) {
     std::vector<std::string> windows;
     if (!waitFor(timeoutSeconds, [&] { return !(windows = screen_.windowsNamed(title)).empty(); }))
         return false;
+    const std::string window = windows.back();
     int x = 0, y = 0;
     Resource::product().controlCentre(panel, control, &x, &y);
-    screen_.click(windows.back(), x, y);
-    return true;
+    // A click that lands while the popup is still being placed is lost: click again while it
+    // stays. A popup that has gone takes no second click.
+    const auto shown = [&] {
+        const auto open = screen_.windowsNamed(title);
+        return std::find(open.begin(), open.end(), window) != open.end();
+    };
+    const double start = now();
+    do {
+        screen_.click(window, x, y);
+        if (waitFor(15, [&] { return !shown(); })) return true;
+    } while (elapsedSince(start) < timeoutSeconds);
+    return false;
 }
 
 } // namespace e2e

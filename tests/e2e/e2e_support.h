@@ -28,8 +28,10 @@ class TempDir {
 // A child process; killed and reaped when the object goes.
 class Process {
   public:
+    // withInput: the child's standard input is a pipe that writeInput feeds.
     Process(const std::vector<std::string> &argv, const std::map<std::string, std::string> &env,
-            const std::string &workingDirectory, const std::string &outputFile);
+            const std::string &workingDirectory, const std::string &outputFile,
+            bool withInput = false);
     ~Process();
     Process(const Process &) = delete;
     Process &operator=(const Process &) = delete;
@@ -43,9 +45,14 @@ class Process {
     double cpuSeconds() const;
     // Resident memory in KiB.
     long residentKiB() const;
+    // True when the process has the file (a device) at path open.
+    bool holdsOpen(const std::string &path) const;
+    // Writes text to the child's standard input; false when it cannot take it.
+    bool writeInput(const std::string &text);
 
   private:
     pid_t pid_ = -1;
+    int input_ = -1;
     int exitCode_ = -1;
 };
 
@@ -96,11 +103,21 @@ double elapsedSince(double start);
 double now();
 bool waitFor(double timeoutSeconds, const std::function<bool()> &condition);
 
+// The longest a test waits for one thing ks_read or the simulator does (start, show a record,
+// raise or close a popup). Only a guard against a hang: correctness never depends on it, and it
+// leaves room for a machine many times slower than the tests need.
+constexpr double kStepSeconds = 120;
+
 // ks_read and the simulator in a private program folder.
+//
+// The simulator runs stepped: it sends a record only when the test allows it (allowRecords),
+// so a test sends the next record after ks_read has done what the test waits for, never after a
+// fixed time that a slower machine would not keep. The constructor returns once ks_read has
+// opened the simulator's line.
 class Bench {
   public:
-    // simulatorArgs come after --folder and --port 1 (for example --count 5 --interval 1.5);
-    // appEnvironment adds to (or replaces) ks_read's environment.
+    // simulatorArgs come after --folder, --port 1 and --step (for example --seed 5 --fault
+    // drop@3); appEnvironment adds to (or replaces) ks_read's environment.
     explicit Bench(const std::vector<std::string> &simulatorArgs,
                    const std::map<std::string, std::string> &appEnvironment = {});
     ~Bench();
@@ -112,14 +129,17 @@ class Bench {
     Process &app() { return *app_; }
     Process &simulator() { return *simulator_; }
     VirtualScreen &screen() { return screen_; }
+    // Lets the simulator send `records` more records.
+    void allowRecords(int records = 1);
     // Records in the simulator log so far.
     std::vector<SentRecord> sent() const { return readSimulatorLog(simulatorLog()); }
     // Data lines of the results log so far (header excluded).
     size_t loggedRecords() const;
     // The six information lines of the settings file.
     std::vector<std::string> settingsInfoLines() const;
-    // Clicks control `control` of the popup window titled like panel `panel`.
-    bool answerPopup(int panel, int control, double timeoutSeconds = 40);
+    // Clicks control `control` of the popup window titled like panel `panel`, again if the popup
+    // stays, until it has gone. False when no such popup appeared or it did not go.
+    bool answerPopup(int panel, int control, double timeoutSeconds = kStepSeconds);
 
   private:
     TempDir root_;

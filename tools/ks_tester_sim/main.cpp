@@ -13,7 +13,10 @@
 #include <utility>
 #include <vector>
 
+#include <unistd.h>
+
 #include "tools/ks_tester_sim/record.h"
+#include "tools/ks_tester_sim/step_input.h"
 #include "tools/ks_tester_sim/wire.h"
 
 namespace {
@@ -42,6 +45,7 @@ struct Options {
     double dropSeconds = 3.0;
     double linger = 5.0;
     bool paced = true;
+    bool stepped = false;
     bool decimalComma = false;
     std::string logPath;
 };
@@ -51,7 +55,7 @@ void printHelp() {
         "usage: ks_tester_sim --folder DIR --port N [--interval SECONDS] [--count N] [--seed N]\n"
         "                     [--device PATH] [--fault KIND[@RECORD] ...] [--log FILE]\n"
         "                     [--first SECONDS] [--drop-seconds SECONDS] [--linger SECONDS]\n"
-        "                     [--no-pacing] [--decimal-comma]\n"
+        "                     [--no-pacing] [--decimal-comma] [--step]\n"
         "\n"
         "Plays the battery tester: sends test records over a serial line at 9600 baud 8N1,\n"
         "NUL-terminated lines framed by a START line and a STOP line.\n"
@@ -66,11 +70,17 @@ void printHelp() {
         "  --fault KIND[@RECORD]   inject a fault into record RECORD, or into every third record\n"
         "                          (3, 6, 9 ...) without @RECORD; may be given several times\n"
         "  --drop-seconds SECONDS  how long the link stays away for the drop fault (default 3)\n"
-        "  --linger SECONDS        after the last record, wait at most this long for the\n"
-        "                          receiver to read everything before closing (default 5)\n"
+        "  --linger SECONDS        the longest wait for the receiver to read everything sent,\n"
+        "                          before closing and before a drop (default 5)\n"
         "  --no-pacing             send each record at once instead of at the line's speed\n"
         "                          (pacing is on by default: 960 bytes per second)\n"
         "  --decimal-comma         send the voltage as 12,60 instead of 12.60\n"
+        "  --step                  send one record for each line read on standard input, for a\n"
+        "                          program that drives the simulator (a test): the end of input\n"
+        "                          ends the run; after a drop the link comes back with the next\n"
+        "                          line (not before --drop-seconds); garbage goes out at once and\n"
+        "                          its record follows when the receiver has discarded it (at most\n"
+        "                          --linger later); --first and --interval do not apply\n"
         "  --log FILE              write the record log to FILE instead of standard output\n"
         "\n"
         "Fault kinds:\n");
@@ -124,6 +134,10 @@ int parseOptions(int argc, char **argv, Options *o) {
         }
         if (arg == "--decimal-comma") {
             o->decimalComma = true;
+            continue;
+        }
+        if (arg == "--step") {
+            o->stepped = true;
             continue;
         }
         if (i + 1 >= argc) {
@@ -211,9 +225,14 @@ class Simulator {
 
         double nextStart = ks_sim::monotonicNow() + o_.first;
         for (long n = 1; (o_.count == 0 || n <= o_.count) && !stopRequested; ++n) {
-            if (!ks_sim::sleepUnlessStopped(nextStart - ks_sim::monotonicNow(), &stopRequested))
-                break;
-            nextStart = ks_sim::monotonicNow() + o_.interval;
+            if (o_.stepped) {
+                if (!input_.await(&stopRequested)) break;
+                input_.take();
+            } else {
+                if (!ks_sim::sleepUnlessStopped(nextStart - ks_sim::monotonicNow(), &stopRequested))
+                    break;
+                nextStart = ks_sim::monotonicNow() + o_.interval;
+            }
             if (!sendRecord(random, static_cast<int>(n))) break;
         }
         if (!stopRequested) wire_.drain(o_.linger, &stopRequested);
@@ -270,6 +289,8 @@ class Simulator {
         wire_.close();
         std::fprintf(stderr, "ks_tester_sim: link dropped for %.1f s\n", o_.dropSeconds);
         if (!ks_sim::sleepUnlessStopped(o_.dropSeconds, &stopRequested)) return false;
+        // Stepped, the link stays away until the driver lets the next record go.
+        if (o_.stepped && !input_.await(&stopRequested)) return false;
         if (!connect()) {
             failed_ = true;
             return false;
@@ -277,16 +298,29 @@ class Simulator {
         return true;
     }
 
+    // Noise before a record. The receiver throws away all it has queued when it meets a line that
+    // does not start a record, so the record must only follow once the noise is gone: stepped on
+    // a pty the noise goes out at once and the record waits for the receiver's discard, else a
+    // pause gives the receiver time for it.
+    bool sendGarbage(std::mt19937 &random) {
+        const bool awaitDiscard = o_.stepped && wire_.isPty();
+        if (awaitDiscard) wire_.forgetDiscards();
+        if (wire_.send(ks_sim::garbageBytes(random), o_.paced && !awaitDiscard, &stopRequested) ==
+            ks_sim::Wire::SendResult::Stopped)
+            return false;
+        if (!awaitDiscard) return ks_sim::sleepUnlessStopped(0.5, &stopRequested);
+        if (!wire_.awaitDiscard(o_.linger, &stopRequested)) {
+            if (stopRequested) return false;
+            std::fprintf(stderr, "ks_tester_sim: the receiver kept the noise for %.1f s\n",
+                         o_.linger);
+        }
+        return true;
+    }
+
     bool sendRecord(std::mt19937 &random, int n) {
         std::vector<ks_sim::Fault> faults = faultsFor(o_, n);
         const ks_sim::SimRecord record = ks_sim::makeRecord(random, n, today());
-        if (hasFault(faults, ks_sim::Fault::Garbage)) {
-            if (wire_.send(ks_sim::garbageBytes(random), o_.paced, &stopRequested) ==
-                ks_sim::Wire::SendResult::Stopped)
-                return false;
-            // A pause lets the receiver discard the noise on its own before the record starts.
-            if (!ks_sim::sleepUnlessStopped(0.5, &stopRequested)) return false;
-        }
+        if (hasFault(faults, ks_sim::Fault::Garbage) && !sendGarbage(random)) return false;
         ks_sim::WireOptions options;
         options.decimalComma = o_.decimalComma;
         const auto result =
@@ -306,6 +340,7 @@ class Simulator {
     }
 
     Options o_;
+    ks_sim::StepInput input_{STDIN_FILENO};
     FILE *log_ = nullptr;
     ks_sim::Wire wire_;
     std::unique_ptr<ks_sim::PortLink> link_;

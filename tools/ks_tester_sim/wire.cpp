@@ -79,7 +79,10 @@ bool Wire::openPty(std::string *error) {
         return false;
     }
     const int peer = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (peer < 0 || !makeRaw(peer, true) || !makeRaw(master, false)) {
+    // Packet mode: the master then also reports when the receiver flushes its input.
+    int packetMode = 1;
+    if (peer < 0 || !makeRaw(peer, true) || !makeRaw(master, false) ||
+        ::ioctl(master, TIOCPKT, &packetMode) != 0) {
         *error = errorText("raw mode");
         if (peer >= 0) ::close(peer);
         ::close(master);
@@ -166,6 +169,39 @@ bool Wire::drain(double maxSeconds, const volatile std::sig_atomic_t *stop) {
         if (monotonicNow() >= end || !sleepUnlessStopped(0.02, stop)) return false;
     }
     return true;
+}
+
+namespace {
+
+// Reads what the master has for us in packet mode: status bytes, or data the receiver wrote
+// (which nobody needs). True when a status byte reported a flush of the receiver's input.
+bool readPackets(int master) {
+    bool flushed = false;
+    char packet[512];
+    ssize_t n;
+    while ((n = ::read(master, packet, sizeof packet)) > 0)
+        if (packet[0] != TIOCPKT_DATA && (packet[0] & TIOCPKT_FLUSHREAD) != 0) flushed = true;
+    return flushed;
+}
+
+} // namespace
+
+void Wire::forgetDiscards() {
+    if (pty_ && fd_ >= 0) readPackets(fd_);
+}
+
+bool Wire::awaitDiscard(double maxSeconds, const volatile std::sig_atomic_t *stop) {
+    if (!pty_ || fd_ < 0) return false;
+    const double end = monotonicNow() + maxSeconds;
+    for (;;) {
+        if (readPackets(fd_)) return true;
+        if (stop != nullptr && *stop) return false;
+        const double left = end - monotonicNow();
+        if (left <= 0.0) return false;
+        // Short slices, so that a signal is noticed promptly.
+        pollfd p{fd_, POLLIN | POLLPRI, 0};
+        ::poll(&p, 1, static_cast<int>(std::min(left, 0.1) * 1000.0) + 1);
+    }
 }
 
 PortLink::PortLink(std::string folder, int port)

@@ -37,6 +37,13 @@ class Wire {
     // most maxSeconds. True when drained.
     bool drain(double maxSeconds, const volatile std::sig_atomic_t *stop);
 
+    // A pty reports each time the receiver discards its unread input (a flush of the slave's input
+    // queue). forgetDiscards drops the reports so far; awaitDiscard waits, at most maxSeconds,
+    // for the next one. Both need a pty: awaitDiscard is false at once on a device.
+    void forgetDiscards();
+    bool awaitDiscard(double maxSeconds, const volatile std::sig_atomic_t *stop);
+    bool isPty() const { return pty_; }
+
   private:
     int fd_ = -1;
     int peerFd_ = -1; // our own handle on the pty slave: it shows how much the receiver has left

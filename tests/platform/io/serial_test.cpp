@@ -160,7 +160,10 @@ TEST_F(SerialPort, TimeOutReturnsWhatArrived) {
     // A time-out of 0 still returns what the driver already holds, without waiting.
     ASSERT_EQ(SetComTime(1, 0.0), 0);
     tester.send(nul("queued"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // Until the pseudo-terminal has passed the whole line on (soon; later on a loaded machine).
+    const double sent = wallSeconds();
+    while (GetInQLen(1) < 7 && wallSeconds() - sent < 60.0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(readLine(1), "queued");
     readLine(1, &n);
     EXPECT_EQ(n, 0);
