@@ -108,8 +108,13 @@ TEST_F(AppTest, StartPatternCountsAnywhereInTheFirstLineButNotWithOneBlank) {
     ASSERT_EQ(0, Start(1));
     ASSERT_TRUE(RunUntil([] { return commStatus == 0; }));
     // One blank before the colon: no record; the queued lines after it are discarded too.
-    pty_->send(std::string("START : x") + '\0' + "SETPNT : 777" + '\0' + "STOP   : " + '\0');
-    RunFor(800);
+    const std::string rejected =
+        std::string("START : x") + '\0' + "SETPNT : 777" + '\0' + "STOP   : " + '\0';
+    pty_->send(rejected);
+    // The next record goes out only once the application has taken in (and dropped) these lines,
+    // however long that takes: sent earlier, it would be dropped with them.
+    ASSERT_TRUE(pty_->waitUntilQueued(rejected.size(), 10));
+    ASSERT_TRUE(RunUntil([] { return GetInQLen(HostConfig.ComPort) == 0; }));
     EXPECT_EQ(0, Save2Log);
     EXPECT_NE(777, IntOf(MAIN_SETPNT));
     // Other characters before the pattern: a record begins.

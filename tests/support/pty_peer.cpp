@@ -6,6 +6,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdexcept>
+#include <sys/ioctl.h>
+#include <thread>
 #include <termios.h>
 #include <unistd.h>
 
@@ -46,6 +48,19 @@ void PtyPeer::send(const std::string &bytes) {
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) throw std::runtime_error("pty write failed");
         done += static_cast<size_t>(n);
+    }
+}
+
+bool PtyPeer::waitUntilQueued(size_t bytes, double seconds) {
+    if (heldDevice_ < 0) return false;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    for (;;) {
+        int queued = 0;
+        if (::ioctl(heldDevice_, FIONREAD, &queued) == 0 && queued >= 0 &&
+            static_cast<size_t>(queued) >= bytes)
+            return true;
+        if (std::chrono::steady_clock::now() >= end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 }
 

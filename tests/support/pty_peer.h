@@ -2,6 +2,7 @@
 // side as a serial port, the test sends and receives through the controlling side.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace ks_test {
@@ -22,6 +23,10 @@ class PtyPeer {
     const std::string &devicePath() const { return devicePath_; }
     // Sends the bytes as they are; throws when the terminal refuses them.
     void send(const std::string &bytes);
+    // Waits until at least `bytes` wait unread on the device side (a Held peer only). The terminal
+    // hands written bytes over a moment after send() returns, so a reader in this thread that
+    // looks at its queue at once may find nothing yet. False after `seconds`.
+    bool waitUntilQueued(size_t bytes, double seconds);
     // Reads what the other end sent until `last` arrives or `seconds` pass.
     std::string receiveUntil(const std::string &last, double seconds);
     // Closes both ends the peer holds.
