@@ -1,19 +1,21 @@
 # ks_require_package(<package> DEBIAN <debian packages...> [COMPONENTS <components...>])
 # find_package that stops the configure, when the package is missing, with the Debian packages to
 # install (scripts/install-deps installs them all).
-function(ks_require_package package)
-  cmake_parse_arguments(R "" "" "DEBIAN;COMPONENTS" ${ARGN})
-  if(R_COMPONENTS)
-    find_package(${package} COMPONENTS ${R_COMPONENTS})
+# A macro, not a function: what find_package sets must reach the caller (pkg-config's variables).
+macro(ks_require_package package)
+  cmake_parse_arguments(KS_REQUIRE "" "" "DEBIAN;COMPONENTS" ${ARGN})
+  if(KS_REQUIRE_COMPONENTS)
+    find_package(${package} COMPONENTS ${KS_REQUIRE_COMPONENTS})
   else()
     find_package(${package})
   endif()
   if(NOT ${package}_FOUND)
-    string(JOIN " " debs ${R_DEBIAN})
-    message(FATAL_ERROR "${package} ${R_COMPONENTS} not found. Install the Debian packages: "
-                        "${debs} (scripts/install-deps installs every package the build needs).")
+    string(JOIN " " KS_REQUIRE_DEBS ${KS_REQUIRE_DEBIAN})
+    message(FATAL_ERROR "${package} ${KS_REQUIRE_COMPONENTS} not found. Install the Debian "
+                        "packages: ${KS_REQUIRE_DEBS} (scripts/install-deps installs every "
+                        "package the build needs).")
   endif()
-endfunction()
+endmacro()
 
 ks_require_package(Qt6 COMPONENTS Core Gui Widgets PrintSupport SerialPort Test
                    DEBIAN qt6-base-dev qt6-serialport-dev)
