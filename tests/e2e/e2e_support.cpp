@@ -23,11 +23,16 @@
 #include <stdexcept>
 #include <thread>
 
+#include "tests/support/files.h"
+#include "tests/support/paths.h"
+
 extern char **environ;
 
 namespace fs = std::filesystem;
 
 namespace e2e {
+
+using ks_test::readFile;
 
 namespace {
 
@@ -77,26 +82,6 @@ bool waitFor(double timeoutSeconds, const std::function<bool()> &condition) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     return condition();
-}
-
-std::string readFile(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-// ---- TempDir ------------------------------------------------------------------------------------
-
-TempDir::TempDir() {
-    char pattern[] = "/tmp/ks_e2e_XXXXXX";
-    if (mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-}
-
-TempDir::~TempDir() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
 }
 
 // ---- Process ------------------------------------------------------------------------------------
@@ -274,7 +259,7 @@ void VirtualScreen::click(const std::string &window, int x, int y) const {
 const Resource &Resource::product() {
     static Resource resource = [] {
         Resource r;
-        r.json = readFile(std::string(KS_SOURCE_DIR) + "/resources/ks_read.ui.json");
+        r.json = readFile(ks_test::sourcePath("resources/ks_read.ui.json"));
         return r;
     }();
     return resource;
@@ -352,7 +337,7 @@ std::vector<std::vector<std::string>> readResultsLog(const std::string &path) {
 
 Bench::Bench(const std::vector<std::string> &simulatorArgs,
              const std::map<std::string, std::string> &appEnvironment) {
-    const std::string source = KS_PROGRAM_DIR;
+    const std::string source = ks_test::programDir();
     programFolder_ = root_.path() + "/program";
     fs::create_directories(programFolder_);
     // The program folder is where the executable lies, so ks_read is copied, not linked.

@@ -10,20 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/temp_dir.h"
+
 namespace e2e {
-
-// A folder under /tmp that is removed with everything in it.
-class TempDir {
-  public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir &) = delete;
-    TempDir &operator=(const TempDir &) = delete;
-    const std::string &path() const { return path_; }
-
-  private:
-    std::string path_;
-};
 
 // A child process; killed and reaped when the object goes.
 class Process {
@@ -98,7 +87,6 @@ std::vector<SentRecord> readSimulatorLog(const std::string &path);
 
 // The results log split into lines of tab-separated fields.
 std::vector<std::vector<std::string>> readResultsLog(const std::string &path);
-std::string readFile(const std::string &path);
 double elapsedSince(double start);
 double now();
 bool waitFor(double timeoutSeconds, const std::function<bool()> &condition);
@@ -142,7 +130,7 @@ class Bench {
     bool answerPopup(int panel, int control, double timeoutSeconds = kStepSeconds);
 
   private:
-    TempDir root_;
+    ks_test::TempDir root_;
     std::string programFolder_;
     VirtualScreen screen_;
     Process *simulator_ = nullptr;
