@@ -40,9 +40,9 @@ void sleepSeconds(double seconds) {
     }
 }
 
-bool localCalendar(std::tm &out) {
-    const time_t now = static_cast<time_t>(RT_CurrentTime());
-    return ::localtime_r(&now, &out) != nullptr;
+bool localCalendar(long long calendarTime, std::tm &out) {
+    const time_t time = static_cast<time_t>(calendarTime);
+    return ::localtime_r(&time, &out) != nullptr;
 }
 
 } // namespace
@@ -82,18 +82,26 @@ double SyncWait(double beginTime, double interval) {
 }
 
 const char *DateStr(void) {
+    return RT_DateStrAt(RT_CurrentTime());
+}
+
+const char *TimeStr(void) {
+    return RT_TimeStrAt(RT_CurrentTime());
+}
+
+const char *RT_DateStrAt(long long calendarTime) {
     thread_local char text[48];
     std::tm tm{};
-    if (!localCalendar(tm)) return "00-00-0000";
+    if (!localCalendar(calendarTime, tm)) return "00-00-0000";
     std::snprintf(text, sizeof text, "%02d-%02d-%04d", tm.tm_mon + 1, tm.tm_mday,
                   tm.tm_year + 1900);
     return text;
 }
 
-const char *TimeStr(void) {
+const char *RT_TimeStrAt(long long calendarTime) {
     thread_local char text[48];
     std::tm tm{};
-    if (!localCalendar(tm)) return "00:00:00";
+    if (!localCalendar(calendarTime, tm)) return "00:00:00";
     std::snprintf(text, sizeof text, "%02d:%02d:%02d", tm.tm_hour, tm.tm_min, tm.tm_sec);
     return text;
 }

@@ -84,6 +84,10 @@ const char *DateStr(void);
 // Calendar time of the run-time's clock (tests can fix it); what time() would return.
 long long RT_CurrentTime(void);
 const char *TimeStr(void);
+// The same texts for a calendar time taken earlier (an RT_CurrentTime value), such as the moment a
+// record was shown; "00-00-0000" / "00:00:00" for a time the calendar cannot express.
+const char *RT_DateStrAt(long long calendarTime);
+const char *RT_TimeStrAt(long long calendarTime);
 double Timer(void); // monotonic seconds
 // Pauses the calling thread; zero, negative and NaN pauses return at once.
 void Delay(double seconds);

@@ -61,6 +61,16 @@ struct ComPort {
     Line dtr = Line::Unset;
 };
 
+// Who is told when bytes arrive, per port number; kept while the port is closed and reopened.
+struct ArrivalNotify {
+    void (*notify)(void *) = nullptr;
+    void *data = nullptr;
+};
+std::map<int, ArrivalNotify> &arrivalNotifies() {
+    static std::map<int, ArrivalNotify> notifies;
+    return notifies;
+}
+
 std::map<int, std::unique_ptr<ComPort>> &ports() {
     static std::map<int, std::unique_ptr<ComPort>> table;
     return table;
@@ -157,6 +167,10 @@ int openDevice(ComPort &p, int port) {
                         raw, [port, raw] { checkReportedFailure(port, raw); },
                         Qt::QueuedConnection);
             });
+        QObject::connect(raw, &QSerialPort::readyRead, raw, [port] {
+            const auto it = arrivalNotifies().find(port);
+            if (it != arrivalNotifies().end()) it->second.notify(it->second.data);
+        });
         static bool cleanupRegistered = false;
         if (!cleanupRegistered && QCoreApplication::instance() != nullptr) {
             // Ports must close while Qt is still up; static destruction comes too late.
@@ -373,9 +387,18 @@ int GetInQLen(int port) {
     int error = 0;
     ComPort *p = findPort(port, &error);
     if (p == nullptr) return error;
-    if (p->lost) return RT_COM_ERR_READ;
+    if (!tryReopen(*p, port)) return RT_COM_ERR_READ;
     int queued = 0;
     if (::ioctl(static_cast<int>(p->serial->handle()), FIONREAD, &queued) != 0) queued = 0;
     const qint64 total = p->serial->bytesAvailable() + queued;
     return total > INT_MAX ? INT_MAX : static_cast<int>(total);
+}
+
+int RT_ComSetArrivalNotify(int port, void (*notify)(void *), void *data) {
+    if (!validPort(port)) return RT_COM_ERR_PORT_NUMBER;
+    if (notify == nullptr)
+        arrivalNotifies().erase(port);
+    else
+        arrivalNotifies()[port] = ArrivalNotify{notify, data};
+    return 0;
 }

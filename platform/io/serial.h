@@ -54,5 +54,11 @@ int ComRdTerm(int port, char *buffer, int count, int terminator);
 int ComWrt(int port, const char *buffer, int count);
 // Discards everything received and not yet read. RT_COM_ERR_READ while the device is lost.
 int FlushInQ(int port);
-// Number of received bytes not yet read, or a negative error.
+// Number of received bytes not yet read, or a negative error. On a lost device it first tries to
+// reopen it, without waiting (at most twice a second, like a read), so a caller that only reads
+// when bytes are queued still gets the device back.
 int GetInQLen(int port);
+// Calls notify(data) from the event loop whenever bytes arrive on the port (also while a read
+// waits for them). The registration belongs to the port number: it stays while the port is
+// closed, reopened or lost; a null notify ends it. 0 or RT_COM_ERR_PORT_NUMBER.
+int RT_ComSetArrivalNotify(int port, void (*notify)(void *), void *data);

@@ -44,6 +44,9 @@ struct State {
     bool inMainCallback = false;
     int idleRate = 0;
     QTimer *idleTimer = nullptr;
+    int wakePort = 0;             // idle events paced by this serial port (0: by idleRate)
+    int wakeIntervalMs = 0;       // the longest gap between two of them then
+    bool wakeWhileInMain = false; // bytes arrived while the main callback ran
 
     std::vector<int> popups;
     int activePanel = 0;
@@ -76,6 +79,28 @@ void scheduleIdle(int delayMs) {
         s.idleTimer->stop();
 }
 
+// Bytes arrived on the wake port: the main callback hears of it now, or when it is free again.
+void onComArrival(void *) {
+    State &s = S();
+    if (s.inMainCallback) {
+        s.wakeWhileInMain = true;
+        return;
+    }
+    scheduleIdle(0);
+}
+
+// The delay to the idle event after one that took elapsedMs.
+int nextIdleDelay(qint64 elapsedMs) {
+    State &s = S();
+    const int paced = static_cast<int>(std::max<qint64>(0, kIdlePaceMs - elapsedMs));
+    if (s.wakePort > 0) {
+        const bool more = s.wakeWhileInMain || GetInQLen(s.wakePort) > 0;
+        s.wakeWhileInMain = false;
+        return more ? paced : s.wakeIntervalMs;
+    }
+    return s.idleRate == 0 ? paced : s.idleRate;
+}
+
 void callMain(int handle, int control, int event, int d1, int d2) {
     State &s = S();
     // The main callback is never re-entered: an event that arrives while it runs (for example
@@ -105,8 +130,7 @@ void onIdle() {
         // ProcessSystemEvents inside the callback has passed over their deferred deletion, Qt
         // keeps postponing it and the windows pile up.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        if (s.idleRate == 0)
-            next = static_cast<int>(std::max<qint64>(0, kIdlePaceMs - t.elapsed()));
+        next = nextIdleDelay(t.elapsed());
     }
     scheduleIdle(next);
 }
@@ -338,6 +362,20 @@ int SetIdleEventRate(int milliseconds) {
     if (milliseconds < 0) return RT_ERR_INVALID_VALUE;
     S().idleRate = milliseconds;
     scheduleIdle(milliseconds);
+    return 0;
+}
+
+int RT_WakeIdleOnComInput(int port, double intervalSeconds) {
+    State &s = S();
+    if (port < 0) return RT_COM_ERR_PORT_NUMBER;
+    if (port > 0 && !(intervalSeconds > 0.0)) return RT_ERR_INVALID_VALUE;
+    if (port > 0) {
+        if (const int r = RT_ComSetArrivalNotify(port, onComArrival, nullptr); r < 0) return r;
+    }
+    if (s.wakePort > 0 && s.wakePort != port) RT_ComSetArrivalNotify(s.wakePort, nullptr, nullptr);
+    s.wakePort = port;
+    s.wakeIntervalMs = port > 0 ? static_cast<int>(std::min(intervalSeconds, 86400.0) * 1000.0) : 0;
+    s.wakeWhileInMain = false;
     return 0;
 }
 

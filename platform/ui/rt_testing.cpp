@@ -122,6 +122,24 @@ void sendKey(QWidget *w, int key, const QString &text) {
     QCoreApplication::sendEvent(w, &release);
 }
 
+// Types text into w as key presses ('\n' Enter, '\b' Backspace); stops when a callback deletes
+// the widget.
+void typeInto(QWidget *w, const char *text) {
+    QPointer<QWidget> alive = w;
+    for (QChar ch : QString::fromUtf8(text)) {
+        if (!alive) break;
+        if (ch == '\n')
+            sendKey(w, Qt::Key_Return, QStringLiteral("\r"));
+        else if (ch == '\b')
+            sendKey(w, Qt::Key_Backspace, QString());
+        else
+            sendKey(w,
+                    ch.unicode() < 0x80 ? static_cast<int>(ch.toUpper().unicode())
+                                        : static_cast<int>(Qt::Key_unknown),
+                    QString(ch));
+    }
+}
+
 } // namespace
 
 int RT_TestCommit(int panel, int control) {
@@ -173,18 +191,31 @@ int RT_TestTypeText(int panel, int control, const char *text) {
                 false); // typing starts at the end, where a click into the field puts the caret
         }
     }
-    for (QChar ch : QString::fromUtf8(text)) {
-        if (!w) break; // a callback discarded the panel
-        if (ch == '\n')
-            sendKey(target, Qt::Key_Return, QStringLiteral("\r"));
-        else if (ch == '\b')
-            sendKey(target, Qt::Key_Backspace, QString());
-        else
-            sendKey(target,
-                    ch.unicode() < 0x80 ? static_cast<int>(ch.toUpper().unicode())
-                                        : static_cast<int>(Qt::Key_unknown),
-                    QString(ch));
+    typeInto(target, text);
+    return 0;
+}
+
+int RT_TestTypeAtFocus(const char *text) {
+    if (!runtimeReady()) return RT_ERR_NOT_INITIALISED;
+    if (!text) return RT_ERR_NULL_POINTER;
+    QWidget *target = QApplication::focusWidget();
+    if (!target) {
+        // Without an active window (headless runs) the keys go where the window system would
+        // send them: the focus of the panel the operator worked in last, or, once its popup is
+        // gone, of the top-level window the window manager gives the focus back to.
+        Panel *p = findPanel(activePanel());
+        if (!p || !p->displayed) {
+            p = nullptr;
+            for (auto &[handle, candidate] : panels())
+                if (!candidate->parent && candidate->displayed && candidate->window) {
+                    p = candidate.get();
+                    break;
+                }
+        }
+        if (p && p->window) target = p->window->focusWidget();
     }
+    if (!target) return RT_ERR_NO_ACTIVE_CONTROL;
+    typeInto(target, text);
     return 0;
 }
 

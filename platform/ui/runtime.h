@@ -59,6 +59,12 @@ int InstallMainCallback(MainCallbackPtr function, void *callbackData, int idleEv
 // that returns at once does not spin a core (a callback that blocks longer, in a read, is called
 // again at once); n > 0: at most one idle event every n milliseconds.
 int SetIdleEventRate(int milliseconds);
+// Paces idle events by a serial port instead of the idle event rate: an idle event comes as soon
+// as bytes arrive on port (again at once while bytes stay queued after the callback), otherwise
+// one every intervalSeconds, so a callback that reads only what is queued never holds the loop.
+// Port 0 goes back to the idle event rate. 0, RT_COM_ERR_PORT_NUMBER or RT_ERR_INVALID_VALUE
+// (an interval that is not positive).
+int RT_WakeIdleOnComInput(int port, double intervalSeconds);
 int SetWaitCursor(int on);
 int SetSystemAttribute(int attribute, int value);
 int GetSystemAttribute(int attribute, int *value);

@@ -23,6 +23,10 @@ int RT_TestCommitMenuItem(int menuBar, int itemId);
 // Types into a string, numeric or text box as key presses at the caret: '\n' is Enter, '\b'
 // is Backspace. 0, RT_ERR_INPUT_REFUSED, RT_ERR_CLASS_MISMATCH or a handle error.
 int RT_TestTypeText(int panel, int control, const char *text);
+// Types as the window system delivers the operator's keys: to whatever widget has the keyboard
+// focus when this runs (post it with RT_TestPost to type while the program is busy). 0,
+// RT_ERR_NO_ACTIVE_CONTROL when nothing has the focus, or RT_ERR_NULL_POINTER.
+int RT_TestTypeAtFocus(const char *text);
 // Chooses item `index` of a ring or list box as the operator would.
 int RT_TestSelectIndex(int panel, int control, int index);
 // Clicks the window's close box. 0, RT_ERR_INPUT_REFUSED or a handle error.

@@ -2,6 +2,7 @@
 // port mapping, modem-line refusals, and a device that vanishes and comes back.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QString>
 #include <QtGlobal>
 
@@ -347,4 +348,56 @@ TEST_F(SerialPort, AVanishedDeviceFailsQuietlyAndResumesWhenItsLinkReturns) {
     tester->send(nul("and more"));
     EXPECT_EQ(readLine(3), "and more");
     qInstallMessageHandler(previous);
+}
+
+TEST_F(SerialPort, QueueLengthBringsALostDeviceBackAndArrivalsAreToldThroughReopens) {
+    TempDir folder;
+    RT_TestSetProgramDir(folder.path().c_str());
+    auto tester = std::make_unique<PtyPeer>();
+    fs::create_symlink(tester->devicePath(), folder.file("COM4"));
+    ASSERT_EQ(openPort(4), 0);
+    ASSERT_EQ(SetComTime(4, 0.2), 0);
+    int arrivals = 0;
+    ASSERT_EQ(RT_ComSetArrivalNotify(
+                  4, [](void *count) { ++*static_cast<int *>(count); }, &arrivals),
+              0);
+    EXPECT_EQ(RT_ComSetArrivalNotify(0, nullptr, nullptr), RT_COM_ERR_PORT_NUMBER);
+    // Runs the event loop until the port has queued bytes (the notifier reads them in there).
+    auto waitForBytes = [] {
+        const double deadline = wallSeconds() + 10.0;
+        while (GetInQLen(4) <= 0 && wallSeconds() < deadline)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        return GetInQLen(4) > 0;
+    };
+    tester->send(nul("first"));
+    ASSERT_TRUE(waitForBytes());
+    EXPECT_GE(arrivals, 1);
+    EXPECT_EQ(readLine(4), "first");
+
+    const QtMessageHandler previous = qInstallMessageHandler(countReports);
+    tester->close();
+    int n = 0;
+    readLine(4, &n); // the read notices the loss
+    EXPECT_EQ(n, RT_COM_ERR_READ);
+    // While the device is away the queue length fails at once instead of waiting.
+    const double before = wallSeconds();
+    EXPECT_EQ(GetInQLen(4), RT_COM_ERR_READ);
+    EXPECT_LT(wallSeconds() - before, 0.15);
+
+    // The tester comes back behind the same link: asking for the queue length reopens it, and
+    // the arrival callback still follows the port.
+    tester = std::make_unique<PtyPeer>();
+    fs::remove(folder.file("COM4"));
+    fs::create_symlink(tester->devicePath(), folder.file("COM4"));
+    const double deadline = wallSeconds() + 10.0;
+    while (GetInQLen(4) < 0 && wallSeconds() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_EQ(GetInQLen(4), 0);
+    const int arrivalsBefore = arrivals;
+    tester->send(nul("second"));
+    ASSERT_TRUE(waitForBytes());
+    EXPECT_GT(arrivals, arrivalsBefore);
+    EXPECT_EQ(readLine(4), "second");
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(RT_ComSetArrivalNotify(4, nullptr, nullptr), 0);
 }
