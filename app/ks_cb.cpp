@@ -82,11 +82,11 @@ void CommPortMCB(int, int, void *, int) {
     HostConfig.ComPort = port;
     RemovePopup(0);
     KsRetirePopup(popup);
-    if (HostConfig.ComPort != oldPort) {
-        KsWriteSettings();
-        if (commStatus == 0) CloseCom(oldPort);
-        commStatus = 1;
-    }
+    if (HostConfig.ComPort != oldPort) KsWriteSettings();
+    // Choosing a number always connects again, even the same one: the tester may have been
+    // plugged in (or its link made) since the port was opened or failed to open.
+    if (commStatus == 0) CloseCom(oldPort);
+    commStatus = 1;
     InstallMainCallback(KSMainCB, nullptr, 1);
 }
 

@@ -85,6 +85,9 @@ void OpenPort() {
         return;
     }
     commStatus = 0;
+    // Polls come when bytes arrive (and every read time-out otherwise), so a poll never waits
+    // on a quiet line while the operator types.
+    RT_WakeIdleOnComInput(port, kReadTimeout);
     SetComTime(port, kReadTimeout);
     ComSetEscape(port, kEscRaiseRts);
     ComSetEscape(port, kEscRaiseDtr);
@@ -110,17 +113,30 @@ void LogPreviousRecord() {
         Save2Log = 1;
 }
 
+// Ends the reception of a complete record: the record goes on the panel, the one before it into
+// the log, and the operator's entry and notes are cleared for the new one.
 void CompleteRecord(int dialog) {
+    DiscardProgressDialog(dialog);
+    SetWaitCursor(0);
+    // Keys and clicks the operator made while the record came in are waiting in the window
+    // system. They are delivered now, before anything on the panel changes, so they reach the
+    // control that had the focus when they were made (text typed into the entry goes with the
+    // record on the panel so far). A command run by them must not take the received record away.
+    const TestRecord received = DataInput;
+    ProcessSystemEvents();
+    DataInput = received;
     KsShowRecord();
     LogPreviousRecord();
     ResetTextBox(panelHandle, MAIN_NOTES, "");
     SetCtrlVal(panelHandle, MAIN_ENTRY, "");
     NewDataInput = DataInput;
-    DiscardProgressDialog(dialog);
-    SetWaitCursor(0);
     InstallMainCallback(KSMainCB, nullptr, 1);
     KsTrimInfoBox();
     SetActiveCtrl(panelHandle, MAIN_NOTES);
+}
+
+bool IsStartLine(const char *line) {
+    return FindPattern(line, 0, -1, kStartPattern, 1, 1) >= 0;
 }
 
 void ReceiveRecord() {
@@ -130,7 +146,8 @@ void ReceiveRecord() {
     int progress = 0;
     UpdateProgressDialog(dialog, progress, 0);
     std::memset(&DataInput, 0, sizeof DataInput);
-    const double start = Timer();
+    double start = Timer();
+    int restarts = 0;
     char line[kLineSize + 1];
     while (Timer() < start + kRecordDeadline) {
         SyncWait(Timer(), kPassPause);
@@ -139,8 +156,22 @@ void ReceiveRecord() {
         ReadLine(line);
         if (KsStoreValueLine(DataInput, line)) continue;
         if (KsIsStopLine(line)) {
+            // The record shown is whole; a test cut off before it never had a result, so the
+            // operator is not stopped for it, but the discarded part is told.
+            if (restarts > 0)
+                std::fprintf(stderr,
+                             "ks_read: %d record(s) cut off by a new start line were discarded\n",
+                             restarts);
             CompleteRecord(dialog);
             return;
+        }
+        if (IsStartLine(line)) {
+            // The tester began again: what came so far belongs to a test that never ended and must
+            // not mix into the new one.
+            std::memset(&DataInput, 0, sizeof DataInput);
+            start = Timer();
+            progress = 0;
+            ++restarts;
         }
     }
     DiscardProgressDialog(dialog);
@@ -191,11 +222,15 @@ int KsReadSettings(void) {
 // ---- Start-up ----------------------------------------------------------------------------------
 
 void KsTrimInfoBox(void) {
+    const int focused = GetActiveCtrl(panelHandle);
     SetActiveCtrl(panelHandle, MAIN_INFO);
     int offset = 0;
     GetTextBoxLineOffset(panelHandle, MAIN_INFO, KS_INFO_BOX_LINES, &offset);
     SetCtrlAttribute(panelHandle, MAIN_INFO, ATTR_TEXT_SELECTION_START, offset);
     FakeKeystroke(VAL_BACKSPACE_VKEY);
+    // The operator's waiting keys belong to the control they were typed in, never to the
+    // tester's information lines: the focus goes back before they are delivered.
+    if (focused > 0 && focused != MAIN_INFO) SetActiveCtrl(panelHandle, focused);
     ProcessSystemEvents();
 }
 
@@ -253,6 +288,7 @@ void KsResetState(void) {
     KsResetGlobals();
     KsResetPopups();
     KsResetLogState();
+    RT_WakeIdleOnComInput(0, 0.0);
     receptionDepth = 0;
 }
 
@@ -272,6 +308,8 @@ int KSMainCB(int, int, int, void *, int, int) {
         if (commStatus < 0) return 0;
     }
     if (commStatus != 0) return 0;
+    // Nothing queued (or the device is away): nothing to read, and the loop stays free.
+    if (GetInQLen(HostConfig.ComPort) <= 0) return 0;
     char line[kLineSize + 1];
     const int n = ReadLine(line);
     if (n >= kLineSize || n < 0) {
@@ -279,7 +317,7 @@ int KSMainCB(int, int, int, void *, int, int) {
         return 0;
     }
     if (n == 0) return 0;
-    if (FindPattern(line, 0, -1, kStartPattern, 1, 1) < 0) {
+    if (!IsStartLine(line)) {
         FlushInQ(HostConfig.ComPort);
         return 0;
     }
@@ -290,6 +328,7 @@ int KSMainCB(int, int, int, void *, int, int) {
 // ---- Display -----------------------------------------------------------------------------------
 
 void KsShowRecord(void) {
+    DataInput.ShownAt = RT_CurrentTime();
     int lines = 0;
     GetNumTextBoxLines(panelHandle, MAIN_INFO, &lines);
     if (lines > 0)
@@ -346,6 +385,7 @@ int TestcodeCD(int, int, int event, void *, int, int) {
         return 0;
     }
     std::memset(&DataInput, 0, sizeof DataInput);
+    DataInput.ShownAt = RT_CurrentTime();
     DataInput.SetPoint = code.SetPoint;
     SetCtrlVal(panelHandle, MAIN_SETPNT, static_cast<int>(DataInput.SetPoint));
     DataInput.BVolt = code.BVolt;

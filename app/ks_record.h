@@ -87,6 +87,9 @@ struct TestRecord {
     int32_t Sys6V;
     int32_t TestNo;
     int32_t SerNo;
+    // When the record was shown (received, or decoded from a typed code), as RT_CurrentTime
+    // counts; the log row of the record carries this date and time.
+    int64_t ShownAt;
 };
 
 // The labels of the value lines, in the order a received line is compared with them.

@@ -22,11 +22,19 @@ const int kLogColumns[] = {MAIN_ENTRY, MAIN_TCODE,  MAIN_INVEH, MAIN_TCOMP, MAIN
 
 bool logBackedUp = false; // the previous run's log is kept once, before this run first truncates
 
+// Writes one text column of a data row (a tab follows unless it is the last column). Line
+// breaks and tabs inside the text become blanks, so every row keeps the header's columns.
+void WriteColumn(int fileHandle, const char *text, bool last = false) {
+    std::string column(text);
+    Remove_NL(column.data());
+    FmtFile(fileHandle, last ? "%s" : "%s\t", column.c_str());
+}
+
 // Writes the label of a ring item (by index) as one column.
 void WriteRingLabel(int fileHandle, int ring, int index) {
     char text[kScratchSize] = "";
     GetLabelFromIndex(panelHandle, ring, index, text);
-    FmtFile(fileHandle, "%s\t", text);
+    WriteColumn(fileHandle, text);
 }
 
 // Writes "directory/name" and the suffix into path; false (path empty) when it does not fit, so a
@@ -75,7 +83,7 @@ int StartLog() {
 
 void Remove_NL(char *text) {
     for (; *text != '\0'; ++text)
-        if (*text == '\n') *text = ' ';
+        if (*text == '\n' || *text == '\r' || *text == '\t') *text = ' ';
 }
 
 void KsResetLogState(void) {
@@ -89,15 +97,17 @@ void Save2LogFile(TestRecord *record) {
         logStarted == 0 ? StartLog()
                         : RT_OpenFile(logFilePath, RT_FILE_WRITE, RT_FILE_APPEND, RT_FILE_ASCII);
     if (fileHandle < 0) return;
+    // The row carries the time its record was shown, not the time it is written (the pending
+    // record is written when the next one arrives, which can be hours later).
+    const long long shownAt = record->ShownAt != 0 ? record->ShownAt : RT_CurrentTime();
+    FmtFile(fileHandle, "%s\t", RT_DateStrAt(shownAt));
+    FmtFile(fileHandle, "%s\t", RT_TimeStrAt(shownAt));
     char text[kScratchSize];
-    FmtFile(fileHandle, "%s\t", DateStr());
-    FmtFile(fileHandle, "%s\t", TimeStr());
-    text[0] = '\0';
+    text[0] = '\'';
     text[1] = '\0';
     GetCtrlVal(panelHandle, MAIN_ENTRY, text + 1, sizeof text - 1);
-    text[0] = '\'';
-    FmtFile(fileHandle, "%s\t", text);
-    FmtFile(fileHandle, "%s\t", record->TCode);
+    WriteColumn(fileHandle, text);
+    WriteColumn(fileHandle, record->TCode);
     WriteRingLabel(fileHandle, MAIN_INVEH, record->InVehicle);
     WriteRingLabel(fileHandle, MAIN_TCOMP, record->TComp);
     FmtFile(fileHandle, "%i\t", static_cast<int>(record->SetPoint));
@@ -111,8 +121,7 @@ void Save2LogFile(TestRecord *record) {
     WriteRingLabel(fileHandle, MAIN_SOC, record->Soc);
     text[0] = '\0';
     GetCtrlVal(panelHandle, MAIN_NOTES, text);
-    Remove_NL(text);
-    FmtFile(fileHandle, "%s", text);
+    WriteColumn(fileHandle, text, /*last=*/true);
     FmtFile(fileHandle, "\n");
     RT_CloseFile(fileHandle);
 }

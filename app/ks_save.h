@@ -5,10 +5,12 @@
 #include "app/ks_record.h"
 
 // Appends one data line for the record to the log, starting a new log (header first) when none
-// has been started in this run. Before the first write of a run truncates an old log, that log
-// is kept as "TCLOG.bak". Failures end the call silently.
+// has been started in this run. The line's date and time are those the record was shown at. Before
+// the first write of a run truncates an old log, that log is kept as "TCLOG.bak". Failures end the
+// call silently.
 void Save2LogFile(TestRecord *record);
-// Replaces every line feed of text by a blank, in place.
+// Replaces every line feed, carriage return and tab of text by a blank, in place, so the text
+// stays one column of one log row.
 void Remove_NL(char *text);
 
 // The save command: logs the pending result and copies the log to a chosen file in the "Data"

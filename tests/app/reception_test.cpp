@@ -154,7 +154,7 @@ TEST_F(AppTest, RecordWithoutStopLineIsAbandonedWithNoticeTwelve) {
     EXPECT_EQ(610, IntOf(MAIN_SETPNT));
 }
 
-TEST_F(AppTest, PortThatCannotOpenShowsNoticeTwoOnceAndIsNotRetriedForTheSameNumber) {
+TEST_F(AppTest, PortThatCannotOpenShowsNoticeTwoOnceAndChoosingItAgainReconnects) {
     RT_TestMapPort(1, root_->file("no-such-device").c_str());
     AnswerNotice(PNL_PORT_FAILED); // the first idle event may come during start-up already
     ASSERT_EQ(0, Start(1));
@@ -163,18 +163,27 @@ TEST_F(AppTest, PortThatCannotOpenShowsNoticeTwoOnceAndIsNotRetriedForTheSameNum
     // Shown once: the notice of the first failure is still the last popup after many events.
     const int notice = MessagePanel;
     EXPECT_EQ(PNL_PORT_FAILED, LastPopupResource());
-    const int failure = commStatus;
-    EXPECT_LT(failure, 0);
+    EXPECT_LT(commStatus, 0);
     EXPECT_EQ(0, RT_TestPopupDepth());
     RunFor(300);
     EXPECT_EQ(notice, MessagePanel);
 
-    // The same number again: no new attempt, so no new notice after the port popup.
+    // The same number again while the device is still missing: tried again, told again.
+    AnswerNotice(PNL_PORT_FAILED);
     RT_TestAnswerPopup(PNL_PORT, {PopupCommit(2)});
     ASSERT_EQ(0, RT_TestCommitMenuItem(MenuBar(), 7));
-    RunFor(300);
-    EXPECT_EQ(failure, commStatus);
-    EXPECT_EQ(PNL_PORT, LastPopupResource());
+    ASSERT_TRUE(RunUntil([notice] { return MessagePanel != notice && commStatus < 0; }));
+    EXPECT_EQ(PNL_PORT_FAILED, LastPopupResource());
+
+    // The tester is plugged in: choosing the same number connects, records arrive.
+    RT_TestMapPort(1, pty_->devicePath().c_str());
+    RT_TestAnswerPopup(PNL_PORT, {PopupCommit(2)});
+    ASSERT_EQ(0, RT_TestCommitMenuItem(MenuBar(), 7));
+    EXPECT_EQ(1, HostConfig.ComPort);
+    ASSERT_TRUE(RunUntil([] { return commStatus == 0; }));
+    ASSERT_TRUE(SendRecordAndWait({"SETPNT : 420"}));
+    EXPECT_EQ(420, IntOf(MAIN_SETPNT));
+    EXPECT_EQ('\x01', readFile(WorkPath("ks.ini")).at(104));
 
     // Another number that works: opened on the next event, records arrive there.
     PtyWriter second;
@@ -183,9 +192,8 @@ TEST_F(AppTest, PortThatCannotOpenShowsNoticeTwoOnceAndIsNotRetriedForTheSameNum
     ASSERT_EQ(0, RT_TestCommitMenuItem(MenuBar(), 7));
     EXPECT_EQ(2, HostConfig.ComPort);
     ASSERT_TRUE(RunUntil([] { return commStatus == 0; }));
-    second.sendRecord({"SETPNT : 420"});
-    ASSERT_TRUE(RunUntil([] { return Save2Log == 1; }));
-    EXPECT_EQ(420, IntOf(MAIN_SETPNT));
+    second.sendRecord({"SETPNT : 421"});
+    ASSERT_TRUE(RunUntil([] { return NewDataInput.SetPoint == 421; }));
     EXPECT_EQ('\x02', readFile(WorkPath("ks.ini")).at(104));
 }
 
@@ -283,12 +291,17 @@ TEST_F(AppTest, PortChangeWhileOpenClosesTheOldPortAndOpensTheNew) {
     ASSERT_EQ(0, Start(1));
     ASSERT_TRUE(RunUntil([] { return commStatus == 0; }));
     const std::string settings = readFile(WorkPath("ks.ini"));
-    // Confirming the same number: nothing changes, nothing written, still polling port 1.
+    // The link of port 1 now points to another line (the tester moved to another adapter).
+    // Confirming the same number connects again through the link as it is now; nothing written.
+    PtyWriter moved;
+    RT_TestMapPort(1, moved.devicePath().c_str());
     RT_TestAnswerPopup(PNL_PORT, {PopupCommit(2)});
     ASSERT_EQ(0, RT_TestCommitMenuItem(MenuBar(), 7));
-    EXPECT_EQ(0, commStatus);
+    EXPECT_EQ(1, commStatus); // the next event opens it again
     EXPECT_EQ(settings, readFile(WorkPath("ks.ini")));
-    ASSERT_TRUE(SendRecordAndWait({"SETPNT : 111"}));
+    ASSERT_TRUE(RunUntil([] { return commStatus == 0; }));
+    moved.sendRecord({"SETPNT : 111"});
+    ASSERT_TRUE(RunUntil([] { return NewDataInput.SetPoint == 111; }));
 
     PtyWriter second;
     RT_TestMapPort(2, second.devicePath().c_str());
@@ -297,7 +310,7 @@ TEST_F(AppTest, PortChangeWhileOpenClosesTheOldPortAndOpensTheNew) {
     EXPECT_EQ(1, commStatus);                    // the next event opens the new port
     EXPECT_EQ(RT_COM_ERR_NOT_OPEN, CloseCom(1)); // the old one is already closed
     ASSERT_TRUE(RunUntil([] { return commStatus == 0; }));
-    pty_->sendRecord({"SETPNT : 222"}); // the old line is no longer heard
+    moved.sendRecord({"SETPNT : 222"}); // the old line is no longer heard
     second.sendRecord({"SETPNT : 333"});
     ASSERT_TRUE(RunUntil([] { return NewDataInput.SetPoint == 333; }));
     RunFor(500);
