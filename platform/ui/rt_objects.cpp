@@ -167,7 +167,7 @@ QSize labelSize(const Control &c) {
     int w = 0;
     for (const QString &l : lines)
         w = std::max(w, fm.horizontalAdvance(l));
-    return {w, static_cast<int>(lines.size()) * fm.height()};
+    return {w + kLabelEndRoom, static_cast<int>(lines.size()) * fm.height()};
 }
 
 QRect labelRect(const Control &c) {
