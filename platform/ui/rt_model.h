@@ -258,6 +258,9 @@ void buildMenuBarWidget(MenuBar &m, Panel &p);
 void syncMenuNode(MenuBar &m, MenuNode &n);
 void destroyPanelWidgets(Panel &p);
 void raiseWindow(QWidget *window); // brings a window to the front where the platform can
+// Paints the window holding the panel and puts it on the screen now, without processing any
+// event (so no input is delivered); nothing for a panel that is not shown.
+void drawPanelNow(const Panel &p);
 QFont controlFont(const Control &c);
 QFont labelFont();
 
