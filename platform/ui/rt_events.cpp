@@ -481,6 +481,8 @@ int InstallPopup(int panel) {
         raiseWindow(p->window);
     }
     s.activePanel = panel;
+    // Shown with its contents at once, also when the caller does not return to the event loop.
+    drawPanelNow(*p);
     popupInstalled(*p);
     return 0;
 }

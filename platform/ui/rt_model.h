@@ -52,6 +52,9 @@ constexpr int kDefaultPanelBack = 0xF0F0F0;
 constexpr int kThemeColor = -1;       // "use the theme's colour"
 constexpr int kFillTheme = 0x1000000; // progress-bar fill value meaning the theme's colour
 constexpr int kLabelGap = 2;          // pixels between an auto-placed label and its control
+// Room a label keeps free at the right end of its width (672), after its text: a label laid
+// out to end where its control begins (left = control left - label width) still stands clear.
+constexpr int kLabelEndRoom = 6;
 constexpr int kMaxTableCells = 10000; // tables of this product are small; bounds memory and time
 
 // A value of a typed slot: numbers are kept as double (exact for every 32-bit integer).
@@ -239,8 +242,8 @@ int textLineOffset(const QString &text, int line); // -1 when the line does not 
 
 // ---- Label geometry --------------------------------------------------------------------------
 
-QSize labelSize(const Control &c);
-QRect labelRect(const Control &c); // empty rect for an empty label
+QSize labelSize(const Control &c); // the text and the room after it; 0 x 0 for an empty label
+QRect labelRect(const Control &c); // empty rect for an empty label; text drawn left-aligned in it
 void placeLabel(Control &c);       // recompute auto positions after a move or text change
 
 // ---- Rendering (rt_view.cpp) ------------------------------------------------------------------
@@ -255,6 +258,9 @@ void buildMenuBarWidget(MenuBar &m, Panel &p);
 void syncMenuNode(MenuBar &m, MenuNode &n);
 void destroyPanelWidgets(Panel &p);
 void raiseWindow(QWidget *window); // brings a window to the front where the platform can
+// Paints the window holding the panel and puts it on the screen now, without processing any
+// event (so no input is delivered); nothing for a panel that is not shown.
+void drawPanelNow(const Panel &p);
 QFont controlFont(const Control &c);
 QFont labelFont();
 

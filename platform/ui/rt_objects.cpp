@@ -3,10 +3,12 @@
 #include "platform/ui/rt_model.h"
 
 #include <QApplication>
+#include <QBackingStore>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMenuBar>
 #include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
 #include <cstring>
@@ -167,7 +169,7 @@ QSize labelSize(const Control &c) {
     int w = 0;
     for (const QString &l : lines)
         w = std::max(w, fm.horizontalAdvance(l));
-    return {w, static_cast<int>(lines.size()) * fm.height()};
+    return {w + kLabelEndRoom, static_cast<int>(lines.size()) * fm.height()};
 }
 
 QRect labelRect(const Control &c) {
@@ -276,6 +278,28 @@ int NewPanel(int parentPanel, const char *title, int top, int left, int height, 
     return p->handle;
 }
 
+void rt::drawPanelNow(const Panel &p) {
+    QWidget *window = p.window ? p.window->window() : nullptr;
+    if (!window || !window->isVisible()) return;
+    // Once the window system has exposed the window, Qt paints and puts it on the screen itself.
+    if (window->testAttribute(Qt::WA_Mapped)) {
+        window->repaint();
+        return;
+    }
+    // Just shown: Qt would wait for the expose, which only the event loop delivers. Paint into
+    // the window's backing store and put it on the screen ourselves; pixels sent before the
+    // window manager has mapped the window are lost, so every later call sends them again.
+    QWindow *handle = window->windowHandle();
+    QBackingStore *store = window->backingStore();
+    if (!handle || !handle->handle() || !store) return;
+    const QRect area(QPoint(0, 0), window->size());
+    if (store->size() != area.size()) store->resize(area.size());
+    store->beginPaint(area);
+    window->render(store->paintDevice(), QPoint(), area);
+    store->endPaint();
+    store->flush(area, handle);
+}
+
 int DisplayPanel(int panel) {
     if (!runtimeReady()) return RT_ERR_NOT_INITIALISED;
     Panel *p = findPanel(panel);
@@ -289,6 +313,16 @@ int DisplayPanel(int panel) {
         }
     }
     if (!p->parent) setActivePanel(panel);
+    // A caller that keeps the event loop busy (a reception in progress) still sees the panel.
+    drawPanelNow(*p);
+    return 0;
+}
+
+int RT_DrawPanelNow(int panel) {
+    if (!runtimeReady()) return RT_ERR_NOT_INITIALISED;
+    Panel *p = findPanel(panel);
+    if (!p) return RT_ERR_INVALID_PANEL;
+    drawPanelNow(*p);
     return 0;
 }
 

@@ -603,6 +603,10 @@ void syncLabel(Panel &p, Control &c) {
         if (onFace || r.isEmpty() || !p.client) return;
         auto *label = new QLabel(p.client);
         label->setTextFormat(Qt::PlainText);
+        // From the left edge, as printing draws it: the room at the right end stays free.
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        label->setIndent(0);
+        label->setMargin(0);
         c.labelWidget = label;
     }
     if (c.labelWidget->text() != c.label) c.labelWidget->setText(c.label);

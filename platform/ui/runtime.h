@@ -85,9 +85,15 @@ int DisableBreakOnLibraryErrors(void);
 
 int LoadPanel(int parentPanel, const char *resourceFile, int panelResourceId);
 int NewPanel(int parentPanel, const char *title, int top, int left, int height, int width);
+// Shows the panel, drawn at once (also when the caller then keeps the event loop from running).
 int DisplayPanel(int panel);
+// Draws a shown panel's window on the screen now, without processing any event, so that values
+// set while the event loop cannot run (a reception reading the serial port) are seen. 0, or an
+// error; a hidden panel is left alone.
+int RT_DrawPanelNow(int panel);
 int HidePanel(int panel);
 int DiscardPanel(int panel);
+// Shows the panel as a modal popup, drawn at once like DisplayPanel.
 int InstallPopup(int panel);
 int RemovePopup(int removeAll); // 0: the topmost popup; non-zero: every popup
 // Waits (wait non-zero) in a nested loop for the next commit and returns its event (EVENT_COMMIT),

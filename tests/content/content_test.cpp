@@ -396,7 +396,7 @@ TEST(Content, TranslatedMainPanelLabelsFitAfterTheStartupLayout) {
             EXPECT_LE(labelLeft + intAttr(p, c, ATTR_LABEL_WIDTH), intAttr(p, c, ATTR_LEFT))
                 << "label of " << c;
         }
-        // The date's label keeps its place from the resource.
+        // The date's label heads the right column.
         const int dateLabel = intAttr(p, DATE, ATTR_LABEL_LEFT);
         EXPECT_GE(dateLabel, leftColumnRight + kColumnGap);
         EXPECT_LE(dateLabel + intAttr(p, DATE, ATTR_LABEL_WIDTH), intAttr(p, DATE, ATTR_LEFT));
@@ -411,6 +411,67 @@ TEST(Content, TranslatedMainPanelLabelsFitAfterTheStartupLayout) {
             EXPECT_LE(std::abs(left - (width - w) / 2), 0) << "control " << c;
             EXPECT_LE(widest(metricsOf(p, c), textAttr(p, c, ATTR_DFLT_VALUE)), w)
                 << "control " << c;
+        }
+    }
+    panelHandle = 0;
+}
+
+// Columns of ink of text (darker than a light panel) in columns [from, to] of the given rows.
+int inkColumns(const QImage &image, int top, int height, int from, int to) {
+    const int kInkGray = 200;
+    int columns = 0;
+    for (int x = from; x <= to; ++x) {
+        bool ink = false;
+        for (int y = top; y < top + height && !ink; ++y)
+            ink = qGray(image.pixel(x, y)) < kInkGray;
+        columns += ink ? 1 : 0;
+    }
+    return columns;
+}
+
+TEST(Content, MainPanelLabelsStartAtTheirColumnsEdgeAndStandClearOfTheirFields) {
+    // The least room between a label's text and its field, on the screen and on paper.
+    const int kLeastLabelRoom = 4;
+    const std::vector<std::vector<int>> columns = {{ENTRY, RATING, STANDARD, TEMPCOMP, LOCATION},
+                                                   {DATE, RESULT, VOLTAGE, SOC, TESTCODE}};
+    ks_test::TempDir folder;
+    for (const std::string &language : kLanguages) {
+        SCOPED_TRACE(language);
+        Loaded main(kMainPanel, language);
+        ASSERT_GT(main.handle, 0);
+        const int p = main.handle;
+        panelHandle = p;
+        KsLayoutMainPanel();
+        const std::string screenFile = folder.file(language + "-screen.png");
+        const std::string paperFile = folder.file(language + "-paper.png");
+        ASSERT_EQ(RT_TestSavePanelImage(p, screenFile.c_str()), 0);
+        ASSERT_EQ(PrintPanel(p, paperFile.c_str(), 1, 0, 0), 0);
+        const QImage screen(QString::fromStdString(screenFile));
+        const QImage paper(QString::fromStdString(paperFile));
+        ASSERT_FALSE(screen.isNull());
+        ASSERT_FALSE(paper.isNull());
+        // The window shows the menu bar above the panel.
+        const int menuBarHeight = screen.height() - panelAttr(p, ATTR_HEIGHT);
+        ASSERT_GE(menuBarHeight, 0);
+
+        for (const auto &column : columns) {
+            const int edge = intAttr(p, column.front(), ATTR_LABEL_LEFT);
+            for (int c : column) {
+                SCOPED_TRACE("control " + std::to_string(c));
+                const int labelLeft = intAttr(p, c, ATTR_LABEL_LEFT);
+                EXPECT_EQ(labelLeft, edge) << "not aligned with its column";
+                const int left = intAttr(p, c, ATTR_LEFT);
+                const int top = intAttr(p, c, ATTR_LABEL_TOP);
+                const int height = intAttr(p, c, ATTR_LABEL_HEIGHT);
+                EXPECT_GT(inkColumns(paper, top, height, labelLeft, left - 1), 0);
+                EXPECT_EQ(inkColumns(paper, top, height, left - kLeastLabelRoom, left - 1), 0)
+                    << "on paper the label runs up to its field";
+                EXPECT_GT(inkColumns(screen, top + menuBarHeight, height, labelLeft, left - 1), 0);
+                EXPECT_EQ(inkColumns(screen, top + menuBarHeight, height, left - kLeastLabelRoom,
+                                     left - 1),
+                          0)
+                    << "on the screen the label runs up to its field";
+            }
         }
     }
     panelHandle = 0;

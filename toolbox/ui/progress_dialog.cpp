@@ -206,6 +206,9 @@ int UpdateProgressDialog(int panel, int percentComplete, int processEvents) {
                                                   : percentComplete;
     int status = SetCtrlVal(record->panel, record->indicator, percent);
     if (status < 0) return status;
+    // The caller may keep the event loop from running until the work is done (a reception that
+    // reads the serial port), so the new value is drawn now rather than by the loop.
+    RT_DrawPanelNow(record->panel);
     if (processEvents) {
         ProcessSystemEvents();
         // A callback run by those events may have discarded the dialog.
