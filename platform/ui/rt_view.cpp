@@ -3,6 +3,7 @@
 // never sends events, so a program that sets a value does not hear its own change.
 #include "platform/ui/rt_model.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -70,6 +71,8 @@ bool commitsOnChange(const Control &c) {
     return c.mode == MODE_HOT;
 }
 
+void claimKeyboard(QWidget *w);
+
 // Keys that move the focus or answer the window: no control keeps them for itself.
 bool isWindowKey(int key) {
     return key == Qt::Key_Tab || key == Qt::Key_Backtab || key == Qt::Key_Escape ||
@@ -82,7 +85,7 @@ class InputWatch : public QObject {
   public:
     InputWatch(int panel, int control, QObject *parent)
         : QObject(parent), panel_(panel), control_(control) {}
-    bool eventFilter(QObject *, QEvent *e) override {
+    bool eventFilter(QObject *watched, QEvent *e) override {
         // Most events (paint, move, polish ...) are not input: decide on the type first, so a
         // large panel does not look its controls up for every event of every widget.
         switch (e->type()) {
@@ -91,6 +94,10 @@ class InputWatch : public QObject {
                 p->activeCtrl = control_;
                 setActivePanel(panel_);
             }
+            return false;
+        case QEvent::ShortcutOverride:
+            // Comes first for every key, before the shortcuts are looked up.
+            claimKeyboard(static_cast<QWidget *>(watched));
             return false;
         case QEvent::KeyPress:
         case QEvent::KeyRelease: {
@@ -276,12 +283,13 @@ QWidget *keyboardHome() {
     return nullptr;
 }
 
-// Qt can lose track of the active window when a window that had the keyboard goes away just as
-// the window manager hands the keyboard back (a progress dialog shown and discarded within a
-// moment): keys still arrive, but nothing counts as active, so menu shortcuts stay dead until
-// the operator clicks. While the program is the active one and its focus window is gone or
-// hidden, the keyboard is given back to the window that should have it.
-void restoreKeyboardHome() {
+// Qt can lose track of the active window when a window that had the keyboard goes away (a
+// progress dialog shown and discarded within a moment, before the window manager has caught
+// up): keys still arrive, but no window counts as active, so menu shortcuts stay dead until the
+// operator clicks. While the program is the active one and its focus window is gone or hidden,
+// the keyboard is given back to the window that should have it. Where the window manager moves
+// the keyboard after that, the first key puts things right (claimKeyboard).
+void returnKeyboard() {
     static bool pending = false;
     if (pending) return;
     pending = true;
@@ -290,8 +298,31 @@ void restoreKeyboardHome() {
         if (QGuiApplication::applicationState() != Qt::ApplicationActive) return;
         QWindow *focus = QGuiApplication::focusWindow();
         if (focus && focus->isVisible()) return;
-        if (QWidget *home = keyboardHome()) home->activateWindow();
+        QWidget *home = keyboardHome();
+        if (home && !home->isActiveWindow()) home->activateWindow();
     });
+}
+
+// The top-level panel a window shows, 0 for none.
+int panelOfWindow(const QWidget *window) {
+    for (auto &[handle, p] : panels())
+        if (!p->parent && p->window == window) return handle;
+    return 0;
+}
+
+// A key that arrives at the focused control of a window Qt does not count as active shows where
+// the keyboard really is (see returnKeyboard). The window is made active at once, so that this
+// very key finds its menu shortcut or menu mnemonic, and the window manager is asked to agree.
+void claimKeyboard(QWidget *w) {
+    QWidget *window = w ? w->window() : nullptr;
+    if (!window || window->isActiveWindow() || !inputAllowed(panelOfWindow(window))) return;
+    const QWidget *focused = window->focusWidget();
+    if (!focused || (focused != w && !w->isAncestorOf(focused))) return;
+    QT_WARNING_PUSH
+    QT_WARNING_DISABLE_DEPRECATED
+    QApplication::setActiveWindow(window); // the only way to tell Qt at once
+    QT_WARNING_POP
+    window->activateWindow();
 }
 
 void watchKeyboardHome() {
@@ -299,7 +330,7 @@ void watchKeyboardHome() {
     if (watching) return;
     watching = true;
     QObject::connect(qApp, &QGuiApplication::focusWindowChanged, qApp, [](QWindow *w) {
-        if (w && !w->isVisible()) restoreKeyboardHome();
+        if (w && !w->isVisible()) returnKeyboard();
     });
 }
 
@@ -324,12 +355,12 @@ class PanelWindow : public QWidget {
     void keyPressEvent(QKeyEvent *e) override {
         // Only keys the focused control left unused arrive here.
         const PanelControl target = keyTarget(*e);
-        if (!target.control) {
+        if (target.control) {
+            e->accept();
+            if (inputAllowed(target.panel)) pressControl(target.panel, target.control);
+        } else {
             QWidget::keyPressEvent(e);
-            return;
         }
-        e->accept();
-        if (inputAllowed(target.panel)) pressControl(target.panel, target.control);
     }
     void showEvent(QShowEvent *e) override {
         QWidget::showEvent(e);
@@ -351,8 +382,7 @@ class PanelWindow : public QWidget {
     }
     void hideEvent(QHideEvent *e) override {
         QWidget::hideEvent(e);
-        if (QWindow *w = windowHandle(); w && w == QGuiApplication::focusWindow())
-            restoreKeyboardHome();
+        if (QWindow *w = windowHandle(); w && w == QGuiApplication::focusWindow()) returnKeyboard();
     }
     void moveEvent(QMoveEvent *e) override {
         QWidget::moveEvent(e);
@@ -542,12 +572,13 @@ void connectInput(Panel &p, Control &c, QWidget *w) {
             if (!clickActivates && rc && !commitsOnChange(*rc) && acceptInput(ph, id))
                 ctrlEvent(ph, id, EVENT_COMMIT);
         });
-        QObject::connect(list, &QListWidget::itemDoubleClicked, list,
-                         [=] { *doubleClicked = true; });
+        if (!clickActivates)
+            QObject::connect(list, &QListWidget::itemDoubleClicked, list,
+                             [=] { *doubleClicked = true; });
         QObject::connect(list, &QListWidget::itemActivated, list, [=] {
             const bool byDoubleClick = std::exchange(*doubleClicked, false);
             Control *rc = record();
-            if (byDoubleClick && rc && !commitsOnChange(*rc) && !clickActivates) return;
+            if (byDoubleClick && rc && !commitsOnChange(*rc)) return;
             if (acceptInput(ph, id)) ctrlEvent(ph, id, EVENT_COMMIT);
         });
         break;
@@ -768,8 +799,8 @@ void raiseWindow(QWidget *window) {
 
 void destroyPanelWidgets(Panel &p) {
     if (p.window) {
-        // A window deleted while Qt still counts it as the focus window leaves none behind.
-        if (!p.parent) QObject::connect(p.window, &QObject::destroyed, qApp, restoreKeyboardHome);
+        // Deleting the focus window leaves Qt with none, and says nothing.
+        if (!p.parent) QObject::connect(p.window, &QObject::destroyed, qApp, returnKeyboard);
         p.window->hide();
         // Deleting later keeps a widget alive while one of its own signals is being delivered
         // (a button whose callback discards the panel).
