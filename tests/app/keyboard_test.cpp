@@ -11,13 +11,13 @@
 #include <QWidget>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 
 namespace {
 
-enum { MENU_SAVE = 3, MENU_PRINT = 4, MENU_EXIT = 5, MENU_PORT = 7, MENU_LANGUAGE = 8 };
-enum { MENU_ABOUT = 18 };
-enum { SAVEQUIT_SAVE = 2, SAVEQUIT_DISCARD = 3, SAVEQUIT_BACK = 4 };
+enum { MENU_EXIT = 5, MENU_PORT = 7, MENU_LANGUAGE = 8, MENU_ABOUT = 18 };
+enum { SAVEQUIT_BACK = 4 };
 
 using Clock = std::chrono::steady_clock;
 constexpr auto kPopupDeadline = std::chrono::seconds(5);
