@@ -31,6 +31,9 @@ void KsLanguageBaseName(int language, char *name, size_t size) {
 int GetAppLanguage(int *language) {
     const int panel = LoadPanel(0, kUiFile, PNL_LANGUAGE);
     if (panel < 0) return -1;
+    // The list opens on the language in use, so the arrow keys start from there and Escape
+    // keeps it.
+    SetCtrlVal(panel, LANGUAGE_LIST, KsValidLanguage(*language));
     InstallPopup(panel);
     // When the run-time goes down before an answer, take what the list shows.
     KsWaitForControl(panel, LANGUAGE_LIST, LANGUAGE_OK);

@@ -4,9 +4,10 @@
 
 #include <cstddef>
 
-// Shows the language popup (panel 7, never localized) and waits until its list or its OK button
-// is committed. Returns 0 after storing the chosen number through language; -1 when the popup
-// cannot be loaded (nothing stored).
+// Shows the language popup (panel 7, never localized), opened on the number that language holds
+// (the language in use; 0, the system's, at first start), and waits until its list or its OK
+// button is committed. Returns 0 after storing the chosen number through language; -1 when the
+// popup cannot be loaded (nothing stored).
 int GetAppLanguage(int *language);
 
 // Fills langPath and readmePath (each 260 bytes) with the program folder followed by the file

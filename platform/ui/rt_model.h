@@ -170,6 +170,8 @@ struct Panel {
     void *callbackData = nullptr;
     int menuBar = 0;
     int activeCtrl = 0;
+    int defaultCtrl = 0; // pressed by Enter; 0: none
+    int cancelCtrl = 0;  // pressed by Escape and the close box; 0: none
     bool displayed = false;
     std::vector<std::unique_ptr<Control>> controls; // control order (612 / 613)
     int nextCtrlId = 2;

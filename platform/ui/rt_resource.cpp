@@ -483,7 +483,7 @@ PanelSpec panelOf(int parent, const char *file, int id) {
     const QJsonObject root = readResource(file);
     const QJsonObject o = findById(root, "panels", id);
     checkKeys(o, {"id", "name", "title", "top", "left", "width", "height", "backColor", "callback",
-                  "menuBar", "sizable", "closeBox", "controls"});
+                  "menuBar", "sizable", "closeBox", "default", "cancel", "controls"});
     PanelSpec spec;
     spec.panel = std::make_unique<Panel>();
     Panel &p = *spec.panel;
@@ -506,6 +506,15 @@ PanelSpec panelOf(int parent, const char *file, int id) {
         p.nextCtrlId = std::max(p.nextCtrlId, c->id + 1);
         p.controls.push_back(std::move(c));
     }
+    // The default and cancel controls must be controls of this panel.
+    auto controlOfPanel = [&](const char *key) {
+        if (!o.contains(QLatin1String(key))) return 0;
+        const int id = toInt(o.value(QLatin1String(key)), 2, 1000000);
+        if (!ids.count(id)) fail(RT_ERR_RESOURCE_FILE);
+        return id;
+    };
+    p.defaultCtrl = controlOfPanel("default");
+    p.cancelCtrl = controlOfPanel("cancel");
     if (o.contains(QLatin1String("menuBar")))
         spec.menuBar = menuBarOf(root, intOf(o, "menuBar", 0, 1, 1000000));
     return spec;

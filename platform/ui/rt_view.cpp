@@ -3,13 +3,16 @@
 // never sends events, so a program that sets a value does not hear its own change.
 #include "platform/ui/rt_model.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -21,10 +24,15 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <cmath>
+#include <memory>
+#include <utility>
 
 namespace rt {
 
@@ -63,13 +71,21 @@ bool commitsOnChange(const Control &c) {
     return c.mode == MODE_HOT;
 }
 
+void claimKeyboard(QWidget *w);
+
+// Keys that move the focus or answer the window: no control keeps them for itself.
+bool isWindowKey(int key) {
+    return key == Qt::Key_Tab || key == Qt::Key_Backtab || key == Qt::Key_Escape ||
+           key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+
 // Tracks focus so that the active control follows the operator, and keeps the operator's
 // hands off controls in indicator mode without greying them out.
 class InputWatch : public QObject {
   public:
     InputWatch(int panel, int control, QObject *parent)
         : QObject(parent), panel_(panel), control_(control) {}
-    bool eventFilter(QObject *, QEvent *e) override {
+    bool eventFilter(QObject *watched, QEvent *e) override {
         // Most events (paint, move, polish ...) are not input: decide on the type first, so a
         // large panel does not look its controls up for every event of every widget.
         switch (e->type()) {
@@ -79,23 +95,39 @@ class InputWatch : public QObject {
                 setActivePanel(panel_);
             }
             return false;
+        case QEvent::ShortcutOverride:
+            // Comes first for every key, before the shortcuts are looked up.
+            claimKeyboard(static_cast<QWidget *>(watched));
+            return false;
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease: {
+            const auto *k = static_cast<QKeyEvent *>(e);
+            if (!isWindowKey(k->key())) return blocksOperator();
+            // Tab and Shift+Tab leave a text box; with Ctrl or Alt held they put nothing into
+            // it, so no tab character ever reaches a text typed by the operator.
+            Panel *p = findPanel(panel_);
+            Control *c = p ? findControl(*p, control_) : nullptr;
+            return c && c->kind == Kind::TextBox &&
+                   (k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab) &&
+                   (k->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+        }
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
         case QEvent::MouseButtonDblClick:
         case QEvent::Wheel:
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease: {
-            Panel *p = findPanel(panel_);
-            Control *c = p ? findControl(*p, control_) : nullptr;
-            return c && c->mode == MODE_INDICATOR && !isTextKind(c->kind) &&
-                   c->kind != Kind::Picture;
-        }
+            return blocksOperator();
         default:
             return false;
         }
     }
 
   private:
+    bool blocksOperator() const {
+        Panel *p = findPanel(panel_);
+        Control *c = p ? findControl(*p, control_) : nullptr;
+        return c && c->mode == MODE_INDICATOR && !isTextKind(c->kind) && c->kind != Kind::Picture;
+    }
+
     int panel_, control_;
 };
 
@@ -202,16 +234,155 @@ class PictureWidget : public QWidget {
     int panel_, control_;
 };
 
-// The window of a top-level panel: the close box, window state and size reach the panel.
+bool isButton(const Control &c) {
+    return c.kind == Kind::Button || c.kind == Kind::ToggleButton;
+}
+
+// Presses a control for the operator: a button as if clicked, any other control commits.
+void pressControl(int panel, int control) {
+    Panel *p = findPanel(panel);
+    Control *c = p ? findControl(*p, control) : nullptr;
+    if (!c || !c->visible) return;
+    if (auto *b = qobject_cast<QAbstractButton *>(c->widget.data()); b && isButton(*c)) {
+        b->click(); // its own input path: refused when dimmed or in indicator mode
+        return;
+    }
+    if (acceptInput(panel, control)) ctrlEvent(panel, control, EVENT_COMMIT);
+}
+
+struct PanelControl {
+    int panel = 0;
+    int control = 0;
+    const Control *record = nullptr;
+};
+
+// The control of a panel (or of one of its child panels) that a widget belongs to.
+PanelControl controlOfWidget(const Panel &p, const QWidget *w) {
+    if (!w) return {};
+    for (auto &c : p.controls)
+        if (c->widget && (c->widget == w || c->widget->isAncestorOf(w)))
+            return {p.handle, c->id, c.get()};
+    for (int child : p.children)
+        if (const Panel *cp = findPanel(child))
+            if (PanelControl found = controlOfWidget(*cp, w); found.record) return found;
+    return {};
+}
+
+// The window that should have the keyboard: the top popup, else the panel activated last, else
+// the first panel on screen.
+QWidget *keyboardHome() {
+    auto usable = [](const Panel *p) {
+        return p && !p->parent && p->displayed && p->window && p->window->isVisible();
+    };
+    const int depth = popupDepth();
+    for (auto &[handle, p] : panels())
+        if (depth > 0 && popupLevel(handle) == depth && usable(p.get())) return p->window;
+    if (Panel *p = findPanel(activePanel()); usable(p)) return p->window;
+    for (auto &[handle, p] : panels())
+        if (usable(p.get())) return p->window;
+    return nullptr;
+}
+
+// Qt can lose track of the active window when a window that had the keyboard goes away (a
+// progress dialog shown and discarded within a moment, before the window manager has caught
+// up): keys still arrive, but no window counts as active, so menu shortcuts stay dead until the
+// operator clicks. While the program is the active one and its focus window is gone or hidden,
+// the keyboard is given back to the window that should have it. Where the window manager moves
+// the keyboard after that, the first key puts things right (claimKeyboard).
+void returnKeyboard() {
+    static bool pending = false;
+    if (pending) return;
+    pending = true;
+    QTimer::singleShot(0, qApp, [] {
+        pending = false;
+        if (QGuiApplication::applicationState() != Qt::ApplicationActive) return;
+        QWindow *focus = QGuiApplication::focusWindow();
+        if (focus && focus->isVisible()) return;
+        QWidget *home = keyboardHome();
+        if (home && !home->isActiveWindow()) home->activateWindow();
+    });
+}
+
+// The top-level panel a window shows, 0 for none.
+int panelOfWindow(const QWidget *window) {
+    for (auto &[handle, p] : panels())
+        if (!p->parent && p->window == window) return handle;
+    return 0;
+}
+
+// A key that arrives at the focused control of a window Qt does not count as active shows where
+// the keyboard really is (see returnKeyboard). The window is made active at once, so that this
+// very key finds its menu shortcut or menu mnemonic, and the window manager is asked to agree.
+void claimKeyboard(QWidget *w) {
+    QWidget *window = w ? w->window() : nullptr;
+    if (!window || window->isActiveWindow() || !inputAllowed(panelOfWindow(window))) return;
+    const QWidget *focused = window->focusWidget();
+    if (!focused || (focused != w && !w->isAncestorOf(focused))) return;
+    QT_WARNING_PUSH
+    QT_WARNING_DISABLE_DEPRECATED
+    QApplication::setActiveWindow(window); // the only way to tell Qt at once
+    QT_WARNING_POP
+    window->activateWindow();
+}
+
+void watchKeyboardHome() {
+    static bool watching = false;
+    if (watching) return;
+    watching = true;
+    QObject::connect(qApp, &QGuiApplication::focusWindowChanged, qApp, [](QWindow *w) {
+        if (w && !w->isVisible()) returnKeyboard();
+    });
+}
+
+// The window of a top-level panel: the close box, window state and size reach the panel; Enter
+// and Escape press its default and cancel controls.
 class PanelWindow : public QWidget {
   public:
     explicit PanelWindow(int panel) : panel_(panel) {}
 
   protected:
     void closeEvent(QCloseEvent *e) override {
-        // The run-time never closes a panel on its own: the panel callback decides.
+        // The run-time never closes a panel on its own: a panel with a cancel control answers
+        // the close box with it, any other leaves the decision to its panel callback.
         e->ignore();
-        if (inputAllowed(panel_)) panelEvent(panel_, EVENT_CLOSE);
+        if (!inputAllowed(panel_)) return;
+        Panel *p = findPanel(panel_);
+        if (p && p->cancelCtrl)
+            pressControl(panel_, p->cancelCtrl);
+        else
+            panelEvent(panel_, EVENT_CLOSE);
+    }
+    void keyPressEvent(QKeyEvent *e) override {
+        // Only keys the focused control left unused arrive here.
+        const PanelControl target = keyTarget(*e);
+        if (target.control) {
+            e->accept();
+            if (inputAllowed(target.panel)) pressControl(target.panel, target.control);
+        } else {
+            QWidget::keyPressEvent(e);
+        }
+    }
+    void showEvent(QShowEvent *e) override {
+        QWidget::showEvent(e);
+        Panel *p = findPanel(panel_);
+        if (!p || !p->defaultCtrl || p->activeCtrl) return;
+        // A window with a default control opens with the focus on its first control in tab
+        // order, unless that is a button: then on the default control, so that Enter presses
+        // the default and not whichever button happens to come first.
+        QWidget *start = nullptr;
+        for (auto &c : p->controls) {
+            QWidget *w = c->widget;
+            if (!w || !c->visible || c->dimmed || !(w->focusPolicy() & Qt::TabFocus)) continue;
+            start = w;
+            if (isButton(*c))
+                if (Control *d = findControl(*p, p->defaultCtrl); d && d->widget) start = d->widget;
+            break;
+        }
+        if (start) start->setFocus(Qt::OtherFocusReason);
+    }
+    void hideEvent(QHideEvent *e) override {
+        QWidget::hideEvent(e);
+        if (QWindow *w = windowHandle(); w && w == QGuiApplication::focusWindow()) returnKeyboard();
     }
     void moveEvent(QMoveEvent *e) override {
         QWidget::moveEvent(e);
@@ -239,6 +410,20 @@ class PanelWindow : public QWidget {
     }
 
   private:
+    // The control Enter or Escape presses (control 0: none).
+    PanelControl keyTarget(const QKeyEvent &e) const {
+        const Panel *p = findPanel(panel_);
+        if (!p || (e.modifiers() & ~Qt::KeypadModifier)) return {};
+        if (e.key() == Qt::Key_Escape) return {panel_, p->cancelCtrl};
+        if (e.key() != Qt::Key_Return && e.key() != Qt::Key_Enter) return {};
+        const PanelControl focused = controlOfWidget(*p, QApplication::focusWidget());
+        // Enter on a button presses that button; in a list box it has chosen the list's item.
+        if (focused.record && isButton(*focused.record) && focused.record->mode != MODE_INDICATOR)
+            return focused;
+        if (focused.record && focused.record->kind == Kind::ListBox) return {};
+        return {panel_, p->defaultCtrl};
+    }
+
     int panel_;
 };
 
@@ -369,14 +554,31 @@ void connectInput(Panel &p, Control &c, QWidget *w) {
         break;
     }
     case Kind::ListBox: {
+        // The keys that move the selection only change it; a click on an item, Enter and a
+        // double click choose it (a hot list commits on every change as well). A double click
+        // whose first click has already chosen commits once.
         auto *list = static_cast<QListWidget *>(w);
+        const bool clickActivates =
+            list->style()->styleHint(QStyle::SH_ItemView_ActivateItemOnSingleClick, nullptr, list);
+        auto doubleClicked = std::make_shared<bool>(false);
         QObject::connect(list, &QListWidget::currentRowChanged, list, [=](int i) {
             if (i < 0 || !acceptInput(ph, id)) return;
             record()->index = i;
             ctrlEvent(ph, id, EVENT_VAL_CHANGED);
             if (record() && commitsOnChange(*record())) ctrlEvent(ph, id, EVENT_COMMIT);
         });
+        QObject::connect(list, &QListWidget::itemClicked, list, [=] {
+            Control *rc = record();
+            if (!clickActivates && rc && !commitsOnChange(*rc) && acceptInput(ph, id))
+                ctrlEvent(ph, id, EVENT_COMMIT);
+        });
+        if (!clickActivates)
+            QObject::connect(list, &QListWidget::itemDoubleClicked, list,
+                             [=] { *doubleClicked = true; });
         QObject::connect(list, &QListWidget::itemActivated, list, [=] {
+            const bool byDoubleClick = std::exchange(*doubleClicked, false);
+            Control *rc = record();
+            if (byDoubleClick && rc && !commitsOnChange(*rc)) return;
             if (acceptInput(ph, id)) ctrlEvent(ph, id, EVENT_COMMIT);
         });
         break;
@@ -431,10 +633,14 @@ QWidget *makeWidget(Panel &p, Control &c) {
             auto *e = new QPlainTextEdit(parent);
             e->setReadOnly(true);
             e->setFrameShape(QFrame::NoFrame);
+            e->setTabChangesFocus(true);
             return e;
         }
-    case Kind::TextBox:
-        return new QPlainTextEdit(parent);
+    case Kind::TextBox: {
+        auto *e = new QPlainTextEdit(parent);
+        e->setTabChangesFocus(true);
+        return e;
+    }
     case Kind::Button:
         return new QPushButton(parent);
     case Kind::Switch:
@@ -486,6 +692,28 @@ void applyColors(Control &c, QWidget *w) {
     w->setPalette(pal);
 }
 
+// The focus policy a widget was made with, kept for when its control leaves indicator mode.
+constexpr char kOwnFocusPolicy[] = "rtOwnFocusPolicy";
+
+// Tab visits the controls that take input. An indicator takes no focus, except a text that can
+// be selected and copied (a click gives it the focus) or scrolled (Tab reaches it too).
+Qt::FocusPolicy focusPolicyOf(const Control &c, const QWidget &w) {
+    const auto own = static_cast<Qt::FocusPolicy>(w.property(kOwnFocusPolicy).toInt());
+    if (c.mode != MODE_INDICATOR || own == Qt::NoFocus) return own;
+    if (c.kind == Kind::TextMessage && !c.sizeToText) return own;
+    return isTextKind(c.kind) ? Qt::ClickFocus : Qt::NoFocus;
+}
+
+// A widget made again goes back to its control's place in the tab order.
+void keepTabPlace(Panel &p, Control &c) {
+    QWidget *before = nullptr;
+    for (auto &other : p.controls) {
+        if (other.get() == &c) break;
+        if (other->widget) before = other->widget;
+    }
+    if (before) QWidget::setTabOrder(before, c.widget);
+}
+
 } // namespace
 
 // ---- Panels -----------------------------------------------------------------------------------
@@ -504,6 +732,7 @@ void buildPanelWindow(Panel &p) {
         layout->addWidget(p.client);
         frame->hide();
     } else {
+        watchKeyboardHome();
         auto *window = new PanelWindow(p.handle);
         window->setAttribute(Qt::WA_DeleteOnClose, false);
         p.window = window;
@@ -570,6 +799,8 @@ void raiseWindow(QWidget *window) {
 
 void destroyPanelWidgets(Panel &p) {
     if (p.window) {
+        // Deleting the focus window leaves Qt with none, and says nothing.
+        if (!p.parent) QObject::connect(p.window, &QObject::destroyed, qApp, returnKeyboard);
         p.window->hide();
         // Deleting later keeps a widget alive while one of its own signals is being delivered
         // (a button whose callback discards the panel).
@@ -582,6 +813,7 @@ void destroyPanelWidgets(Panel &p) {
 void buildControlWidget(Panel &p, Control &c) {
     if (!p.client) return;
     QWidget *w = makeWidget(p, c);
+    w->setProperty(kOwnFocusPolicy, static_cast<int>(w->focusPolicy()));
     c.widget = w;
     connectInput(p, c, w);
     syncControl(p, c);
@@ -593,6 +825,7 @@ void rebuildControlWidget(Panel &p, Control &c) {
     if (c.widget) c.widget->deleteLater();
     if (c.labelWidget) c.labelWidget->deleteLater();
     buildControlWidget(p, c);
+    keepTabPlace(p, c);
 }
 
 void syncLabel(Panel &p, Control &c) {
@@ -614,13 +847,14 @@ void syncLabel(Panel &p, Control &c) {
     c.labelWidget->setVisible(!onFace && !r.isEmpty() && c.visible);
 }
 
-void syncControl(Panel &, Control &c) {
+void syncControl(Panel &p, Control &c) {
     QWidget *w = c.widget;
     if (!w) return;
     QSignalBlocker block(w);
     w->setGeometry(c.rect);
     w->setVisible(c.visible);
     w->setEnabled(!c.dimmed);
+    w->setFocusPolicy(focusPolicyOf(c, *w));
     const QFont font = controlFont(c);
     if (w->font() != font) w->setFont(font);
     applyColors(c, w);
@@ -694,6 +928,7 @@ void syncControl(Panel &, Control &c) {
         auto *b = static_cast<QPushButton *>(w);
         b->setText(c.label);
         b->setShortcut(shortcutOf(c.shortcutKey));
+        b->setDefault(c.id == p.defaultCtrl); // drawn as the one Enter presses
         break;
     }
     case Kind::ToggleButton:

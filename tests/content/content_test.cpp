@@ -320,7 +320,8 @@ TEST(Content, LanguageListOffersTenLanguagesByNumber) {
     for (int v = 0; v <= 9; ++v)
         EXPECT_EQ(itemValue(list.handle, 3, v), v);
     EXPECT_EQ(std::set<std::string>(names.begin(), names.end()).size(), names.size());
-    EXPECT_EQ(intAttr(list.handle, 3, ATTR_CTRL_MODE), VAL_HOT); // a click on a language chooses it
+    // A click or Enter chooses a language; the arrow keys only move through the list.
+    EXPECT_EQ(intAttr(list.handle, 3, ATTR_CTRL_MODE), VAL_NORMAL);
 }
 
 // ---- Geometry ----------------------------------------------------------------------------------
