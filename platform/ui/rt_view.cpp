@@ -746,6 +746,21 @@ void buildPanelWindow(Panel &p) {
     syncPanel(p);
 }
 
+namespace {
+
+// Whether the panel shows a control that can take the keyboard focus (one placed outside the
+// panel, where nobody can click it, does not count).
+bool takesKeyboard(const Panel &p) {
+    const QRect area(QPoint(0, 0), p.rect.size());
+    for (const auto &c : p.controls)
+        if (c->widget && c->visible && !c->dimmed && (c->widget->focusPolicy() & Qt::TabFocus) &&
+            area.intersects(c->rect))
+            return true;
+    return false;
+}
+
+} // namespace
+
 void syncPanel(Panel &p) {
     if (!p.window || !p.client) return;
     QPalette pal = p.client->palette();
@@ -768,6 +783,12 @@ void syncPanel(Panel &p) {
     if (!p.closeBoxHidden) flags |= Qt::WindowCloseButtonHint;
     if (p.sizable) flags |= Qt::WindowMaximizeButtonHint;
     if (p.closeBoxHidden) flags |= Qt::CustomizeWindowHint;
+    // A popup with nothing the operator can type into or click (a progress dialog) leaves the
+    // keyboard where it is: keys typed while it is up reach the control they were typed in once
+    // the program takes input again, instead of vanishing into the popup.
+    const bool keyless = popupLevel(p.handle) > 0 && !takesKeyboard(p);
+    if (keyless) flags |= Qt::WindowDoesNotAcceptFocus;
+    p.window->setAttribute(Qt::WA_ShowWithoutActivating, keyless);
     if (p.window->windowFlags() != flags) {
         const bool shown = p.window->isVisible();
         p.window->setWindowFlags(flags);

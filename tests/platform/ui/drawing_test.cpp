@@ -110,3 +110,35 @@ TEST_F(Drawing, PanelsPopupsAndChangesAreOnTheScreenBeforeTheEventLoopRuns) {
     EXPECT_EQ(windowTitled("Never shown"), nullptr);
     EXPECT_EQ(RT_DrawPanelNow(hidden + 1000), RT_ERR_INVALID_PANEL);
 }
+
+TEST_F(Drawing, APopupWithNothingToTypeIntoLeavesTheKeyboardWhereItIs) {
+    // A progress-like popup (a bar, a text, a button parked outside the panel) must not take the
+    // keyboard from the window the operator types in; a popup with a button on it takes it, so
+    // Enter and Escape reach it.
+    const int keyless = keep(NewPanel(0, "Keyless popup", 60, 60, 80, 300));
+    ASSERT_GT(NewCtrl(keyless, CTRL_PROGRESS_BAR, "", 10, 10), 0);
+    ASSERT_GT(NewCtrl(keyless, CTRL_COMMAND_BUTTON, "", -1000, -1000), 0);
+    swatch(keyless, 10, 200, kBlue);
+    const int asking = keep(NewPanel(0, "Asking popup", 60, 60, 80, 300));
+    ASSERT_GT(NewCtrl(asking, CTRL_COMMAND_BUTTON, "OK", 10, 10), 0);
+
+    ASSERT_EQ(InstallPopup(keyless), 0);
+    QWidget *window = windowTitled("Keyless popup");
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->windowFlags() & Qt::WindowDoesNotAcceptFocus);
+    EXPECT_TRUE(window->testAttribute(Qt::WA_ShowWithoutActivating));
+    ASSERT_EQ(RemovePopup(0), 0);
+
+    ASSERT_EQ(InstallPopup(asking), 0);
+    window = windowTitled("Asking popup");
+    ASSERT_NE(window, nullptr);
+    EXPECT_FALSE(window->windowFlags() & Qt::WindowDoesNotAcceptFocus);
+    EXPECT_FALSE(window->testAttribute(Qt::WA_ShowWithoutActivating));
+    ASSERT_EQ(RemovePopup(0), 0);
+
+    // Shown as an ordinary panel afterwards, the keyless one takes the keyboard like any window.
+    ASSERT_EQ(DisplayPanel(keyless), 0);
+    window = windowTitled("Keyless popup");
+    ASSERT_NE(window, nullptr);
+    EXPECT_FALSE(window->windowFlags() & Qt::WindowDoesNotAcceptFocus);
+}
