@@ -142,7 +142,9 @@ bool IsStartLine(const char *line) {
 void ReceiveRecord() {
     InstallMainCallback(nullptr, nullptr, 1);
     SetWaitCursor(1);
-    const int dialog = CreateProgressDialog("", "", 1, 2, "");
+    // No cancel button: the reception never looks at one, and without it the dialog leaves the
+    // keyboard with the main panel, so what the operator types meanwhile is not lost.
+    const int dialog = CreateProgressDialog("", "", 1, 2, nullptr);
     int progress = 0;
     UpdateProgressDialog(dialog, progress, 0);
     std::memset(&DataInput, 0, sizeof DataInput);

@@ -748,14 +748,15 @@ void buildPanelWindow(Panel &p) {
 
 namespace {
 
-// Whether the panel shows a control that can take the keyboard focus (one placed outside the
-// panel, where nobody can click it, does not count).
+// Whether the operator can use the panel from the keyboard: a control on it that takes the
+// focus, or one with a shortcut key (a button parked outside the panel that Escape presses).
 bool takesKeyboard(const Panel &p) {
     const QRect area(QPoint(0, 0), p.rect.size());
-    for (const auto &c : p.controls)
-        if (c->widget && c->visible && !c->dimmed && (c->widget->focusPolicy() & Qt::TabFocus) &&
-            area.intersects(c->rect))
-            return true;
+    for (const auto &c : p.controls) {
+        if (!c->widget || !c->visible || c->dimmed) continue;
+        if (c->shortcutKey != 0) return true;
+        if ((c->widget->focusPolicy() & Qt::TabFocus) && area.intersects(c->rect)) return true;
+    }
     return false;
 }
 

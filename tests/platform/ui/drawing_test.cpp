@@ -11,6 +11,7 @@
 #include <QWidget>
 
 #include "rt_test_support.h"
+#include "tests/support/key_watch.h"
 
 using namespace rtt;
 
@@ -43,14 +44,7 @@ int swatch(int panel, int top, int left, int colour) {
     return control;
 }
 
-class KeyWatch : public QObject {
-  public:
-    int keyPresses = 0;
-    bool eventFilter(QObject *, QEvent *event) override {
-        if (event->type() == QEvent::KeyPress) ++keyPresses;
-        return false;
-    }
-};
+using ks_test::KeyWatch;
 
 class Drawing : public RuntimeTest {};
 
@@ -114,13 +108,17 @@ TEST_F(Drawing, PanelsPopupsAndChangesAreOnTheScreenBeforeTheEventLoopRuns) {
 TEST_F(Drawing, APopupWithNothingToTypeIntoLeavesTheKeyboardWhereItIs) {
     // A progress-like popup (a bar, a text, a button parked outside the panel) must not take the
     // keyboard from the window the operator types in; a popup with a button on it takes it, so
-    // Enter and Escape reach it.
+    // Enter and Escape reach it, and so does one whose parked button answers Escape.
     const int keyless = keep(NewPanel(0, "Keyless popup", 60, 60, 80, 300));
     ASSERT_GT(NewCtrl(keyless, CTRL_PROGRESS_BAR, "", 10, 10), 0);
     ASSERT_GT(NewCtrl(keyless, CTRL_COMMAND_BUTTON, "", -1000, -1000), 0);
     swatch(keyless, 10, 200, kBlue);
     const int asking = keep(NewPanel(0, "Asking popup", 60, 60, 80, 300));
     ASSERT_GT(NewCtrl(asking, CTRL_COMMAND_BUTTON, "OK", 10, 10), 0);
+    const int escapable = keep(NewPanel(0, "Escapable popup", 60, 60, 80, 300));
+    const int parked = NewCtrl(escapable, CTRL_COMMAND_BUTTON, "", -1000, -1000);
+    ASSERT_GT(parked, 0);
+    ASSERT_EQ(SetCtrlAttribute(escapable, parked, ATTR_SHORTCUT_KEY, VAL_ESC_VKEY), 0);
 
     ASSERT_EQ(InstallPopup(keyless), 0);
     QWidget *window = windowTitled("Keyless popup");
@@ -134,6 +132,12 @@ TEST_F(Drawing, APopupWithNothingToTypeIntoLeavesTheKeyboardWhereItIs) {
     ASSERT_NE(window, nullptr);
     EXPECT_FALSE(window->windowFlags() & Qt::WindowDoesNotAcceptFocus);
     EXPECT_FALSE(window->testAttribute(Qt::WA_ShowWithoutActivating));
+    ASSERT_EQ(RemovePopup(0), 0);
+
+    ASSERT_EQ(InstallPopup(escapable), 0);
+    window = windowTitled("Escapable popup");
+    ASSERT_NE(window, nullptr);
+    EXPECT_FALSE(window->windowFlags() & Qt::WindowDoesNotAcceptFocus);
     ASSERT_EQ(RemovePopup(0), 0);
 
     // Shown as an ordinary panel afterwards, the keyless one takes the keyboard like any window.

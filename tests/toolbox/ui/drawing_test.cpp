@@ -18,6 +18,7 @@
 
 #include "platform/runtime.h"
 #include "platform/testing.h"
+#include "tests/support/key_watch.h"
 #include "tests/support/temp_dir.h"
 #include "toolbox/ui/locale_layout.h"
 #include "toolbox/ui/progress_dialog.h"
@@ -53,14 +54,7 @@ class PaintWatch : public QObject {
     }
 };
 
-class KeyWatch : public QObject {
-  public:
-    int keyPresses = 0;
-    bool eventFilter(QObject *, QEvent *event) override {
-        if (event->type() == QEvent::KeyPress) ++keyPresses;
-        return false;
-    }
-};
+using ks_test::KeyWatch;
 
 // Fraction of the bar's groove that is filled, read along the bar's middle row: the filled part
 // is the run of pixels that differ from the empty end of the groove.
