@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 
+#include "app/ks_callbacks.h"
 #include "app/ks_read.h"
 
 namespace {
@@ -14,7 +15,9 @@ namespace {
 class FirstPaint : public QObject {
   public:
     bool eventFilter(QObject *, QEvent *event) override {
-        if (event->type() == QEvent::Paint) std::_Exit(0);
+        // Only the main panel counts: a notice painted first (the language file or the resource
+        // failed) is another start-up and fails the run.
+        if (event->type() == QEvent::Paint) std::_Exit(panelHandle > 0 ? 0 : 3);
         return false;
     }
 };
@@ -29,6 +32,7 @@ void watchFirstPaint() {
 Q_COREAPP_STARTUP_FUNCTION(watchFirstPaint)
 
 int main(int, char **argv) {
+    KsRegisterCallbacks();
     KsStartup(argv);
     return 1; // start-up ended without painting a window
 }
