@@ -74,10 +74,13 @@ int Ini_ReadGeneric(IniObject ini, IniReadLineCallback readLine, void *callbackD
 
 // Writes every section ("[name]", its items as "name = value", an empty line) to the sink.
 // Values longer than 80 bytes become numbered pieces "name Line0001" ...; an unquoted value
-// that the reader would trim or unquote is written in quotes. A line that would not read back
-// as written (longer than 255 characters, a line break inside, a name the reader would split
-// at a separator, take for a comment or header, or rename as a piece) is refused with -5025;
-// lines before it have been delivered. Returns the sink's last result (0 for an empty object),
+// that the reader would trim or unquote is written in quotes. An item whose name has the
+// piece form itself ("<base> Line<digits>") is written as it is, except piece number 1 (the
+// reader would rename it) and an item right after one written in pieces (the reader would
+// join it to them). A line that would not read back as written (longer than 255 characters, a
+// line break inside, a name the reader would split at a separator, take for a comment or
+// header, or rename or join as a piece) is refused with -5025; lines before it have been
+// delivered. Returns the sink's last result (0 for an empty object),
 // its first negative result, -5025 or -65.
 int Ini_WriteGeneric(IniObject ini, IniWriteLineCallback writeLine, void *callbackData);
 // Writes the object to a file, lines ending in CR LF. A null pathName writes to standard
