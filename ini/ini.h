@@ -141,7 +141,8 @@ int Ini_GetInt(IniObject ini, const char *sectionName, const char *itemName, int
 int Ini_GetUInt(IniObject ini, const char *sectionName, const char *itemName,
                 unsigned int *value); // -5022 (any minus sign is refused)
 // "Inf", "+Inf", "-Inf" in any letter case give the infinities; else strtod must take the
-// whole text without a range error (-5023).
+// whole text without overflowing to infinity or underflowing to zero (-5023); a subnormal
+// result is taken. Every double Ini_PutDouble writes reads back bit for bit.
 int Ini_GetDouble(IniObject ini, const char *sectionName, const char *itemName, double *value);
 // "True" 1, "False" 0 in any letter case; else -5024.
 int Ini_GetBoolean(IniObject ini, const char *sectionName, const char *itemName, int *value);
@@ -153,8 +154,9 @@ int Ini_GetData(IniObject ini, const char *sectionName, const char *itemName, un
 // ---- Puts -------------------------------------------------------------------------------------
 // A put adds the item (name trimmed) to the section, creating the section (name as given) at
 // the end or in order. With duplicate checking, the items of that name are removed first and
-// the new one takes the place of the first. Int "%d", UInt "%u", Double "%.16g", Boolean
-// "True"/"False" are stored unquoted; strings and data quoted. PutString escapes '"', '\',
+// the new one takes the place of the first. Int "%d", UInt "%u", Boolean "True"/"False" and
+// Double (the shortest text that reads back as the same double: "0.1", "0.30000000000000004",
+// "5e-324", "inf") are stored unquoted; strings and data quoted. PutString escapes '"', '\',
 // tab, LF, CR (\" \\ \t \n \r) and other control characters (\xhh). A null string is empty.
 // 0, -12 (the object as before, except replaced items are already removed) or -65.
 
