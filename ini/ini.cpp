@@ -173,6 +173,32 @@ int JoinMultiLineItems(IniObject ini) {
     return 0;
 }
 
+// A file whose text begins with a UTF-8 byte-order mark (as many editors save by default)
+// reads as if the mark were not there.
+constexpr char kUtf8ByteOrderMark[] = "\xEF\xBB\xBF";
+constexpr int kByteOrderMarkLength = 3;
+
+struct FileSource {
+    FILE *file;
+    bool atStart;
+};
+
+int ReadFileWithoutByteOrderMark(void *readData, int maxBytes, int *bytesRead, char *buffer) {
+    auto *source = static_cast<FileSource *>(readData);
+    int result = LineFile_ReadFromFile(source->file, maxBytes, bytesRead, buffer);
+    if (result == 0 && source->atStart) {
+        source->atStart = false;
+        // fread delivers a whole first block (or the whole file when it is shorter), so a
+        // mark lies complete in it.
+        if (*bytesRead >= kByteOrderMarkLength &&
+            memcmp(buffer, kUtf8ByteOrderMark, kByteOrderMarkLength) == 0) {
+            *bytesRead -= kByteOrderMarkLength;
+            memmove(buffer, buffer + kByteOrderMarkLength, static_cast<size_t>(*bytesRead));
+        }
+    }
+    return result;
+}
+
 int ReadLineFromLineFile(void *callbackData, char *lineBuffer, int maxChars, int *endOfFile,
                          int *lineNumber) {
     auto lineFile = static_cast<LineFile>(callbackData);
@@ -680,7 +706,8 @@ int Ini_ReadFromFile(IniObject ini, const char *pathName) {
         static_cast<unsigned long long>(info.st_size) < kReadStreamBuffer)
         bufferSize = std::max(kMinReadStreamBuffer, static_cast<size_t>(info.st_size) + 1);
     setvbuf(file, nullptr, _IOFBF, bufferSize);
-    LineFile lineFile = LineFile_New(LineFile_ReadFromFile, file);
+    FileSource source{file, true};
+    LineFile lineFile = LineFile_New(ReadFileWithoutByteOrderMark, &source);
     int result = RT_ERR_OUT_OF_MEMORY;
     if (lineFile) result = Ini_ReadGeneric(ini, ReadLineFromLineFile, lineFile);
     LineFile_Dispose(lineFile);

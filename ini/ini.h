@@ -58,8 +58,9 @@ int Ini_SetDuplicateChecking(IniObject ini, int enable);
 
 // ---- Reading ----------------------------------------------------------------------------------
 
-// Adds the contents of a file (opened "rb"; -5001 when it cannot be) to the object. Blank
-// lines are skipped; line numbers count every line of the file from 1. 0, -12, -5002.
+// Adds the contents of a file (opened "rb"; -5001 when it cannot be) to the object. A UTF-8
+// byte-order mark at the very start is not part of the text: the file reads as without it.
+// Blank lines are skipped; line numbers count every line of the file from 1. 0, -12, -5002.
 int Ini_ReadFromFile(IniObject ini, const char *pathName);
 // Adds the lines of any source. Each line is a comment (starts with the comment marker after
 // white space), a section header ("[name]", name trimmed, the last ']' closes it and only

@@ -332,6 +332,45 @@ TEST(IniRead, FromFile) {
     EXPECT_EQ(Ini_LineOfLastAccess(ini.get()), 3);
 }
 
+TEST(IniRead, AByteOrderMarkAtTheStartOfAFileIsNotText) {
+    TempDir dir;
+    const std::string mark = "\xEF\xBB\xBF";
+    const std::string text = "[UI Language Resource File]\r\nVersion = 100\r\n[S]\r\nk = v\r\n";
+    const std::string path = dir.file("marked.lng");
+    writeFile(path, mark + text);
+    IniPtr ini(Ini_New(0));
+    ASSERT_EQ(Ini_ReadFromFile(ini.get(), path.c_str()), 0);
+    EXPECT_EQ(Dump(ini.get()), "[UI Language Resource File]\nVersion=100\n[S]\nk=v\n");
+    int version = 0;
+    EXPECT_EQ(Ini_GetInt(ini.get(), "UI Language Resource File", "Version", &version), 1);
+    EXPECT_EQ(version, 100);
+    EXPECT_EQ(Ini_LineOfLastAccess(ini.get()), 2);
+    // Written back without a mark.
+    const std::string copy = dir.file("copy.lng");
+    ASSERT_EQ(Ini_WriteToFile(ini.get(), copy.c_str()), 0);
+    EXPECT_EQ(readFile(copy).substr(0, 28), "[UI Language Resource File]\r");
+
+    // The same object as the file without the mark, whatever follows the mark; a mark
+    // anywhere else is text.
+    for (const std::string &rest :
+         {std::string("\n[S]\nk = v\n"), std::string("k = v\n[S]\nk = w"), std::string(""),
+          std::string("[S]\nk = ") + mark + "v\n", std::string(3000, ' ') + "\n[S]\nk = v\n"}) {
+        writeFile(path, mark + rest);
+        const std::string plainPath = dir.file("plain.ini");
+        writeFile(plainPath, rest);
+        IniPtr marked(Ini_New(0)), plain(Ini_New(0));
+        ASSERT_EQ(Ini_ReadFromFile(marked.get(), path.c_str()), 0);
+        ASSERT_EQ(Ini_ReadFromFile(plain.get(), plainPath.c_str()), 0);
+        EXPECT_EQ(Dump(marked.get()), Dump(plain.get())) << rest;
+        EXPECT_EQ(Ini_ItemExists(marked.get(), "S", "k"), Ini_ItemExists(plain.get(), "S", "k"));
+        EXPECT_EQ(Ini_LineOfLastAccess(marked.get()), Ini_LineOfLastAccess(plain.get())) << rest;
+    }
+    writeFile(path, mark);
+    IniPtr empty(Ini_New(0));
+    EXPECT_EQ(Ini_ReadFromFile(empty.get(), path.c_str()), 0);
+    EXPECT_EQ(Ini_NumberOfSections(empty.get()), 0);
+}
+
 TEST(IniRead, NullArgumentsAreRefusedNotFollowed) {
     EXPECT_EQ(Ini_ReadGeneric(nullptr, ScriptedSource, nullptr), -65);
     IniPtr ini(Ini_New(0));
