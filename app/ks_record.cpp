@@ -31,9 +31,37 @@ int32_t GetInt32(const unsigned char *at) {
     return static_cast<int32_t>(u);
 }
 
-// A field read from disk may lack its terminator; its last byte then becomes one.
+constexpr int kMaxUtf8Bytes = 4; // the longest UTF-8 character
+
+bool IsUtf8Continuation(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// Bytes of the UTF-8 character that `lead` starts; 1 for any byte that starts none.
+size_t Utf8CharacterLength(char lead) {
+    const auto byte = static_cast<unsigned char>(lead);
+    if (byte >= 0xC2 && byte <= 0xDF) return 2;
+    if (byte >= 0xE0 && byte <= 0xEF) return 3;
+    if (byte >= 0xF0 && byte <= 0xF4) return 4;
+    return 1;
+}
+
+// Where a text that goes on past `cut` may end so that no UTF-8 character is split: at `cut`,
+// or before the character that the cut would split. Bytes that are not UTF-8 (a single-byte
+// code page) are cut at `cut` as they are.
+size_t CharacterBoundary(const char *text, size_t cut) {
+    if (!IsUtf8Continuation(text[cut])) return cut; // no character goes on across the cut
+    size_t start = cut;
+    while (start > 0 && cut - start < kMaxUtf8Bytes - 1 && IsUtf8Continuation(text[start - 1]))
+        --start;
+    if (start > 0 && Utf8CharacterLength(text[start - 1]) > cut - (start - 1)) return start - 1;
+    return cut;
+}
+
+// A field read from disk may lack its terminator; it then ends where the last whole character
+// before the field's last byte ends.
 template <size_t N> void BoundText(char (&field)[N]) {
-    if (std::memchr(field, '\0', N) == nullptr) field[N - 1] = '\0';
+    if (std::memchr(field, '\0', N) == nullptr) field[CharacterBoundary(field, N - 1)] = '\0';
 }
 
 } // namespace
@@ -88,7 +116,10 @@ void HostConfigStartFresh(HostConfigRecord &config) {
 
 void KsCopyField(char *field, size_t fieldSize, const char *text) {
     if (fieldSize == 0) return;
-    const size_t length = text ? strnlen(text, fieldSize - 1) : 0;
+    size_t length = text ? strnlen(text, fieldSize - 1) : 0;
+    // A longer text is cut between two characters, never inside one: a dangling lead byte would
+    // be kept in the settings file and shown as a replacement character.
+    if (length == fieldSize - 1 && text[length] != '\0') length = CharacterBoundary(text, length);
     if (length > 0) std::memcpy(field, text, length);
     field[length] = '\0';
 }

@@ -149,6 +149,90 @@ TEST(ValueLines, LongValuesAreCutToTheirField) {
     EXPECT_EQ(0, std::memcmp(&r.BVolt, &before.BVolt, sizeof r.BVolt));
 }
 
+namespace {
+
+// Whether the text is whole UTF-8: no character cut short, no byte out of place.
+bool IsWholeUtf8(const std::string &text) {
+    for (size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+        if ((lead >= 0x80 && lead < 0xC2) || i + length > text.size()) return false;
+        for (size_t k = 1; k < length; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+        i += length;
+    }
+    return true;
+}
+
+std::string Repeated(const std::string &unit, size_t count) {
+    std::string text;
+    for (size_t i = 0; i < count; ++i)
+        text += unit;
+    return text;
+}
+
+const std::string kUmlaut = "\xC3\x84";          // two bytes
+const std::string kEuro = "\xE2\x82\xAC";        // three bytes
+const std::string kBattery = "\xF0\x9F\x94\x8B"; // four bytes
+
+} // namespace
+
+TEST(ValueLines, TextsAreCutBetweenCharactersNeverInsideOne) {
+    // "A" and eight two-byte letters are 17 bytes for 16: seven letters stay, not seven and a half.
+    TestRecord r{};
+    KsStoreValueLine(r, ("INFO 1 : A" + Repeated(kUmlaut, 8)).c_str());
+    EXPECT_EQ("A" + Repeated(kUmlaut, 7), r.Info[1]);
+
+    // Every text field, characters of every width, the cut at every place inside them: as many
+    // whole characters as fit.
+    struct Field {
+        const char *label;
+        const char *(*text)(const TestRecord &);
+        size_t room;
+    } const fields[] = {
+        {"INFO 0 : ", [](const TestRecord &t) -> const char * { return t.Info[0]; }, 16},
+        {"LOGO 1 : ", [](const TestRecord &t) -> const char * { return t.Logo1; }, 16},
+        {"TCODE  : ", [](const TestRecord &t) -> const char * { return t.TCode; }, 16},
+        {"JIS No : ", [](const TestRecord &t) -> const char * { return t.JisNo; }, 23},
+        {"VER.   : ", [](const TestRecord &t) -> const char * { return t.Ver; }, 17},
+    };
+    for (const Field &field : fields)
+        for (const std::string &unit : {kUmlaut, kEuro, kBattery})
+            for (size_t ascii = 0; ascii < unit.size(); ++ascii) {
+                const std::string text = std::string(ascii, 'x') + Repeated(unit, 30);
+                TestRecord t{};
+                KsStoreValueLine(t, (field.label + text).c_str());
+                const std::string expected =
+                    std::string(ascii, 'x') + Repeated(unit, (field.room - ascii) / unit.size());
+                EXPECT_EQ(expected, field.text(t)) << field.label << unit.size() << " " << ascii;
+                EXPECT_TRUE(IsWholeUtf8(field.text(t)));
+            }
+
+    // A text that fits exactly is whole; bytes of a single-byte code page are cut as before.
+    char info[KS_INFO_WIDTH];
+    KsCopyField(info, Repeated(kUmlaut, 8).c_str());
+    EXPECT_EQ(Repeated(kUmlaut, 8), info);
+    KsCopyField(info, std::string(20, '\xC4').c_str());
+    EXPECT_EQ(std::string(16, '\xC4'), info);
+    char path[KS_PATH_WIDTH];
+    KsCopyField(path, ("/prog/" + Repeated(kEuro, 100)).c_str());
+    EXPECT_EQ("/prog/" + Repeated(kEuro, 84), path);
+}
+
+TEST(SettingsRecord, AFieldWithoutTerminatorEndsOnAWholeCharacter) {
+    unsigned char bytes[KS_SETTINGS_SIZE] = {};
+    const std::string line = "A" + Repeated(kUmlaut, 8); // all 17 bytes, no terminator
+    std::memcpy(bytes + 17, line.data(), 17);
+    const std::string path = "/p" + Repeated(kBattery, 70); // beyond the 260 bytes
+    std::memcpy(bytes + 372, path.data(), KS_PATH_WIDTH);
+    HostConfigRecord c{};
+    HostConfigFromBytes(bytes, c);
+    EXPECT_EQ("A" + Repeated(kUmlaut, 7), c.InfoLines[1]);
+    EXPECT_EQ("/p" + Repeated(kBattery, 64), c.Logo1Path);
+    // The bytes after the new terminator are kept as read.
+    EXPECT_EQ('\x84', c.InfoLines[1][16]);
+}
+
 TEST(ValueLines, StopLineNeedsItsFinalBlank) {
     EXPECT_EQ(1, KsIsStopLine("STOP   : "));
     EXPECT_EQ(1, KsIsStopLine("STOP   : anything"));
