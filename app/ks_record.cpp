@@ -2,9 +2,13 @@
 #include "app/ks_record.h"
 
 #include <charconv>
+#include <clocale>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <locale.h>
+#include <string>
 
 const int kPrintAttributes[KS_PRINT_SLOTS] = {1327, 1308, 1309, 1310, 1303, 1301,
                                               1302, 1300, 1306, 1304, 1307, 1305};
@@ -139,8 +143,18 @@ const char *SkipBlanksAndSign(const char *text, bool *negative) {
     return text;
 }
 
+// Whether a decimal number that is out of the range of a double is too large (rather than too
+// small): strtod of the "C" locale gives infinity for the one and at most the smallest double
+// for the other.
+bool BeyondLargestDouble(const char *number, const char *end) {
+    static const locale_t cLocale = newlocale(LC_NUMERIC_MASK, "C", locale_t{});
+    const std::string text(number, end);
+    return std::fabs(strtod_l(text.c_str(), nullptr, cLocale)) > 1.0;
+}
+
 // The leading decimal number of a text the way atof reads it, but always with a point as the
-// decimal separator whatever the process locale says; 0 when no number starts the text.
+// decimal separator whatever the process locale says; 0 when no number starts the text. A
+// number beyond the largest double reads as the largest double, one below the smallest as 0.
 double LeadingDouble(const char *text) {
     bool negative = false;
     text = SkipBlanksAndSign(text, &negative);
@@ -152,7 +166,7 @@ double LeadingDouble(const char *text) {
     const char *end = text + std::strlen(text);
     const auto parsed = std::from_chars(text, end, value, std::chars_format::general);
     if (parsed.ec == std::errc::result_out_of_range)
-        value = std::numeric_limits<double>::max();
+        value = BeyondLargestDouble(text, parsed.ptr) ? std::numeric_limits<double>::max() : 0.0;
     else if (parsed.ec != std::errc())
         value = 0.0;
     if (!std::isfinite(value)) value = 0.0;
@@ -176,9 +190,14 @@ int32_t KsAtoi(const char *text) {
 }
 
 double KsConvertVolt(const char *text) {
-    double volts = LeadingDouble(text);
-    if (std::strlen(text) >= 3 && text[2] == ',') volts += LeadingDouble(text + 3) / 100.0;
-    return volts;
+    // A comma is the decimal separator wherever it stands ("9,50", "6,35", "12,6"), unless a
+    // point came first; texts without a comma read exactly as before.
+    const char *comma = std::strchr(text, ',');
+    if (comma == nullptr || std::memchr(text, '.', static_cast<size_t>(comma - text)) != nullptr)
+        return LeadingDouble(text);
+    std::string withPoint(text);
+    withPoint[static_cast<size_t>(comma - text)] = '.';
+    return LeadingDouble(withPoint.c_str());
 }
 
 // ---- Value lines -------------------------------------------------------------------------------

@@ -109,9 +109,10 @@ int KsIsStopLine(const char *line);
 // The tester's integer conversion: leading blanks skipped, optional sign, decimal digits up to the
 // first other character; 0 when there is no digit. Values beyond int32 saturate.
 int32_t KsAtoi(const char *text);
-// The tester's voltage conversion: the decimal value of the text (a point is understood,
-// independent of the process locale); then, when the text's third character is a comma, the value
-// of the text after the comma divided by 100 is added ("12,05" gives 12.05, "9,50" gives 9).
+// The tester's voltage conversion: the decimal value of the text, independent of the process
+// locale. A point is the decimal separator, and so is a comma wherever it stands unless a point
+// came before it ("12,05" 12.05, "12,6" 12.6, "9,50" 9.5, "6,35" 6.35). A value beyond the
+// largest double reads as the largest double, one below the smallest as 0; no digits give 0.
 double KsConvertVolt(const char *text);
 
 // Copies text into a fixed field, always terminated. A longer text is cut to the field between two

@@ -3,10 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
+#include <utility>
 
 #include "app/ks_record.h"
+#include "tests/support/locale.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -253,36 +258,52 @@ TEST(Conversions, IntegersFollowTheTestersRules) {
     EXPECT_EQ(-2147483647 - 1, KsAtoi("-99999999999"));
 }
 
-TEST(Conversions, VoltageUnderstandsThePointAndTheThirdCharacterComma) {
-    EXPECT_DOUBLE_EQ(12.05, KsConvertVolt("12,05"));
-    EXPECT_DOUBLE_EQ(12.05, KsConvertVolt("12.05"));
-    EXPECT_DOUBLE_EQ(12.0, KsConvertVolt("12"));
-    EXPECT_DOUBLE_EQ(9.0, KsConvertVolt("9,50"));   // its comma is the second character
-    EXPECT_DOUBLE_EQ(12.06, KsConvertVolt("12,6")); // as the tester's rule reads it
-    EXPECT_DOUBLE_EQ(12.60, KsConvertVolt("12,60"));
-    EXPECT_DOUBLE_EQ(0.0, KsConvertVolt("x12"));
-    EXPECT_DOUBLE_EQ(0.0, KsConvertVolt("nan"));
-    EXPECT_DOUBLE_EQ(0.0, KsConvertVolt("inf"));
-    EXPECT_DOUBLE_EQ(0.0, KsConvertVolt(""));
-    EXPECT_DOUBLE_EQ(1.0, KsConvertVolt("1,5"));
-    EXPECT_DOUBLE_EQ(12.0, KsConvertVolt("12,"));
-    EXPECT_DOUBLE_EQ(-3.5, KsConvertVolt(" -3.5"));
+TEST(Conversions, VoltageReadsACommaAsTheDecimalSeparatorWhereverItStands) {
+    // Exactly the value the text names, as the same text with a point gives it.
+    const std::pair<const char *, double> cases[] = {
+        {"9,50", 9.50},   {"6,35", 6.35},   {"12,6", 12.6}, {"12,60", 12.60}, {"12,05", 12.05},
+        {"1,5", 1.5},     {"12,", 12.0},    {",5", 0.5},    {"-3,25", -3.25}, {" 11,9 V", 11.9},
+        {"12.60", 12.60}, {"12.05", 12.05}, {"12", 12.0},   {" -3.5", -3.5},  {"12.5,3", 12.5},
+        {"x12", 0.0},     {"nan", 0.0},     {"inf", 0.0},   {"", 0.0},        {",", 0.0},
+    };
+    for (const auto &[text, volts] : cases)
+        EXPECT_EQ(volts, KsConvertVolt(text)) << text;
+}
+
+TEST(Conversions, VoltageOutOfTheDoubleRange) {
+    // Below the smallest double reads as 0, beyond the largest as the largest; subnormals and
+    // the extremes that are doubles read as themselves.
+    EXPECT_EQ(0.0, KsConvertVolt("1e-400"));
+    EXPECT_EQ(0.0, KsConvertVolt("-1e-400"));
+    EXPECT_EQ(0.0, KsConvertVolt("0,0000001e-330"));
+    EXPECT_EQ(std::numeric_limits<double>::max(), KsConvertVolt("1e400"));
+    EXPECT_EQ(-std::numeric_limits<double>::max(), KsConvertVolt("-1e400"));
+    EXPECT_EQ(std::numeric_limits<double>::max(),
+              KsConvertVolt(("1" + std::string(320, '0')).c_str()));
+    EXPECT_EQ(5e-324, KsConvertVolt("5e-324"));
+    EXPECT_EQ(1e300, KsConvertVolt("1e300"));
 }
 
 TEST(Conversions, VoltageIgnoresTheProcessLocale) {
+    // A locale with a decimal comma, compiled into the test's folder when the system has none.
+    const ks_test::TempDir folder;
     const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
-    bool switched = false;
-    for (const char *name : {"de_DE.UTF-8", "fr_FR.UTF-8", "de_DE", "fr_FR"})
-        if (std::setlocale(LC_NUMERIC, name) != nullptr) {
-            switched = true;
-            break;
-        }
+    bool switched = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
+    if (!switched && ks_test::compileLocale(folder.path(), "de_DE")) {
+        setenv("LOCPATH", folder.path().c_str(), 1);
+        switched = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
+        unsetenv("LOCPATH");
+    }
+    if (!switched) GTEST_SKIP() << "no locale with a decimal comma available";
     const double withPoint = KsConvertVolt("12.45");
-    const double withComma = KsConvertVolt("12,45");
+    const double withComma = KsConvertVolt("9,45");
+    const double tiny = KsConvertVolt("1.5e-400");
+    const double huge = KsConvertVolt("1.5e400");
     std::setlocale(LC_NUMERIC, saved.c_str());
-    if (!switched) GTEST_SKIP() << "no locale with a decimal comma installed";
-    EXPECT_DOUBLE_EQ(12.45, withPoint);
-    EXPECT_DOUBLE_EQ(12.45, withComma);
+    EXPECT_EQ(12.45, withPoint);
+    EXPECT_EQ(9.45, withComma);
+    EXPECT_EQ(0.0, tiny);
+    EXPECT_EQ(std::numeric_limits<double>::max(), huge);
 }
 
 TEST(TestCodes, WorkedExamplesGiveTheTablesValues) {
