@@ -437,8 +437,10 @@ IniSection *FindSection(IniObject ini, const char *sectionName) {
     if (ini->sectionIndex) {
         found = IndexFindSection(ini, sectionName);
     } else if (searched) {
-        int position = ListBinSearch(searched, &keyPointer, CompareSections);
-        if (position > 0) found = *static_cast<IniSection **>(ListGetPtrToItem(searched, position));
+        IniSection **sections = SectionArray(searched);
+        int count = ListNumItems(searched);
+        int at = SortedPosition(sections, count, &keyPointer, CompareSections, false);
+        if (at < count && CompareSections(&keyPointer, &sections[at]) == 0) found = sections[at];
     } else {
         int count = ListNumItems(ini->sections);
         IniSection **sections = SectionArray(ini->sections);
@@ -462,9 +464,9 @@ IniItem *FindItem(IniSection *section, const char *itemName) {
             sorted = ItemArray(section->items);
             sortedCount = ListNumItems(section->items);
         }
-        int index =
-            BinSearch(sorted, sortedCount, sizeof(IniItem *), &itemName, CompareNameWithItem);
-        return index >= 0 ? sorted[index] : nullptr;
+        int at = SortedPosition(sorted, sortedCount, &itemName, CompareNameWithItem, false);
+        return at < sortedCount && CompareNameWithItem(&itemName, &sorted[at]) == 0 ? sorted[at]
+                                                                                    : nullptr;
     }
     int count = ListNumItems(section->items);
     IniItem **items = ItemArray(section->items);
@@ -477,9 +479,9 @@ IniItem *LookupItem(IniObject ini, const char *sectionName, const char *itemName
     IniItem *item = nullptr;
     bool answeredByIndex = false;
     if (ini && sectionName && itemName && ini->sectionIndex) {
-        // The cached section wins over the index (it may be a duplicate the index does not
-        // hold). Its hash settles most mismatches without reading its name, so that one
-        // lookup need not wait for the memory read of the one before.
+        // The cached section is what the index would find, and cheaper to confirm: its hash
+        // settles most mismatches without reading its name, so that one lookup need not wait
+        // for the memory read of the one before.
         NameKey sectionKey = MakeNameKey(sectionName);
         bool cached =
             ini->lastSection &&
@@ -555,8 +557,29 @@ void RemoveItemAt(IniSection *section, int position) {
     FreeItem(item);
 }
 
+int SortedPosition(const void *entries, int count, const void *key, CompareFunction compare,
+                   bool afterEquals) {
+    auto *pointers = static_cast<void *const *>(entries);
+    int low = 0, high = count;
+    while (low < high) {
+        int middle = low + (high - low) / 2;
+        int order = compare(key, &pointers[middle]);
+        if (order > 0 || (afterEquals && order == 0))
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low;
+}
+
+int InsertAfterEqualNames(ListHandle list, const void *pointerToEntry, CompareFunction compare) {
+    int count = ListNumItems(list);
+    int at = SortedPosition(ListGetDataPtr(list), count, pointerToEntry, compare, true);
+    return ListInsertItem(list, pointerToEntry, at < count ? at + 1 : LIST_POS_END);
+}
+
 void InsertIntoSortedCopy(ListHandle *copy, const void *pointerToEntry, CompareFunction compare) {
-    if (*copy && !ListInsertInOrder(*copy, pointerToEntry, compare)) {
+    if (*copy && !InsertAfterEqualNames(*copy, pointerToEntry, compare)) {
         ListDispose(*copy);
         *copy = nullptr;
     }
@@ -865,17 +888,36 @@ void Ini_Sort(IniObject ini) {
     }
     ListQuickSort(ini->sections, CompareSections);
     ini->sorted = 1;
+    // The first of equal section names may have changed places.
+    ini->lastSection = nullptr;
+    ini->hashedSection = nullptr;
 }
 
 namespace {
 
 // Whether a list of pointers is already in order. Files are often written sorted; such a list
-// is taken as it is, which costs one pass and keeps equal names in file order.
+// is taken as it is, which costs one pass.
 bool InOrder(const void *pointers, int count, CompareFunction compare) {
     auto *entries = static_cast<void *const *>(pointers);
     for (int i = 1; i < count; ++i)
         if (compare(&entries[i - 1], &entries[i]) > 0) return false;
     return true;
+}
+
+// The sorted copies keep equal names in list order (a stable sort), so that the first of them
+// in the copy is the first in the list: lookups find the same entry with or without copies.
+void SortSectionsStably(IniSection **sections, int count) {
+    if (InOrder(sections, count, CompareSections)) return;
+    std::stable_sort(sections, sections + count, [](const IniSection *a, const IniSection *b) {
+        return StrICmp(a->name, b->name) < 0;
+    });
+}
+
+void SortItemsStably(IniItem **items, int count) {
+    if (InOrder(items, count, CompareItems)) return;
+    std::stable_sort(items, items + count, [](const IniItem *a, const IniItem *b) {
+        return StrICmp(ItemName(a), ItemName(b)) < 0;
+    });
 }
 
 } // namespace
@@ -885,10 +927,9 @@ int Ini_SortInternally(IniObject ini) {
     DiscardSortedCopies(ini);
     ListHandle sortedSections = ListCopy(ini->sections);
     if (!sortedSections) return RT_ERR_OUT_OF_MEMORY;
-    if (!InOrder(ListGetDataPtr(sortedSections), ListNumItems(sortedSections), CompareSections))
-        ListQuickSort(sortedSections, CompareSections);
+    SortSectionsStably(SectionArray(sortedSections), ListNumItems(sortedSections));
     ini->sortedSections = sortedSections;
-    // The item copies are slices of one block: sorted exactly as ListQuickSort sorts a list.
+    // The item copies are slices of one block.
     int count = ListNumItems(ini->sections);
     IniSection **sections = SectionArray(ini->sections);
     size_t total = 0;
@@ -905,8 +946,7 @@ int Ini_SortInternally(IniObject ini) {
         int numItems = ListNumItems(sections[i]->items);
         if (numItems > 0)
             memcpy(slice, ItemArray(sections[i]->items), numItems * sizeof(IniItem *));
-        if (!InOrder(slice, numItems, CompareItems))
-            QuickSortArray(slice, numItems, sizeof(IniItem *), CompareItems);
+        SortItemsStably(slice, numItems);
         sections[i]->sortedSlice = slice;
         sections[i]->sortedCount = numItems;
         sections[i]->hasSlice = 1;

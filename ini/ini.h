@@ -95,7 +95,13 @@ int Ini_WriteToFile(IniObject ini, const char *pathName);
 
 // ---- Lookup -----------------------------------------------------------------------------------
 // Sections are found through a cache of the last section found, then by binary search of the
-// internally sorted copy, or of the sorted list, or linearly (the first of equal names).
+// internally sorted copy, or of the sorted list, or linearly; items likewise, without a cache.
+// Names that repeat (equal up to letter case): every lookup finds the first of them in list
+// order, the order Ini_NthSectionName and Ini_NthItemName walk. That holds before and after
+// Ini_SortInternally alike (its copies keep repeats in list order) and after later puts (a
+// repeat put with duplicate checking off comes after those there). In a sorting object (Ini_New
+// with automaticSorting, Ini_Sort) the sort decides the list order of repeats, as it is not
+// stable; the first of them in that order is found.
 
 int Ini_SectionExists(IniObject ini, const char *sectionName);
 int Ini_NumberOfSections(IniObject ini);
@@ -191,7 +197,8 @@ int Ini_CopySection(IniObject source, const char *sectionName, IniObject destina
 // sorted from now on; lookups then search the lists binarily.
 void Ini_Sort(IniObject ini);
 // Leaves the lists in their order and builds sorted copies for lookups, kept in step by later
-// puts and removals; lookups binary search the copies. Until the next change to the object,
+// puts and removals; lookups binary search the copies and find what they found before (see
+// Lookup). Lists already in order are copied as they are. Until the next change to the object,
 // a hash index over the copies answers them with exactly the same results in fewer memory
 // reads. 0, or -12 (all copies discarded).
 int Ini_SortInternally(IniObject ini);

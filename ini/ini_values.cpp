@@ -65,7 +65,7 @@ int PutText(IniObject ini, const char *sectionName, const char *itemName, const 
                 }
             }
         }
-        int inserted = section->sorted ? ListInsertInOrder(section->items, &item, CompareItems)
+        int inserted = section->sorted ? InsertAfterEqualNames(section->items, &item, CompareItems)
                                        : ListInsertItem(section->items, &item,
                                                         position > 0 ? position : LIST_POS_END);
         if (!inserted) {
@@ -86,7 +86,7 @@ int PutText(IniObject ini, const char *sectionName, const char *itemName, const 
         FreeSection(section);
         return RT_ERR_OUT_OF_MEMORY;
     }
-    int inserted = ini->sorted ? ListInsertInOrder(ini->sections, &section, CompareSections)
+    int inserted = ini->sorted ? InsertAfterEqualNames(ini->sections, &section, CompareSections)
                                : ListInsertItem(ini->sections, &section, LIST_POS_END);
     if (!inserted) {
         FreeSection(section);
