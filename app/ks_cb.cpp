@@ -100,9 +100,17 @@ void SelLanguageMCB(int, int, void *, int) {
         const int menuBar = GetPanelMenuBar(panelHandle);
         if (menuBar > 0) DiscardMenuBar(menuBar);
         DiscardPanel(panelHandle);
-        panelHandle = LoadPanel(0, kUiFile, PNL_MAIN);
-        DisplayPanel(panelHandle);
         HostConfig.Language = 0;
+        panelHandle = LoadPanel(0, kUiFile, PNL_MAIN);
+        if (panelHandle < 0) {
+            // As at start-up: without a main panel the program cannot go on. The failed change
+            // is stored as language 0 all the same.
+            panelHandle = 0;
+            KsWriteSettings();
+            KsClosePortAndQuit();
+            return;
+        }
+        DisplayPanel(panelHandle);
     }
     KsWriteSettings();
     KsLayoutMainPanel();

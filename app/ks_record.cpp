@@ -2,9 +2,13 @@
 #include "app/ks_record.h"
 
 #include <charconv>
+#include <clocale>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <locale.h>
+#include <string>
 
 const int kPrintAttributes[KS_PRINT_SLOTS] = {1327, 1308, 1309, 1310, 1303, 1301,
                                               1302, 1300, 1306, 1304, 1307, 1305};
@@ -31,9 +35,37 @@ int32_t GetInt32(const unsigned char *at) {
     return static_cast<int32_t>(u);
 }
 
-// A field read from disk may lack its terminator; its last byte then becomes one.
+constexpr int kMaxUtf8Bytes = 4; // the longest UTF-8 character
+
+bool IsUtf8Continuation(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// Bytes of the UTF-8 character that `lead` starts; 1 for any byte that starts none.
+size_t Utf8CharacterLength(char lead) {
+    const auto byte = static_cast<unsigned char>(lead);
+    if (byte >= 0xC2 && byte <= 0xDF) return 2;
+    if (byte >= 0xE0 && byte <= 0xEF) return 3;
+    if (byte >= 0xF0 && byte <= 0xF4) return 4;
+    return 1;
+}
+
+// Where a text that goes on past `cut` may end so that no UTF-8 character is split: at `cut`,
+// or before the character that the cut would split. Bytes that are not UTF-8 (a single-byte
+// code page) are cut at `cut` as they are.
+size_t CharacterBoundary(const char *text, size_t cut) {
+    if (!IsUtf8Continuation(text[cut])) return cut; // no character goes on across the cut
+    size_t start = cut;
+    while (start > 0 && cut - start < kMaxUtf8Bytes - 1 && IsUtf8Continuation(text[start - 1]))
+        --start;
+    if (start > 0 && Utf8CharacterLength(text[start - 1]) > cut - (start - 1)) return start - 1;
+    return cut;
+}
+
+// A field read from disk may lack its terminator; it then ends where the last whole character
+// before the field's last byte ends.
 template <size_t N> void BoundText(char (&field)[N]) {
-    if (std::memchr(field, '\0', N) == nullptr) field[N - 1] = '\0';
+    if (std::memchr(field, '\0', N) == nullptr) field[CharacterBoundary(field, N - 1)] = '\0';
 }
 
 } // namespace
@@ -88,7 +120,10 @@ void HostConfigStartFresh(HostConfigRecord &config) {
 
 void KsCopyField(char *field, size_t fieldSize, const char *text) {
     if (fieldSize == 0) return;
-    const size_t length = text ? strnlen(text, fieldSize - 1) : 0;
+    size_t length = text ? strnlen(text, fieldSize - 1) : 0;
+    // A longer text is cut between two characters, never inside one: a dangling lead byte would
+    // be kept in the settings file and shown as a replacement character.
+    if (length == fieldSize - 1 && text[length] != '\0') length = CharacterBoundary(text, length);
     if (length > 0) std::memcpy(field, text, length);
     field[length] = '\0';
 }
@@ -108,8 +143,18 @@ const char *SkipBlanksAndSign(const char *text, bool *negative) {
     return text;
 }
 
+// Whether a decimal number that is out of the range of a double is too large (rather than too
+// small): strtod of the "C" locale gives infinity for the one and at most the smallest double
+// for the other.
+bool BeyondLargestDouble(const char *number, const char *end) {
+    static const locale_t cLocale = newlocale(LC_NUMERIC_MASK, "C", locale_t{});
+    const std::string text(number, end);
+    return std::fabs(strtod_l(text.c_str(), nullptr, cLocale)) > 1.0;
+}
+
 // The leading decimal number of a text the way atof reads it, but always with a point as the
-// decimal separator whatever the process locale says; 0 when no number starts the text.
+// decimal separator whatever the process locale says; 0 when no number starts the text. A
+// number beyond the largest double reads as the largest double, one below the smallest as 0.
 double LeadingDouble(const char *text) {
     bool negative = false;
     text = SkipBlanksAndSign(text, &negative);
@@ -121,7 +166,7 @@ double LeadingDouble(const char *text) {
     const char *end = text + std::strlen(text);
     const auto parsed = std::from_chars(text, end, value, std::chars_format::general);
     if (parsed.ec == std::errc::result_out_of_range)
-        value = std::numeric_limits<double>::max();
+        value = BeyondLargestDouble(text, parsed.ptr) ? std::numeric_limits<double>::max() : 0.0;
     else if (parsed.ec != std::errc())
         value = 0.0;
     if (!std::isfinite(value)) value = 0.0;
@@ -145,9 +190,14 @@ int32_t KsAtoi(const char *text) {
 }
 
 double KsConvertVolt(const char *text) {
-    double volts = LeadingDouble(text);
-    if (std::strlen(text) >= 3 && text[2] == ',') volts += LeadingDouble(text + 3) / 100.0;
-    return volts;
+    // A comma is the decimal separator wherever it stands ("9,50", "6,35", "12,6"), unless a
+    // point came first; texts without a comma read exactly as before.
+    const char *comma = std::strchr(text, ',');
+    if (comma == nullptr || std::memchr(text, '.', static_cast<size_t>(comma - text)) != nullptr)
+        return LeadingDouble(text);
+    std::string withPoint(text);
+    withPoint[static_cast<size_t>(comma - text)] = '.';
+    return LeadingDouble(withPoint.c_str());
 }
 
 // ---- Value lines -------------------------------------------------------------------------------

@@ -53,8 +53,9 @@ extern const int32_t kPrintDefaults[KS_PRINT_SLOTS];
 // The byte image of the record (integers little-endian, texts as they are).
 void HostConfigToBytes(const HostConfigRecord &config, unsigned char (&bytes)[KS_SETTINGS_SIZE]);
 // Builds the record from a file image. Texts are bounded by their field even when the image has
-// no NUL inside it (the last byte of such a field becomes the terminator); a language number
-// outside 0 .. 9 counts as 0. Bytes after a terminator are kept as read.
+// no NUL inside it (such a text ends with the last whole UTF-8 character before the field's last
+// byte); a language number outside 0 .. 9 counts as 0. Bytes after a terminator are kept as
+// read.
 void HostConfigFromBytes(const unsigned char (&bytes)[KS_SETTINGS_SIZE], HostConfigRecord &config);
 // A fresh record's texts and print settings: six empty information lines, the reserved bytes
 // zero, the twelve print defaults. ComPort, Language and the logo paths are left to the caller.
@@ -100,7 +101,7 @@ extern const char kStopLabel[];    // "STOP   : ", at the start of the stop line
 
 // Stores a value line into the record when its first 9 characters equal a label (the first
 // equal one in table order). Returns 1 when a label matched, 0 when the line is not a value line.
-// A value longer than its text field is cut to the field.
+// A value longer than its text field is cut to the field (see KsCopyField).
 int KsStoreValueLine(TestRecord &record, const char *line);
 // 1 when the line begins with the stop label.
 int KsIsStopLine(const char *line);
@@ -108,12 +109,14 @@ int KsIsStopLine(const char *line);
 // The tester's integer conversion: leading blanks skipped, optional sign, decimal digits up to the
 // first other character; 0 when there is no digit. Values beyond int32 saturate.
 int32_t KsAtoi(const char *text);
-// The tester's voltage conversion: the decimal value of the text (a point is understood,
-// independent of the process locale); then, when the text's third character is a comma, the value
-// of the text after the comma divided by 100 is added ("12,05" gives 12.05, "9,50" gives 9).
+// The tester's voltage conversion: the decimal value of the text, independent of the process
+// locale. A point is the decimal separator, and so is a comma wherever it stands unless a point
+// came before it ("12,05" 12.05, "12,6" 12.6, "9,50" 9.5, "6,35" 6.35). A value beyond the
+// largest double reads as the largest double, one below the smallest as 0; no digits give 0.
 double KsConvertVolt(const char *text);
 
-// Copies text into a fixed field, cut to the field and always terminated.
+// Copies text into a fixed field, always terminated. A longer text is cut to the field between two
+// UTF-8 characters, never inside one.
 void KsCopyField(char *field, size_t fieldSize, const char *text);
 template <size_t N> void KsCopyField(char (&field)[N], const char *text) {
     KsCopyField(field, N, text);

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <string>
 
 #include "app/ks_ids.h"
@@ -111,9 +112,14 @@ void Save2LogFile(TestRecord *record) {
     WriteRingLabel(fileHandle, MAIN_INVEH, record->InVehicle);
     WriteRingLabel(fileHandle, MAIN_TCOMP, record->TComp);
     FmtFile(fileHandle, "%i\t", static_cast<int>(record->SetPoint));
-    Fmt(text, "%f", record->BVolt);
-    LocalizeNumberString(text);
-    FmtFile(fileHandle, "%s\t", text);
+    // Room for any double in "%f": sign, the 309 digits of the largest, point, 6 decimals and
+    // the terminator, so that the voltage column is never cut.
+    constexpr size_t kFixedDoubleSize =
+        1 + (std::numeric_limits<double>::max_exponent10 + 1) + 1 + 6 + 1;
+    char volts[kFixedDoubleSize];
+    Fmt(volts, "%f", record->BVolt);
+    LocalizeNumberString(volts);
+    FmtFile(fileHandle, "%s\t", volts);
     WriteRingLabel(fileHandle, MAIN_SYSTEM, record->System);
     int index = -1;
     GetIndexFromValue(panelHandle, MAIN_BRSLT, &index, static_cast<int>(record->BRslt));

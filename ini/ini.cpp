@@ -173,6 +173,32 @@ int JoinMultiLineItems(IniObject ini) {
     return 0;
 }
 
+// A file whose text begins with a UTF-8 byte-order mark (as many editors save by default)
+// reads as if the mark were not there.
+constexpr char kUtf8ByteOrderMark[] = "\xEF\xBB\xBF";
+constexpr int kByteOrderMarkLength = 3;
+
+struct FileSource {
+    FILE *file;
+    bool atStart;
+};
+
+int ReadFileWithoutByteOrderMark(void *readData, int maxBytes, int *bytesRead, char *buffer) {
+    auto *source = static_cast<FileSource *>(readData);
+    int result = LineFile_ReadFromFile(source->file, maxBytes, bytesRead, buffer);
+    if (result == 0 && source->atStart) {
+        source->atStart = false;
+        // fread delivers a whole first block (or the whole file when it is shorter), so a
+        // mark lies complete in it.
+        if (*bytesRead >= kByteOrderMarkLength &&
+            memcmp(buffer, kUtf8ByteOrderMark, kByteOrderMarkLength) == 0) {
+            *bytesRead -= kByteOrderMarkLength;
+            memmove(buffer, buffer + kByteOrderMarkLength, static_cast<size_t>(*bytesRead));
+        }
+    }
+    return result;
+}
+
 int ReadLineFromLineFile(void *callbackData, char *lineBuffer, int maxChars, int *endOfFile,
                          int *lineNumber) {
     auto lineFile = static_cast<LineFile>(callbackData);
@@ -411,8 +437,10 @@ IniSection *FindSection(IniObject ini, const char *sectionName) {
     if (ini->sectionIndex) {
         found = IndexFindSection(ini, sectionName);
     } else if (searched) {
-        int position = ListBinSearch(searched, &keyPointer, CompareSections);
-        if (position > 0) found = *static_cast<IniSection **>(ListGetPtrToItem(searched, position));
+        IniSection **sections = SectionArray(searched);
+        int count = ListNumItems(searched);
+        int at = SortedPosition(sections, count, &keyPointer, CompareSections, false);
+        if (at < count && CompareSections(&keyPointer, &sections[at]) == 0) found = sections[at];
     } else {
         int count = ListNumItems(ini->sections);
         IniSection **sections = SectionArray(ini->sections);
@@ -436,9 +464,9 @@ IniItem *FindItem(IniSection *section, const char *itemName) {
             sorted = ItemArray(section->items);
             sortedCount = ListNumItems(section->items);
         }
-        int index =
-            BinSearch(sorted, sortedCount, sizeof(IniItem *), &itemName, CompareNameWithItem);
-        return index >= 0 ? sorted[index] : nullptr;
+        int at = SortedPosition(sorted, sortedCount, &itemName, CompareNameWithItem, false);
+        return at < sortedCount && CompareNameWithItem(&itemName, &sorted[at]) == 0 ? sorted[at]
+                                                                                    : nullptr;
     }
     int count = ListNumItems(section->items);
     IniItem **items = ItemArray(section->items);
@@ -451,9 +479,9 @@ IniItem *LookupItem(IniObject ini, const char *sectionName, const char *itemName
     IniItem *item = nullptr;
     bool answeredByIndex = false;
     if (ini && sectionName && itemName && ini->sectionIndex) {
-        // The cached section wins over the index (it may be a duplicate the index does not
-        // hold). Its hash settles most mismatches without reading its name, so that one
-        // lookup need not wait for the memory read of the one before.
+        // The cached section is what the index would find, and cheaper to confirm: its hash
+        // settles most mismatches without reading its name, so that one lookup need not wait
+        // for the memory read of the one before.
         NameKey sectionKey = MakeNameKey(sectionName);
         bool cached =
             ini->lastSection &&
@@ -529,8 +557,29 @@ void RemoveItemAt(IniSection *section, int position) {
     FreeItem(item);
 }
 
+int SortedPosition(const void *entries, int count, const void *key, CompareFunction compare,
+                   bool afterEquals) {
+    auto *pointers = static_cast<void *const *>(entries);
+    int low = 0, high = count;
+    while (low < high) {
+        int middle = low + (high - low) / 2;
+        int order = compare(key, &pointers[middle]);
+        if (order > 0 || (afterEquals && order == 0))
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low;
+}
+
+int InsertAfterEqualNames(ListHandle list, const void *pointerToEntry, CompareFunction compare) {
+    int count = ListNumItems(list);
+    int at = SortedPosition(ListGetDataPtr(list), count, pointerToEntry, compare, true);
+    return ListInsertItem(list, pointerToEntry, at < count ? at + 1 : LIST_POS_END);
+}
+
 void InsertIntoSortedCopy(ListHandle *copy, const void *pointerToEntry, CompareFunction compare) {
-    if (*copy && !ListInsertInOrder(*copy, pointerToEntry, compare)) {
+    if (*copy && !InsertAfterEqualNames(*copy, pointerToEntry, compare)) {
         ListDispose(*copy);
         *copy = nullptr;
     }
@@ -680,7 +729,8 @@ int Ini_ReadFromFile(IniObject ini, const char *pathName) {
         static_cast<unsigned long long>(info.st_size) < kReadStreamBuffer)
         bufferSize = std::max(kMinReadStreamBuffer, static_cast<size_t>(info.st_size) + 1);
     setvbuf(file, nullptr, _IOFBF, bufferSize);
-    LineFile lineFile = LineFile_New(LineFile_ReadFromFile, file);
+    FileSource source{file, true};
+    LineFile lineFile = LineFile_New(ReadFileWithoutByteOrderMark, &source);
     int result = RT_ERR_OUT_OF_MEMORY;
     if (lineFile) result = Ini_ReadGeneric(ini, ReadLineFromLineFile, lineFile);
     LineFile_Dispose(lineFile);
@@ -838,17 +888,36 @@ void Ini_Sort(IniObject ini) {
     }
     ListQuickSort(ini->sections, CompareSections);
     ini->sorted = 1;
+    // The first of equal section names may have changed places.
+    ini->lastSection = nullptr;
+    ini->hashedSection = nullptr;
 }
 
 namespace {
 
 // Whether a list of pointers is already in order. Files are often written sorted; such a list
-// is taken as it is, which costs one pass and keeps equal names in file order.
+// is taken as it is, which costs one pass.
 bool InOrder(const void *pointers, int count, CompareFunction compare) {
     auto *entries = static_cast<void *const *>(pointers);
     for (int i = 1; i < count; ++i)
         if (compare(&entries[i - 1], &entries[i]) > 0) return false;
     return true;
+}
+
+// The sorted copies keep equal names in list order (a stable sort), so that the first of them
+// in the copy is the first in the list: lookups find the same entry with or without copies.
+void SortSectionsStably(IniSection **sections, int count) {
+    if (InOrder(sections, count, CompareSections)) return;
+    std::stable_sort(sections, sections + count, [](const IniSection *a, const IniSection *b) {
+        return StrICmp(a->name, b->name) < 0;
+    });
+}
+
+void SortItemsStably(IniItem **items, int count) {
+    if (InOrder(items, count, CompareItems)) return;
+    std::stable_sort(items, items + count, [](const IniItem *a, const IniItem *b) {
+        return StrICmp(ItemName(a), ItemName(b)) < 0;
+    });
 }
 
 } // namespace
@@ -858,10 +927,9 @@ int Ini_SortInternally(IniObject ini) {
     DiscardSortedCopies(ini);
     ListHandle sortedSections = ListCopy(ini->sections);
     if (!sortedSections) return RT_ERR_OUT_OF_MEMORY;
-    if (!InOrder(ListGetDataPtr(sortedSections), ListNumItems(sortedSections), CompareSections))
-        ListQuickSort(sortedSections, CompareSections);
+    SortSectionsStably(SectionArray(sortedSections), ListNumItems(sortedSections));
     ini->sortedSections = sortedSections;
-    // The item copies are slices of one block: sorted exactly as ListQuickSort sorts a list.
+    // The item copies are slices of one block.
     int count = ListNumItems(ini->sections);
     IniSection **sections = SectionArray(ini->sections);
     size_t total = 0;
@@ -878,8 +946,7 @@ int Ini_SortInternally(IniObject ini) {
         int numItems = ListNumItems(sections[i]->items);
         if (numItems > 0)
             memcpy(slice, ItemArray(sections[i]->items), numItems * sizeof(IniItem *));
-        if (!InOrder(slice, numItems, CompareItems))
-            QuickSortArray(slice, numItems, sizeof(IniItem *), CompareItems);
+        SortItemsStably(slice, numItems);
         sections[i]->sortedSlice = slice;
         sections[i]->sortedCount = numItems;
         sections[i]->hasSlice = 1;

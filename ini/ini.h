@@ -58,8 +58,9 @@ int Ini_SetDuplicateChecking(IniObject ini, int enable);
 
 // ---- Reading ----------------------------------------------------------------------------------
 
-// Adds the contents of a file (opened "rb"; -5001 when it cannot be) to the object. Blank
-// lines are skipped; line numbers count every line of the file from 1. 0, -12, -5002.
+// Adds the contents of a file (opened "rb"; -5001 when it cannot be) to the object. A UTF-8
+// byte-order mark at the very start is not part of the text: the file reads as without it.
+// Blank lines are skipped; line numbers count every line of the file from 1. 0, -12, -5002.
 int Ini_ReadFromFile(IniObject ini, const char *pathName);
 // Adds the lines of any source. Each line is a comment (starts with the comment marker after
 // white space), a section header ("[name]", name trimmed, the last ']' closes it and only
@@ -74,10 +75,13 @@ int Ini_ReadGeneric(IniObject ini, IniReadLineCallback readLine, void *callbackD
 
 // Writes every section ("[name]", its items as "name = value", an empty line) to the sink.
 // Values longer than 80 bytes become numbered pieces "name Line0001" ...; an unquoted value
-// that the reader would trim or unquote is written in quotes. A line that would not read back
-// as written (longer than 255 characters, a line break inside, a name the reader would split
-// at a separator, take for a comment or header, or rename as a piece) is refused with -5025;
-// lines before it have been delivered. Returns the sink's last result (0 for an empty object),
+// that the reader would trim or unquote is written in quotes. An item whose name has the
+// piece form itself ("<base> Line<digits>") is written as it is, except piece number 1 (the
+// reader would rename it) and an item right after one written in pieces (the reader would
+// join it to them). A line that would not read back as written (longer than 255 characters, a
+// line break inside, a name the reader would split at a separator, take for a comment or
+// header, or rename or join as a piece) is refused with -5025; lines before it have been
+// delivered. Returns the sink's last result (0 for an empty object),
 // its first negative result, -5025 or -65.
 int Ini_WriteGeneric(IniObject ini, IniWriteLineCallback writeLine, void *callbackData);
 // Writes the object to a file, lines ending in CR LF. A null pathName writes to standard
@@ -91,7 +95,13 @@ int Ini_WriteToFile(IniObject ini, const char *pathName);
 
 // ---- Lookup -----------------------------------------------------------------------------------
 // Sections are found through a cache of the last section found, then by binary search of the
-// internally sorted copy, or of the sorted list, or linearly (the first of equal names).
+// internally sorted copy, or of the sorted list, or linearly; items likewise, without a cache.
+// Names that repeat (equal up to letter case): every lookup finds the first of them in list
+// order, the order Ini_NthSectionName and Ini_NthItemName walk. That holds before and after
+// Ini_SortInternally alike (its copies keep repeats in list order) and after later puts (a
+// repeat put with duplicate checking off comes after those there). In a sorting object (Ini_New
+// with automaticSorting, Ini_Sort) the sort decides the list order of repeats, as it is not
+// stable; the first of them in that order is found.
 
 int Ini_SectionExists(IniObject ini, const char *sectionName);
 int Ini_NumberOfSections(IniObject ini);
@@ -138,7 +148,8 @@ int Ini_GetInt(IniObject ini, const char *sectionName, const char *itemName, int
 int Ini_GetUInt(IniObject ini, const char *sectionName, const char *itemName,
                 unsigned int *value); // -5022 (any minus sign is refused)
 // "Inf", "+Inf", "-Inf" in any letter case give the infinities; else strtod must take the
-// whole text without a range error (-5023).
+// whole text without overflowing to infinity or underflowing to zero (-5023); a subnormal
+// result is taken. Every double Ini_PutDouble writes reads back bit for bit.
 int Ini_GetDouble(IniObject ini, const char *sectionName, const char *itemName, double *value);
 // "True" 1, "False" 0 in any letter case; else -5024.
 int Ini_GetBoolean(IniObject ini, const char *sectionName, const char *itemName, int *value);
@@ -150,8 +161,9 @@ int Ini_GetData(IniObject ini, const char *sectionName, const char *itemName, un
 // ---- Puts -------------------------------------------------------------------------------------
 // A put adds the item (name trimmed) to the section, creating the section (name as given) at
 // the end or in order. With duplicate checking, the items of that name are removed first and
-// the new one takes the place of the first. Int "%d", UInt "%u", Double "%.16g", Boolean
-// "True"/"False" are stored unquoted; strings and data quoted. PutString escapes '"', '\',
+// the new one takes the place of the first. Int "%d", UInt "%u", Boolean "True"/"False" and
+// Double (the shortest text that reads back as the same double: "0.1", "0.30000000000000004",
+// "5e-324", "inf") are stored unquoted; strings and data quoted. PutString escapes '"', '\',
 // tab, LF, CR (\" \\ \t \n \r) and other control characters (\xhh). A null string is empty.
 // 0, -12 (the object as before, except replaced items are already removed) or -65.
 
@@ -185,7 +197,8 @@ int Ini_CopySection(IniObject source, const char *sectionName, IniObject destina
 // sorted from now on; lookups then search the lists binarily.
 void Ini_Sort(IniObject ini);
 // Leaves the lists in their order and builds sorted copies for lookups, kept in step by later
-// puts and removals; lookups binary search the copies. Until the next change to the object,
+// puts and removals; lookups binary search the copies and find what they found before (see
+// Lookup). Lists already in order are copied as they are. Until the next change to the object,
 // a hash index over the copies answers them with exactly the same results in fewer memory
 // reads. 0, or -12 (all copies discarded).
 int Ini_SortInternally(IniObject ini);

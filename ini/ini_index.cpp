@@ -1,11 +1,10 @@
 // The lookup index: open-addressing hash tables over the internally sorted copies, so that a
 // lookup reads a few cache lines instead of walking a binary search through the heap.
 //
-// Exactness: for each class of names that compare equal, the table holds the entry that the
-// binary search of the sorted copy finds for that name (found with that very search when the
-// index is built). The search path depends only on the comparison results, which are equal
-// for all names of a class, so index and binary search always agree. Any change to the
-// object drops the index; lookups then take the binary search again.
+// Exactness: for each class of names that compare equal, the table holds the first entry of
+// the class in the sorted copy, which is the one the binary search of the copy finds (and,
+// the copies being sorted stably, the first in list order). Any change to the object drops
+// the index; lookups then take the binary search again.
 #include "ini/ini_internal.h"
 
 #include <bit>
@@ -127,23 +126,15 @@ constexpr auto ItemNameOf = [](const void *entry) {
 
 // Builds the table of a sorted list of pointers; null when memory is short or a pointer does
 // not fit beside its tag.
-uintptr_t *BuildTable(void *const *entries, int count, CompareFunction searchCompare, NameOf nameOf,
-                      unsigned *mask) {
+uintptr_t *BuildTable(void *const *entries, int count, NameOf nameOf, unsigned *mask) {
     unsigned size = TableSize(count);
     auto *table = static_cast<uintptr_t *>(calloc(size, sizeof(uintptr_t)));
     if (!table) return nullptr;
-    bool sameAsPrevious = false;
     for (int i = 0; i < count; ++i) {
         const char *name = nameOf(entries[i]).text;
-        bool sameAsNext = i + 1 < count && StrICmp(name, nameOf(entries[i + 1]).text) == 0;
-        // One entry per run of equal names: the one the binary search finds (a name of its
-        // own is simply where it stands).
-        bool skip = sameAsPrevious;
-        sameAsPrevious = sameAsNext;
-        if (skip) continue;
-        int index =
-            sameAsNext ? BinSearch(entries, count, sizeof(void *), &name, searchCompare) : i;
-        auto pointer = reinterpret_cast<uintptr_t>(entries[index >= 0 ? index : i]);
+        // One entry per run of equal names: its first.
+        if (i > 0 && StrICmp(name, nameOf(entries[i - 1]).text) == 0) continue;
+        auto pointer = reinterpret_cast<uintptr_t>(entries[i]);
         if (pointer & ~kPointerMask) {
             free(table);
             return nullptr;
@@ -170,11 +161,6 @@ const void *FindInTable(const uintptr_t *table, unsigned mask, const NameKey &ke
             if (SameNameInline(nameOf(pointer), key)) return pointer;
         }
     }
-}
-
-int CompareNameWithSection(const void *key, const void *section) {
-    return StrICmp(*static_cast<const char *const *>(key),
-                   (*static_cast<IniSection *const *>(section))->name);
 }
 
 } // namespace
@@ -209,15 +195,15 @@ void BuildLookupIndex(IniObject ini) {
         // A few items are found as fast by the binary search; no table for them.
         if (!SortedItemArray(section, &sorted, &numItems) || numItems <= kMinIndexedItems) continue;
         section->itemIndex = BuildTable(reinterpret_cast<void *const *>(sorted), numItems,
-                                        CompareNameWithItem, ItemNameOf, &section->itemIndexMask);
+                                        ItemNameOf, &section->itemIndexMask);
         if (!section->itemIndex) {
             DropLookupIndex(ini); // without memory for all of it, no index at all
             return;
         }
     }
-    ini->sectionIndex = BuildTable(static_cast<void *const *>(ListGetDataPtr(ini->sortedSections)),
-                                   ListNumItems(ini->sortedSections), CompareNameWithSection,
-                                   SectionNameOf, &ini->sectionIndexMask);
+    ini->sectionIndex =
+        BuildTable(static_cast<void *const *>(ListGetDataPtr(ini->sortedSections)),
+                   ListNumItems(ini->sortedSections), SectionNameOf, &ini->sectionIndexMask);
     if (!ini->sectionIndex) {
         DropLookupIndex(ini);
         return;

@@ -158,9 +158,17 @@ bool SortedItemArray(const IniSection *section, IniItem *const **array, int *cou
 void DetachItemCopy(IniSection *section);
 void DiscardItemCopy(IniSection *section);
 
+// Binary search of a sorted array of pointers: the index of the first entry the key does not
+// sort after (the first of equal names), or, with `afterEquals`, of the first it sorts before.
+// count when there is none.
+int SortedPosition(const void *entries, int count, const void *key, CompareFunction compare,
+                   bool afterEquals);
+// Inserts into a sorted list after the entries of an equal name, so that equal names keep the
+// order in which they came. 1, or 0 when memory is short.
+int InsertAfterEqualNames(ListHandle list, const void *pointerToEntry, CompareFunction compare);
 // Removes the item at a position of the section's list (and from its sorted copy) and frees it.
 void RemoveItemAt(IniSection *section, int position);
-// Inserts into a sorted copy; on failure the copy is discarded (set to null).
+// Inserts into a sorted copy after equal names; on failure the copy is discarded (set to null).
 void InsertIntoSortedCopy(ListHandle *copy, const void *pointerToEntry, CompareFunction compare);
 // Removes a pointer from a list by identity.
 void RemovePointer(ListHandle list, const void *pointer);

@@ -6,6 +6,7 @@
 #include "toolbox/core/toolbox.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cstdarg>
 #include <climits>
 #include <clocale>
@@ -64,7 +65,7 @@ int PutText(IniObject ini, const char *sectionName, const char *itemName, const 
                 }
             }
         }
-        int inserted = section->sorted ? ListInsertInOrder(section->items, &item, CompareItems)
+        int inserted = section->sorted ? InsertAfterEqualNames(section->items, &item, CompareItems)
                                        : ListInsertItem(section->items, &item,
                                                         position > 0 ? position : LIST_POS_END);
         if (!inserted) {
@@ -85,7 +86,7 @@ int PutText(IniObject ini, const char *sectionName, const char *itemName, const 
         FreeSection(section);
         return RT_ERR_OUT_OF_MEMORY;
     }
-    int inserted = ini->sorted ? ListInsertInOrder(ini->sections, &section, CompareSections)
+    int inserted = ini->sorted ? InsertAfterEqualNames(ini->sections, &section, CompareSections)
                                : ListInsertItem(ini->sections, &section, LIST_POS_END);
     if (!inserted) {
         FreeSection(section);
@@ -241,7 +242,12 @@ int Ini_PutUInt(IniObject ini, const char *sectionName, const char *itemName, un
 }
 
 int Ini_PutDouble(IniObject ini, const char *sectionName, const char *itemName, double value) {
-    return PutFormatted(ini, sectionName, itemName, "%.16g", value);
+    // The shortest text that reads back as this very double (the "C" locale's form, whatever
+    // the process locale): 0.1 stays "0.1", and the 17th digit is written when it is needed.
+    char text[kFormatBuffer];
+    const auto written = std::to_chars(text, text + sizeof text - 1, value);
+    *written.ptr = '\0';
+    return PutText(ini, sectionName, itemName, text, 0);
 }
 
 int Ini_PutBoolean(IniObject ini, const char *sectionName, const char *itemName, int value) {
@@ -336,7 +342,11 @@ int Ini_GetDouble(IniObject ini, const char *sectionName, const char *itemName, 
         char *end = nullptr;
         errno = 0;
         parsed = strtod_l(text, &end, CLocale());
-        bool ok = *end == '\0' && errno == 0;
+        // A range error on a subnormal result only reports lost precision: such a number is
+        // what the writer gives for a subnormal double, so it reads back. Overflow to infinity
+        // and underflow to zero stay invalid.
+        const bool subnormal = std::fpclassify(parsed) == FP_SUBNORMAL;
+        bool ok = *end == '\0' && (errno == 0 || (errno == ERANGE && subnormal));
         if (value) *value = parsed;
         return ok ? 1 : ToolErr_InvalidDoubleNumber;
     }

@@ -109,8 +109,10 @@ int WriteItemLine(IniObject ini, IniWriteLineCallback writeLine, void *callbackD
     return writeLine(callbackData, line);
 }
 
+// Writes one item as a line, or as numbered pieces when its value is long. afterPieces tells
+// that the item before it in the section was written in pieces.
 int WriteItem(IniObject ini, IniWriteLineCallback writeLine, void *callbackData,
-              const IniItem *item) {
+              const IniItem *item, bool afterPieces) {
     const char *value = item->value;
     size_t length = strlen(value);
     size_t nameLength = strlen(ItemName(item));
@@ -119,8 +121,9 @@ int WriteItem(IniObject ini, IniWriteLineCallback writeLine, void *callbackData,
     if (HasLineBreak(ItemName(item), nameLength)) return ToolErr_LineWouldNotReadBack;
 
     if (length <= kMaxPieceBytes) {
-        // A name of the piece form would be renamed or joined when read back.
-        if (IsContinuationName(ItemName(item), &baseLength, &piece))
+        // A name of the piece form reads back as it is unless the reader starts a run with it
+        // (piece 1 is renamed) or adds it to the run of pieces written just before it.
+        if (IsContinuationName(ItemName(item), &baseLength, &piece) && (piece == 1 || afterPieces))
             return ToolErr_LineWouldNotReadBack;
         bool quoted = item->quoted || !ReadsBackUnquoted(value, length);
         return WriteItemLine(ini, writeLine, callbackData, ItemName(item), nameLength, value,
@@ -237,10 +240,12 @@ int Ini_WriteGeneric(IniObject ini, IniWriteLineCallback writeLine, void *callba
         result = writeLine(callbackData, header);
         if (result < 0) return result;
         int numItems = ListNumItems(section->items);
+        bool afterPieces = false;
         for (int i = 1; i <= numItems; ++i) {
             auto *item = *static_cast<IniItem **>(ListGetPtrToItem(section->items, i));
-            result = WriteItem(ini, writeLine, callbackData, item);
+            result = WriteItem(ini, writeLine, callbackData, item, afterPieces);
             if (result < 0) return result;
+            afterPieces = strlen(item->value) > kMaxPieceBytes;
         }
         result = writeLine(callbackData, "");
         if (result < 0) return result;

@@ -5,6 +5,7 @@
 #include "app/ks_record.h"
 #include "platform/io/files.h"
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -20,6 +21,8 @@ void checkRecord(const TestRecord &record) {
     if (std::memchr(record.Ver, '\0', sizeof record.Ver) == nullptr) __builtin_trap();
     for (const auto &info : record.Info)
         if (std::memchr(info, '\0', sizeof info) == nullptr) __builtin_trap();
+    // Shown on the panel and logged: a voltage is always a finite number.
+    if (!std::isfinite(record.BVolt)) __builtin_trap();
 }
 
 } // namespace

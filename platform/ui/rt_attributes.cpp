@@ -7,7 +7,9 @@
 #include <QLabel>
 #include <QWidget>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace rt {
 namespace {
@@ -177,8 +179,22 @@ constexpr int kActiveYAxis = -1;
 template <auto Get> void getRect(const Panel &, const Control &c, Arg &v) {
     v.i = (c.rect.*Get)();
 }
-template <auto Move> int moveRect(Control &c, const Arg &v) {
-    (c.rect.*Move)(v.i);
+// A label placed explicitly keeps its offset from its control when the control moves (an
+// automatic or centred label is placed anew anyway).
+int shiftedBy(int position, int from, int to) {
+    const long long shifted = static_cast<long long>(position) + to - from;
+    return static_cast<int>(std::clamp<long long>(shifted, std::numeric_limits<int>::min(),
+                                                  std::numeric_limits<int>::max()));
+}
+int moveLeft(Control &c, const Arg &v) {
+    if (!c.labelLeftAuto) c.labelLeft = shiftedBy(c.labelLeft, c.rect.left(), v.i);
+    c.rect.moveLeft(v.i);
+    return 0;
+}
+int moveTop(Control &c, const Arg &v) {
+    if (!c.labelTopAuto && !c.labelTopCentred)
+        c.labelTop = shiftedBy(c.labelTop, c.rect.top(), v.i);
+    c.rect.moveTop(v.i);
     return 0;
 }
 template <auto Resize> int resizeRect(Control &c, const Arg &v) {
@@ -199,10 +215,8 @@ constexpr AttrDef kAttributes[] = {
      }},
     {ATTR_CONSTANT_NAME_LENGTH, VT::Int, nullptr, Refresh::None, getLength<&Control::name>,
      nullptr},
-    {ATTR_LEFT, VT::Int, nullptr, Refresh::PlaceLabel, getRect<&QRect::left>,
-     moveRect<&QRect::moveLeft>},
-    {ATTR_TOP, VT::Int, nullptr, Refresh::PlaceLabel, getRect<&QRect::top>,
-     moveRect<&QRect::moveTop>},
+    {ATTR_LEFT, VT::Int, nullptr, Refresh::PlaceLabel, getRect<&QRect::left>, moveLeft},
+    {ATTR_TOP, VT::Int, nullptr, Refresh::PlaceLabel, getRect<&QRect::top>, moveTop},
     {ATTR_WIDTH, VT::Int, nullptr, Refresh::PlaceLabel, getRect<&QRect::width>,
      resizeRect<&QRect::setWidth>},
     {ATTR_HEIGHT, VT::Int, nullptr, Refresh::PlaceLabel, getRect<&QRect::height>,

@@ -67,10 +67,10 @@ TEST_F(AppTest, RecordsWithoutTestCodeOrInformationShowNoClassAndEmptyLines) {
     EXPECT_EQ(-1, IntOf(MAIN_SOC));
 }
 
-TEST_F(AppTest, VoltageLinesFollowTheDecimalCommaRule) {
+TEST_F(AppTest, VoltageLinesReadACommaAsTheDecimalSeparator) {
     ASSERT_EQ(0, Start(1));
     const std::pair<const char *, double> cases[] = {
-        {"12,05", 12.05}, {"12.05", 12.05}, {"12", 12.0}, {"9,50", 9.0}};
+        {"12,05", 12.05}, {"12.05", 12.05}, {"12", 12.0}, {"9,50", 9.5}};
     int serial = 1;
     for (const auto &[text, volts] : cases) {
         SCOPED_TRACE(text);

@@ -3,10 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
+#include <utility>
 
 #include "app/ks_record.h"
+#include "tests/support/locale.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -149,6 +154,90 @@ TEST(ValueLines, LongValuesAreCutToTheirField) {
     EXPECT_EQ(0, std::memcmp(&r.BVolt, &before.BVolt, sizeof r.BVolt));
 }
 
+namespace {
+
+// Whether the text is whole UTF-8: no character cut short, no byte out of place.
+bool IsWholeUtf8(const std::string &text) {
+    for (size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+        if ((lead >= 0x80 && lead < 0xC2) || i + length > text.size()) return false;
+        for (size_t k = 1; k < length; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+        i += length;
+    }
+    return true;
+}
+
+std::string Repeated(const std::string &unit, size_t count) {
+    std::string text;
+    for (size_t i = 0; i < count; ++i)
+        text += unit;
+    return text;
+}
+
+const std::string kUmlaut = "\xC3\x84";          // two bytes
+const std::string kEuro = "\xE2\x82\xAC";        // three bytes
+const std::string kBattery = "\xF0\x9F\x94\x8B"; // four bytes
+
+} // namespace
+
+TEST(ValueLines, TextsAreCutBetweenCharactersNeverInsideOne) {
+    // "A" and eight two-byte letters are 17 bytes for 16: seven letters stay, not seven and a half.
+    TestRecord r{};
+    KsStoreValueLine(r, ("INFO 1 : A" + Repeated(kUmlaut, 8)).c_str());
+    EXPECT_EQ("A" + Repeated(kUmlaut, 7), r.Info[1]);
+
+    // Every text field, characters of every width, the cut at every place inside them: as many
+    // whole characters as fit.
+    struct Field {
+        const char *label;
+        const char *(*text)(const TestRecord &);
+        size_t room;
+    } const fields[] = {
+        {"INFO 0 : ", [](const TestRecord &t) -> const char * { return t.Info[0]; }, 16},
+        {"LOGO 1 : ", [](const TestRecord &t) -> const char * { return t.Logo1; }, 16},
+        {"TCODE  : ", [](const TestRecord &t) -> const char * { return t.TCode; }, 16},
+        {"JIS No : ", [](const TestRecord &t) -> const char * { return t.JisNo; }, 23},
+        {"VER.   : ", [](const TestRecord &t) -> const char * { return t.Ver; }, 17},
+    };
+    for (const Field &field : fields)
+        for (const std::string &unit : {kUmlaut, kEuro, kBattery})
+            for (size_t ascii = 0; ascii < unit.size(); ++ascii) {
+                const std::string text = std::string(ascii, 'x') + Repeated(unit, 30);
+                TestRecord t{};
+                KsStoreValueLine(t, (field.label + text).c_str());
+                const std::string expected =
+                    std::string(ascii, 'x') + Repeated(unit, (field.room - ascii) / unit.size());
+                EXPECT_EQ(expected, field.text(t)) << field.label << unit.size() << " " << ascii;
+                EXPECT_TRUE(IsWholeUtf8(field.text(t)));
+            }
+
+    // A text that fits exactly is whole; bytes of a single-byte code page are cut as before.
+    char info[KS_INFO_WIDTH];
+    KsCopyField(info, Repeated(kUmlaut, 8).c_str());
+    EXPECT_EQ(Repeated(kUmlaut, 8), info);
+    KsCopyField(info, std::string(20, '\xC4').c_str());
+    EXPECT_EQ(std::string(16, '\xC4'), info);
+    char path[KS_PATH_WIDTH];
+    KsCopyField(path, ("/prog/" + Repeated(kEuro, 100)).c_str());
+    EXPECT_EQ("/prog/" + Repeated(kEuro, 84), path);
+}
+
+TEST(SettingsRecord, AFieldWithoutTerminatorEndsOnAWholeCharacter) {
+    unsigned char bytes[KS_SETTINGS_SIZE] = {};
+    const std::string line = "A" + Repeated(kUmlaut, 8); // all 17 bytes, no terminator
+    std::memcpy(bytes + 17, line.data(), 17);
+    const std::string path = "/p" + Repeated(kBattery, 70); // beyond the 260 bytes
+    std::memcpy(bytes + 372, path.data(), KS_PATH_WIDTH);
+    HostConfigRecord c{};
+    HostConfigFromBytes(bytes, c);
+    EXPECT_EQ("A" + Repeated(kUmlaut, 7), c.InfoLines[1]);
+    EXPECT_EQ("/p" + Repeated(kBattery, 64), c.Logo1Path);
+    // The bytes after the new terminator are kept as read.
+    EXPECT_EQ('\x84', c.InfoLines[1][16]);
+}
+
 TEST(ValueLines, StopLineNeedsItsFinalBlank) {
     EXPECT_EQ(1, KsIsStopLine("STOP   : "));
     EXPECT_EQ(1, KsIsStopLine("STOP   : anything"));
@@ -169,36 +258,52 @@ TEST(Conversions, IntegersFollowTheTestersRules) {
     EXPECT_EQ(-2147483647 - 1, KsAtoi("-99999999999"));
 }
 
-TEST(Conversions, VoltageUnderstandsThePointAndTheThirdCharacterComma) {
-    EXPECT_DOUBLE_EQ(12.05, KsConvertVolt("12,05"));
-    EXPECT_DOUBLE_EQ(12.05, KsConvertVolt("12.05"));
-    EXPECT_DOUBLE_EQ(12.0, KsConvertVolt("12"));
-    EXPECT_DOUBLE_EQ(9.0, KsConvertVolt("9,50"));   // its comma is the second character
-    EXPECT_DOUBLE_EQ(12.06, KsConvertVolt("12,6")); // as the tester's rule reads it
-    EXPECT_DOUBLE_EQ(12.60, KsConvertVolt("12,60"));
-    EXPECT_DOUBLE_EQ(0.0, KsConvertVolt("x12"));
-    EXPECT_DOUBLE_EQ(0.0, KsConvertVolt("nan"));
-    EXPECT_DOUBLE_EQ(0.0, KsConvertVolt("inf"));
-    EXPECT_DOUBLE_EQ(0.0, KsConvertVolt(""));
-    EXPECT_DOUBLE_EQ(1.0, KsConvertVolt("1,5"));
-    EXPECT_DOUBLE_EQ(12.0, KsConvertVolt("12,"));
-    EXPECT_DOUBLE_EQ(-3.5, KsConvertVolt(" -3.5"));
+TEST(Conversions, VoltageReadsACommaAsTheDecimalSeparatorWhereverItStands) {
+    // Exactly the value the text names, as the same text with a point gives it.
+    const std::pair<const char *, double> cases[] = {
+        {"9,50", 9.50},   {"6,35", 6.35},   {"12,6", 12.6}, {"12,60", 12.60}, {"12,05", 12.05},
+        {"1,5", 1.5},     {"12,", 12.0},    {",5", 0.5},    {"-3,25", -3.25}, {" 11,9 V", 11.9},
+        {"12.60", 12.60}, {"12.05", 12.05}, {"12", 12.0},   {" -3.5", -3.5},  {"12.5,3", 12.5},
+        {"x12", 0.0},     {"nan", 0.0},     {"inf", 0.0},   {"", 0.0},        {",", 0.0},
+    };
+    for (const auto &[text, volts] : cases)
+        EXPECT_EQ(volts, KsConvertVolt(text)) << text;
+}
+
+TEST(Conversions, VoltageOutOfTheDoubleRange) {
+    // Below the smallest double reads as 0, beyond the largest as the largest; subnormals and
+    // the extremes that are doubles read as themselves.
+    EXPECT_EQ(0.0, KsConvertVolt("1e-400"));
+    EXPECT_EQ(0.0, KsConvertVolt("-1e-400"));
+    EXPECT_EQ(0.0, KsConvertVolt("0,0000001e-330"));
+    EXPECT_EQ(std::numeric_limits<double>::max(), KsConvertVolt("1e400"));
+    EXPECT_EQ(-std::numeric_limits<double>::max(), KsConvertVolt("-1e400"));
+    EXPECT_EQ(std::numeric_limits<double>::max(),
+              KsConvertVolt(("1" + std::string(320, '0')).c_str()));
+    EXPECT_EQ(5e-324, KsConvertVolt("5e-324"));
+    EXPECT_EQ(1e300, KsConvertVolt("1e300"));
 }
 
 TEST(Conversions, VoltageIgnoresTheProcessLocale) {
+    // A locale with a decimal comma, compiled into the test's folder when the system has none.
+    const ks_test::TempDir folder;
     const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
-    bool switched = false;
-    for (const char *name : {"de_DE.UTF-8", "fr_FR.UTF-8", "de_DE", "fr_FR"})
-        if (std::setlocale(LC_NUMERIC, name) != nullptr) {
-            switched = true;
-            break;
-        }
+    bool switched = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
+    if (!switched && ks_test::compileLocale(folder.path(), "de_DE")) {
+        setenv("LOCPATH", folder.path().c_str(), 1);
+        switched = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
+        unsetenv("LOCPATH");
+    }
+    if (!switched) GTEST_SKIP() << "no locale with a decimal comma available";
     const double withPoint = KsConvertVolt("12.45");
-    const double withComma = KsConvertVolt("12,45");
+    const double withComma = KsConvertVolt("9,45");
+    const double tiny = KsConvertVolt("1.5e-400");
+    const double huge = KsConvertVolt("1.5e400");
     std::setlocale(LC_NUMERIC, saved.c_str());
-    if (!switched) GTEST_SKIP() << "no locale with a decimal comma installed";
-    EXPECT_DOUBLE_EQ(12.45, withPoint);
-    EXPECT_DOUBLE_EQ(12.45, withComma);
+    EXPECT_EQ(12.45, withPoint);
+    EXPECT_EQ(9.45, withComma);
+    EXPECT_EQ(0.0, tiny);
+    EXPECT_EQ(std::numeric_limits<double>::max(), huge);
 }
 
 TEST(TestCodes, WorkedExamplesGiveTheTablesValues) {

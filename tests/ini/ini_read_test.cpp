@@ -332,6 +332,45 @@ TEST(IniRead, FromFile) {
     EXPECT_EQ(Ini_LineOfLastAccess(ini.get()), 3);
 }
 
+TEST(IniRead, AByteOrderMarkAtTheStartOfAFileIsNotText) {
+    TempDir dir;
+    const std::string mark = "\xEF\xBB\xBF";
+    const std::string text = "[UI Language Resource File]\r\nVersion = 100\r\n[S]\r\nk = v\r\n";
+    const std::string path = dir.file("marked.lng");
+    writeFile(path, mark + text);
+    IniPtr ini(Ini_New(0));
+    ASSERT_EQ(Ini_ReadFromFile(ini.get(), path.c_str()), 0);
+    EXPECT_EQ(Dump(ini.get()), "[UI Language Resource File]\nVersion=100\n[S]\nk=v\n");
+    int version = 0;
+    EXPECT_EQ(Ini_GetInt(ini.get(), "UI Language Resource File", "Version", &version), 1);
+    EXPECT_EQ(version, 100);
+    EXPECT_EQ(Ini_LineOfLastAccess(ini.get()), 2);
+    // Written back without a mark.
+    const std::string copy = dir.file("copy.lng");
+    ASSERT_EQ(Ini_WriteToFile(ini.get(), copy.c_str()), 0);
+    EXPECT_EQ(readFile(copy).substr(0, 28), "[UI Language Resource File]\r");
+
+    // The same object as the file without the mark, whatever follows the mark; a mark
+    // anywhere else is text.
+    for (const std::string &rest :
+         {std::string("\n[S]\nk = v\n"), std::string("k = v\n[S]\nk = w"), std::string(""),
+          std::string("[S]\nk = ") + mark + "v\n", std::string(3000, ' ') + "\n[S]\nk = v\n"}) {
+        writeFile(path, mark + rest);
+        const std::string plainPath = dir.file("plain.ini");
+        writeFile(plainPath, rest);
+        IniPtr marked(Ini_New(0)), plain(Ini_New(0));
+        ASSERT_EQ(Ini_ReadFromFile(marked.get(), path.c_str()), 0);
+        ASSERT_EQ(Ini_ReadFromFile(plain.get(), plainPath.c_str()), 0);
+        EXPECT_EQ(Dump(marked.get()), Dump(plain.get())) << rest;
+        EXPECT_EQ(Ini_ItemExists(marked.get(), "S", "k"), Ini_ItemExists(plain.get(), "S", "k"));
+        EXPECT_EQ(Ini_LineOfLastAccess(marked.get()), Ini_LineOfLastAccess(plain.get())) << rest;
+    }
+    writeFile(path, mark);
+    IniPtr empty(Ini_New(0));
+    EXPECT_EQ(Ini_ReadFromFile(empty.get(), path.c_str()), 0);
+    EXPECT_EQ(Ini_NumberOfSections(empty.get()), 0);
+}
+
 TEST(IniRead, NullArgumentsAreRefusedNotFollowed) {
     EXPECT_EQ(Ini_ReadGeneric(nullptr, ScriptedSource, nullptr), -65);
     IniPtr ini(Ini_New(0));
@@ -347,14 +386,27 @@ TEST(IniRead, NullArgumentsAreRefusedNotFollowed) {
 
 namespace {
 
-int CompareKeyWithSection(const void *key, const void *section) {
-    return ini_detail::StrICmp(*static_cast<const char *const *>(key),
-                               (*static_cast<ini_detail::IniSection *const *>(section))->name);
+// The first section of that name in list order, and the first item of that name in a section's
+// list: what a lookup must find.
+ini_detail::IniSection *FirstSection(IniObject ini, const std::string &name) {
+    for (int s = 1; s <= ListNumItems(ini->sections); ++s) {
+        auto *section = *static_cast<ini_detail::IniSection **>(ListGetPtrToItem(ini->sections, s));
+        if (ini_detail::StrICmp(section->name, name.c_str()) == 0) return section;
+    }
+    return nullptr;
 }
 
-TEST(IniRead, TheLookupIndexFindsWhatTheBinarySearchFinds) {
+ini_detail::IniItem *FirstItem(const ini_detail::IniSection *section, const std::string &name) {
+    for (int i = 1; section && i <= ListNumItems(section->items); ++i) {
+        auto *item = *static_cast<ini_detail::IniItem **>(ListGetPtrToItem(section->items, i));
+        if (ini_detail::StrICmp(ini_detail::ItemName(item), name.c_str()) == 0) return item;
+    }
+    return nullptr;
+}
+
+TEST(IniRead, TheLookupIndexFindsTheFirstOfEqualNames) {
     // Many sections and items whose names repeat in other letter cases: the index built by
-    // Ini_SortInternally must pick the very record the binary search of the copies picks.
+    // Ini_SortInternally must pick the first record of each name in list order.
     std::mt19937 random(99);
     std::string text;
     const char *variants[] = {"dup", "DUP", "Dup", "dUp", "duP"};
@@ -376,22 +428,14 @@ TEST(IniRead, TheLookupIndexFindsWhatTheBinarySearchFinds) {
         names.push_back("s" + std::to_string(i));
     for (const auto &section : names) {
         const char *key = section.c_str();
-        int position = ListBinSearch(ini->sortedSections, &key, CompareKeyWithSection);
-        auto *expected = position ? *static_cast<ini_detail::IniSection **>(
-                                        ListGetPtrToItem(ini->sortedSections, position))
-                                  : nullptr;
+        auto *expected = FirstSection(ini.get(), section);
         ini->lastSection = nullptr; // the cache would answer first
         ASSERT_EQ(ini_detail::FindSection(ini.get(), key), expected) << section;
         if (!expected) continue;
         ASSERT_NE(expected->itemIndex, nullptr);
         for (const auto &item : names) {
             const char *itemKey = item.c_str();
-            ini_detail::IniItem *const *sorted = nullptr;
-            int count = 0;
-            ASSERT_TRUE(ini_detail::SortedItemArray(expected, &sorted, &count));
-            int at = BinSearch(sorted, count, sizeof sorted[0], &itemKey,
-                               ini_detail::CompareNameWithItem);
-            auto *expectedItem = at >= 0 ? sorted[at] : nullptr;
+            auto *expectedItem = FirstItem(expected, item);
             EXPECT_EQ(ini_detail::FindItem(expected, itemKey), expectedItem) << item;
             // The combined pass of the getters, from an empty cache, agrees as well.
             ini->lastSection = nullptr;
@@ -403,6 +447,86 @@ TEST(IniRead, TheLookupIndexFindsWhatTheBinarySearchFinds) {
     Ini_PutInt(ini.get(), "DUP", "new", 1);
     EXPECT_EQ(ini->sectionIndex, nullptr);
     EXPECT_EQ(RawValue(ini.get(), "dup", "NEW"), "1");
+}
+
+TEST(IniRead, RepeatedNamesFindTheFirstInListOrderWithOrWithoutSorting) {
+    // Names that repeat up to letter case, in order already ([S], so the copies take the list
+    // as it is) and out of order ([T], so the copies are sorted); enough items for an index.
+    const std::string text = "[S]\na = 1\nA = 2\na = 3\nb = 4\nc = 5\n"
+                             "[T]\nz = 6\nZ = 7\ny = 8\nZ = 9\nx = 10\nz = 11\n"
+                             "[s]\na = 12\n";
+    auto expect = [](IniObject ini, const char *what) {
+        SCOPED_TRACE(what);
+        for (const char *name : {"a", "A"}) {
+            EXPECT_EQ(RawValue(ini, "s", name), "1");
+            EXPECT_EQ(RawValue(ini, "S", name), "1");
+        }
+        EXPECT_EQ(RawValue(ini, "T", "Z"), "6");
+        EXPECT_EQ(RawValue(ini, "t", "z"), "6");
+        EXPECT_EQ(Ini_LineOfLastAccess(ini), 8); // the line of "z = 6"
+    };
+    auto plain = Parse(text);
+    expect(plain.get(), "no sorting");
+    auto internal = Parse(text);
+    ASSERT_EQ(Ini_SortInternally(internal.get()), 0);
+    ASSERT_NE(internal->sectionIndex, nullptr);
+    expect(internal.get(), "sorted internally, with the index");
+    // Later repeats put with duplicate checking off come after the first, in the list and in
+    // the copies alike; the index is gone, the copies answer.
+    for (IniObject ini : {plain.get(), internal.get()}) {
+        Ini_SetDuplicateChecking(ini, 0);
+        ASSERT_EQ(Ini_PutInt(ini, "t", "z", 13), 0);
+        ASSERT_EQ(Ini_PutInt(ini, "S", "A", 14), 0);
+    }
+    EXPECT_EQ(internal->sectionIndex, nullptr);
+    expect(plain.get(), "no sorting, after puts");
+    expect(internal.get(), "sorted internally, after puts");
+    Ini_DisableInternalSorting(internal.get());
+    expect(internal.get(), "copies discarded");
+
+    // A sorting object: the lists themselves are sorted (not stably); the first of equal names
+    // in the sorted list is found, also after more is read and the sections sorted anew.
+    auto sorted = Parse(text, 1);
+    EXPECT_EQ(RawValue(sorted.get(), "S", "a"),
+              FirstItem(FirstSection(sorted.get(), "S"), "a")->value);
+    ASSERT_EQ(ReadText(sorted.get(), "[s]\na = 15\n[S]\na = 16\n"), 0);
+    for (const char *section : {"S", "s"})
+        EXPECT_EQ(RawValue(sorted.get(), section, "a"),
+                  FirstItem(FirstSection(sorted.get(), "S"), "a")->value);
+}
+
+TEST(IniRead, RandomRepeatedNamesAreFoundAlikeWithOrWithoutSorting) {
+    // Lookups of an internally sorted object give what the same object without copies gives,
+    // before and after puts that add repeats, over random files of mixed-case repeats.
+    std::mt19937 random(6172026);
+    const char *names[] = {"a", "A", "b", "B", "dup", "DUP", "Dup", "k", "K", "z"};
+    for (int trial = 0; trial < 200; ++trial) {
+        std::string text;
+        for (int s = 0, sections = 1 + random() % 6; s < sections; ++s) {
+            text += std::string("[") + names[random() % std::size(names)] + "]\n";
+            for (int i = 0, items = random() % 12; i < items; ++i)
+                text += std::string(names[random() % std::size(names)]) + " = " +
+                        std::to_string(s * 100 + i) + "\n";
+        }
+        auto plain = Parse(text);
+        auto internal = Parse(text);
+        ASSERT_EQ(Ini_SortInternally(internal.get()), 0);
+        for (int round = 0; round < 2; ++round) {
+            for (const char *section : names)
+                for (const char *item : names) {
+                    ASSERT_EQ(RawValue(internal.get(), section, item),
+                              RawValue(plain.get(), section, item))
+                        << "[" << section << "] " << item << " round " << round << "\n"
+                        << text;
+                    ASSERT_EQ(Ini_LineOfLastAccess(internal.get()),
+                              Ini_LineOfLastAccess(plain.get()));
+                }
+            for (IniObject ini : {plain.get(), internal.get()}) {
+                Ini_SetDuplicateChecking(ini, 0);
+                Ini_PutInt(ini, names[trial % std::size(names)], names[round], 1000 + round);
+            }
+        }
+    }
 }
 
 std::string RandomName(std::mt19937 &random) {

@@ -7,8 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <clocale>
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <random>
 #include <string>
@@ -126,6 +128,80 @@ TEST(IniValues, GetterVerdictsOnStoredTexts) {
     EXPECT_EQ(Ini_GetInt(ini.get(), "S", "inner", &i), ToolErr_InvalidIntNumber);
     EXPECT_EQ(Ini_GetInt(ini.get(), "S", "spaced", &i), 1);
     EXPECT_EQ(i, 12);
+}
+
+TEST(IniValues, DoublesAreWrittenShortestAndReadBackExactly) {
+    IniPtr ini(Ini_New(0));
+    const struct {
+        double value;
+        const char *text;
+    } cases[] = {
+        {0.1, "0.1"},
+        {0.1 + 0.2, "0.30000000000000004"}, // "%.16g" lost the last digit: 0.3
+        {123456789012345678.0, "123456789012345680"},
+        {1e23, "1e+23"},
+        {5e-324, "5e-324"},                                  // the smallest subnormal
+        {2.2250738585072009e-308, "2.225073858507201e-308"}, // the largest subnormal
+        {std::numeric_limits<double>::max(), "1.7976931348623157e+308"},
+        {-0.0, "-0"},
+        {-2.5, "-2.5"},
+        {12.6, "12.6"},
+        {INFINITY, "inf"},
+        {-INFINITY, "-inf"},
+    };
+    for (const auto &c : cases)
+        ASSERT_EQ(Ini_PutDouble(ini.get(), "S", c.text, c.value), 0) << c.text;
+    for (const auto &c : cases) {
+        EXPECT_EQ(RawValue(ini.get(), "S", c.text), c.text);
+        double read = 0;
+        EXPECT_EQ(Ini_GetDouble(ini.get(), "S", c.text, &read), 1) << c.text;
+        EXPECT_EQ(std::bit_cast<uint64_t>(read), std::bit_cast<uint64_t>(c.value)) << c.text;
+    }
+    // Subnormals written by others read back too; what is out of range stays invalid.
+    ASSERT_EQ(ReadText(ini.get(), "[T]\ntiny = 4.9406564584124654e-324\nsub = 1e-310\n"
+                                  "zero = 1e-400\nhuge = 1e400\n"),
+              0);
+    double d = 0;
+    EXPECT_EQ(Ini_GetDouble(ini.get(), "T", "tiny", &d), 1);
+    EXPECT_EQ(d, 5e-324);
+    EXPECT_EQ(Ini_GetDouble(ini.get(), "T", "sub", &d), 1);
+    EXPECT_EQ(d, 1e-310);
+    EXPECT_EQ(Ini_GetDouble(ini.get(), "T", "zero", &d), ToolErr_InvalidDoubleNumber);
+    EXPECT_EQ(Ini_GetDouble(ini.get(), "T", "huge", &d), ToolErr_InvalidDoubleNumber);
+}
+
+TEST(IniValues, RandomDoublesOfTheWholeRangeSurviveAFileBitForBit) {
+    // Every finite double (random bit patterns reach all exponents, subnormals included) and
+    // the decimal-looking ones people store, written to a file and read back.
+    std::mt19937_64 random(20260517);
+    std::vector<double> values;
+    while (values.size() < 20000) {
+        double value = std::bit_cast<double>(random());
+        if (values.size() % 4 == 0) // short decimals: a few digits and a power of ten
+            value = static_cast<double>(random() % 100000) *
+                    std::pow(10.0, static_cast<int>(random() % 41) - 20);
+        if (values.size() % 8 == 1) // subnormals, beyond what random bits give often
+            value = std::bit_cast<double>(random() & 0x800FFFFFFFFFFFFFull);
+        if (std::isfinite(value)) values.push_back(value);
+    }
+    IniPtr ini(Ini_New(0));
+    Ini_SetDuplicateChecking(ini.get(), 0); // the names are all new: no search for old ones
+    for (size_t i = 0; i < values.size(); ++i)
+        ASSERT_EQ(Ini_PutDouble(ini.get(), "D", ("d" + std::to_string(i)).c_str(), values[i]), 0);
+    TempDir dir;
+    const std::string path = dir.file("doubles.ini");
+    ASSERT_EQ(Ini_WriteToFile(ini.get(), path.c_str()), 0);
+    IniPtr again(Ini_New(0));
+    ASSERT_EQ(Ini_ReadFromFile(again.get(), path.c_str()), 0);
+    ASSERT_EQ(Ini_SortInternally(again.get()), 0);
+    for (size_t i = 0; i < values.size(); ++i) {
+        const std::string name = "d" + std::to_string(i);
+        double read = 0;
+        ASSERT_EQ(Ini_GetDouble(again.get(), "D", name.c_str(), &read), 1)
+            << RawValue(again.get(), "D", name.c_str());
+        ASSERT_EQ(std::bit_cast<uint64_t>(read), std::bit_cast<uint64_t>(values[i]))
+            << RawValue(again.get(), "D", name.c_str());
+    }
 }
 
 TEST(IniValues, NumbersIgnoreTheProcessLocale) {

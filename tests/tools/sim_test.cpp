@@ -63,10 +63,10 @@ struct Received {
         return it == values.end() ? std::string() : it->second;
     }
     double volts() const {
-        const std::string v = text("B VOLT : ");
-        double volts = std::atof(v.c_str());
-        if (v.size() > 2 && v[2] == ',') volts += std::atof(v.c_str() + 3) / 100.0;
-        return volts;
+        std::string v = text("B VOLT : ");
+        const size_t comma = v.find(',');
+        if (comma != std::string::npos) v[comma] = '.';
+        return std::atof(v.c_str());
     }
 };
 

@@ -190,12 +190,9 @@ std::string logHeader() {
 }
 
 std::string logLine(const SimRecord &r, const std::vector<Fault> &faults, bool delivered,
-                    const WireOptions &options) {
+                    const WireOptions &) {
     const bool blanks = has(faults, Fault::Blanks);
-    // The receiver adds the hundredths after a comma only when the comma is the value's third
-    // character, so "9,60" reads as 9.
-    double volts = voltsOfSteps(r.code.voltSteps);
-    if (options.decimalComma && volts < 10.0) volts = static_cast<double>(static_cast<int>(volts));
+    const double volts = voltsOfSteps(r.code.voltSteps);
     char values[160];
     std::snprintf(values, sizeof values, "%d\t%s\t%d\t%.2f\t%d\t%d\t%d\t%d\t%d", r.number,
                   r.tcode.c_str(), r.code.setPoint, blanks ? 0.0 : volts, r.code.brslt,

@@ -73,9 +73,9 @@ std::string garbageBytes(std::mt19937 &random);
 // The log's column names, tab-separated, after a leading "#".
 std::string logHeader();
 // One log line: the record number and the values a correct receiver holds after the record
-// (a label sent with wrong blanks leaves its field 0; a voltage below 10 V sent with a decimal
-// comma is read as its whole volts), then the applied faults ("-" for none; "undelivered" added
-// when the receiver did not take the bytes).
+// (a label sent with wrong blanks leaves its field 0; a voltage sent with a decimal comma reads
+// as with a point, so the wire options change nothing here), then the applied faults ("-" for
+// none; "undelivered" added when the receiver did not take the bytes).
 std::string logLine(const SimRecord &record, const std::vector<Fault> &faults,
                     bool delivered = true, const WireOptions &options = WireOptions());
 

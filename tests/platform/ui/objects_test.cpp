@@ -196,11 +196,31 @@ TEST_F(Objects, LabelsAreMeasuredAndPlacedApartFromTheirControl) {
     GetCtrlAttribute(p, c, ATTR_LABEL_LEFT, &left);
     EXPECT_EQ(left, 250);
 
-    // Placed explicitly: stays where it was put when the control moves.
+    // Placed explicitly: keeps its offset from the control when the control moves, and stays
+    // when the control only changes size. The automatic top still follows.
     SetCtrlAttribute(p, c, ATTR_LABEL_LEFT, 10);
     SetCtrlAttribute(p, c, ATTR_LEFT, 260);
     GetCtrlAttribute(p, c, ATTR_LABEL_LEFT, &left);
-    EXPECT_EQ(left, 10);
+    EXPECT_EQ(left, 20);
+    SetCtrlAttribute(p, c, ATTR_TOP, 110);
+    GetCtrlAttribute(p, c, ATTR_LABEL_LEFT, &left);
+    GetCtrlAttribute(p, c, ATTR_LABEL_TOP, &top);
+    EXPECT_EQ(left, 20);
+    EXPECT_LT(top + h, 111);
+    SetCtrlAttribute(p, c, ATTR_WIDTH, 90);
+    GetCtrlAttribute(p, c, ATTR_LABEL_LEFT, &left);
+    EXPECT_EQ(left, 20);
+    SetCtrlAttribute(p, c, ATTR_LABEL_TOP, 40);
+    SetCtrlAttribute(p, c, ATTR_TOP, 100);
+    GetCtrlAttribute(p, c, ATTR_LABEL_TOP, &top);
+    EXPECT_EQ(top, 30);
+    // Far moves saturate rather than wrap.
+    SetCtrlAttribute(p, c, ATTR_LABEL_LEFT, -2147483647 - 1);
+    SetCtrlAttribute(p, c, ATTR_LEFT, -1000);
+    GetCtrlAttribute(p, c, ATTR_LABEL_LEFT, &left);
+    EXPECT_EQ(left, -2147483647 - 1);
+    SetCtrlAttribute(p, c, ATTR_LEFT, 260);
+    SetCtrlAttribute(p, c, ATTR_LABEL_LEFT, 20);
 
     // Centred vertically on the control, and re-centred when it moves.
     int ch;
@@ -215,7 +235,7 @@ TEST_F(Objects, LabelsAreMeasuredAndPlacedApartFromTheirControl) {
     // The bounding rectangle covers the control and the label.
     int bt, bl, bh, bw;
     ASSERT_EQ(GetCtrlBoundingRect(p, c, &bt, &bl, &bh, &bw), 0);
-    EXPECT_EQ(bl, 10);
+    EXPECT_EQ(bl, 20);
     EXPECT_EQ(bt, std::min(150, top));
     int cw;
     GetCtrlAttribute(p, c, ATTR_WIDTH, &cw);

@@ -181,6 +181,29 @@ TEST_F(LayoutTest, CenterCtrlCentresControlAndLabelTogether) {
     EXPECT_LT(CenterCtrl(panel_, 999, 0, 0, 10, 10), 0);
 }
 
+TEST_F(LayoutTest, CenterCtrlMovesALabelPutOnTheLeftWithItsControl) {
+    // The label placed by PutLabelOnLeft keeps its place beside the control: the rectangle of
+    // both lands where the centring puts it, and the label still ends at the control.
+    const int control = addNumeric("State of charge", 200, 300);
+    ASSERT_EQ(PutLabelOnLeft(panel_, control, 0), 0);
+    const Rect before = boundsOf(panel_, control);
+    ASSERT_LT(before.left, ctrlAttr(panel_, control, ATTR_LEFT)) << "label left of the control";
+    ASSERT_EQ(CenterCtrl(panel_, control, 1, 1, before.height, before.width), 0);
+    const Rect after = boundsOf(panel_, control);
+    EXPECT_EQ(after.top, 1);
+    EXPECT_EQ(after.left, 1);
+    EXPECT_EQ(after.height, before.height);
+    EXPECT_EQ(after.width, before.width);
+    expectLabelOnLeft(control, 0);
+
+    // With room around it, centred with the odd pixel below and to the right.
+    ASSERT_EQ(CenterCtrl(panel_, control, 10, 20, before.height + 41, before.width + 61), 0);
+    const Rect centred = boundsOf(panel_, control);
+    EXPECT_EQ(centred.top, 30);
+    EXPECT_EQ(centred.left, 50);
+    expectLabelOnLeft(control, 0);
+}
+
 TEST(LocalizeNumber, UsesTheOperatorsDecimalSeparator) {
     // As at start-up: follow the operator's separator.
     ASSERT_EQ(SetSystemAttribute(ATTR_SYS_USE_LOCALIZED_DECIMAL_SYMBOL, 1), 0);
