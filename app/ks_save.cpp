@@ -31,7 +31,9 @@ bool logBackedUp = false; // the previous run's log is kept once, before this ru
 // Rows (the header first when it is not on disk yet) that the log could not take, in order.
 std::deque<std::string> unwrittenRows;
 bool logFailureTold = false; // the operator knows that rows wait; told again once they are in
-double nextLogRetry = 0.0;   // Timer() time of the next attempt from KsRetryLog
+// A log started again in the same run (after a save copied it) replaces the file with its header.
+bool headerReplacesLog = false;
+double nextLogRetry = 0.0; // Timer() time of the next attempt from KsRetryLog
 
 // Appends printf-style text to a row.
 __attribute__((format(printf, 2, 3))) void FmtRow(std::string &row, const char *format, ...) {
@@ -148,6 +150,9 @@ void StartLog() {
     if (!logBackedUp && logFilePath[0] != '\0') {
         logBackedUp = true;
         KeepPreviousLog();
+    } else {
+        // This run's earlier log is in the saved file: the new one starts afresh.
+        headerReplacesLog = unwrittenRows.empty();
     }
     unwrittenRows.push_back(HeaderRow());
 }
@@ -165,15 +170,17 @@ void KsResetLogState(void) {
     logBackedUp = false;
     unwrittenRows.clear();
     logFailureTold = false;
+    headerReplacesLog = false;
     nextLogRetry = 0.0;
 }
 
 int KsFlushLog(void) {
     while (!unwrittenRows.empty()) {
         const std::string &row = unwrittenRows.front();
-        const int result = logFilePath[0] != '\0'
-                               ? RT_AppendWhole(logFilePath, row.data(), row.size())
-                               : RT_ERR_FILE_NOT_FOUND;
+        int result = RT_ERR_FILE_NOT_FOUND;
+        if (logFilePath[0] != '\0')
+            result = headerReplacesLog ? RT_ReplaceFile(logFilePath, row.data(), row.size())
+                                       : RT_AppendWhole(logFilePath, row.data(), row.size());
         if (result < 0) {
             nextLogRetry = Timer() + kLogRetrySeconds;
             if (!logFailureTold) {
@@ -188,6 +195,7 @@ int KsFlushLog(void) {
             return static_cast<int>(unwrittenRows.size());
         }
         unwrittenRows.pop_front();
+        headerReplacesLog = false;
     }
     if (logFailureTold) {
         logFailureTold = false;
