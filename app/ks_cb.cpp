@@ -119,12 +119,17 @@ void SelLanguageMCB(int, int, void *, int) {
 // ---- Logos -------------------------------------------------------------------------------------
 
 void LoadGraphic(int control) {
-    char folder[KS_PATH_WIDTH] = "";
+    char folder[KS_FULL_PATH_SIZE] = "";
     GetProjectDir(folder);
-    char path[KS_PATH_WIDTH] = "";
+    char path[KS_FULL_PATH_SIZE] = "";
     if (FileSelectPopup(folder, kImageTypes, kImageTypes, kDialogTitle, VAL_LOAD_BUTTON, 0, 0, 1, 0,
                         path) <= 0)
         return;
+    // The settings keep a picture's path in a fixed field; a cut path would name another file.
+    if (std::strlen(path) >= KS_PATH_WIDTH) {
+        KsShowNotice(PNL_LOGO_PATH_TOO_LONG);
+        return;
+    }
     DisplayImageFile(panelHandle, control, path);
     char *field = LogoPathOf(control);
     if (field != nullptr) KsCopyField(field, KS_PATH_WIDTH, path);
@@ -224,21 +229,46 @@ void AboutMCB(int, int, void *, int) {
     KsShowNotice(PNL_ABOUT);
 }
 
+namespace {
+
+// How long a request to end the program (a signal, the end of the session) waits for the
+// operator's answer before the program ends by itself.
+constexpr double kEndTaskAnswerSeconds = 30.0;
+
+bool quitConfirmUp = false; // the quit confirmation is waiting for its answer
+
+bool QuitPopupUp() {
+    return quitConfirmUp || KsPopupIsUp(SavePanelHandle);
+}
+
+} // namespace
+
 void Quit(void) {
+    // One question at a time: a second request while it is up adds no popup.
+    if (QuitPopupUp()) return;
     if (Save2Log != 0) {
         SavePanelHandle = KsLoadPanelInLanguage(PNL_SAVE_BEFORE_QUIT);
         if (SavePanelHandle < 0) return;
-        InstallPopup(SavePanelHandle); // SaveCB answers it
+        InstallPopup(SavePanelHandle); // SaveCB answers it, or the end-task deadline (KSMainCB)
         return;
     }
     MessagePanel = KsLoadPanelInLanguage(PNL_QUIT);
     if (MessagePanel < 0) return;
     const int popup = MessagePanel;
     InstallPopup(popup);
-    const int answer = KsWaitForControl(popup, QUIT_YES, QUIT_STAY);
+    quitConfirmUp = true;
+    const int answer = KsWaitForControlUntil(popup, KsEndTaskDeadline(), QUIT_YES, QUIT_STAY);
+    quitConfirmUp = false;
+    if (answer == 0) {
+        KsEndUnanswered(popup);
+        return;
+    }
     RemovePopup(0);
     KsRetirePopup(popup);
-    if (answer == QUIT_YES) KsClosePortAndQuit();
+    if (answer == QUIT_YES)
+        KsClosePortAndQuit();
+    else
+        KsClearEndRequest(); // the operator is there and chose to stay
 }
 
 void ExitMCB(int, int, void *, int) {
@@ -246,7 +276,14 @@ void ExitMCB(int, int, void *, int) {
 }
 
 int MainPNLCB(int, int event, void *, int, int) {
-    if (event == EVENT_CLOSE || event == EVENT_END_TASK) {
+    if (event == EVENT_CLOSE) {
+        Quit();
+        return 0;
+    }
+    if (event == EVENT_END_TASK) {
+        // Perhaps nobody is there to answer: the question gets its answer in time, or the program
+        // ends by itself. A request while the question is up only brings that time forward.
+        KsRequestEndBy(Timer() + kEndTaskAnswerSeconds);
         Quit();
         return 0;
     }

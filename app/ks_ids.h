@@ -34,6 +34,33 @@ enum {
     PNL_RECORD_TIMEOUT = 12,
     PNL_SAVE_BEFORE_QUIT = 13,
     PNL_BAD_TESTCODE = 14,
+    PNL_LOGO_PATH_TOO_LONG = 15,   // a picture's path does not fit its settings field
+    PNL_SETTINGS_NOT_WRITTEN = 16, // names the file and why
+    PNL_LOG_NOT_WRITTEN = 17,      // names the file and why; the rows wait in memory
+    PNL_LOG_CAUGHT_UP = 18,
+    PNL_LOG_ELSEWHERE = 19, // the previous log could not be kept; names this run's log
+};
+// Every panel of the resource; start-up loads each once to find a damaged resource before use.
+constexpr int kResourcePanels[] = {
+    PNL_ABOUT,
+    PNL_PORT_FAILED,
+    PNL_PORT,
+    PNL_QUIT,
+    PNL_COPY_FAILED,
+    PNL_LANGUAGE_FAILED,
+    PNL_LANGUAGE,
+    PNL_NOTHING_TO_SAVE,
+    PNL_MAIN,
+    PNL_README_MISSING,
+    PNL_README,
+    PNL_RECORD_TIMEOUT,
+    PNL_SAVE_BEFORE_QUIT,
+    PNL_BAD_TESTCODE,
+    PNL_LOGO_PATH_TOO_LONG,
+    PNL_SETTINGS_NOT_WRITTEN,
+    PNL_LOG_NOT_WRITTEN,
+    PNL_LOG_CAUGHT_UP,
+    PNL_LOG_ELSEWHERE,
 };
 
 // ---- Controls of the main panel ----------------------------------------------------------------
@@ -66,6 +93,14 @@ enum {
 
 // Every notice (and the port popup) is closed by its control 2.
 enum { NOTICE_OK = 2 };
+// Notices about a file: the file's path (filled in), and one text per reason, of which only the
+// one that applies is shown.
+enum {
+    NOTICE_FILE = 4,
+    NOTICE_WHY_DISK_FULL = 5,
+    NOTICE_WHY_NOT_ALLOWED = 6, // read-only, protected, or a folder of that name
+    NOTICE_WHY_OTHER = 7,
+};
 enum { PORT_NUMBER = 3 };                    // port popup: the port number
 enum { QUIT_YES = 2, QUIT_STAY = 3 };        // quit popup
 enum { LANGUAGE_OK = 2, LANGUAGE_LIST = 3 }; // language popup; the list's values are 0 .. 9

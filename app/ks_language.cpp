@@ -2,11 +2,14 @@
 #include "app/ks_language.h"
 
 #include <cstdio>
+#include <cstring>
+#include <string>
 #include <utility>
 
 #include "app/ks_ids.h"
 #include "app/ks_popup.h"
 #include "app/ks_record.h"
+#include "app/ks_state.h"
 #include "platform/runtime.h"
 
 namespace {
@@ -44,14 +47,16 @@ int GetAppLanguage(int *language) {
 }
 
 void GetLocalLanguageFilePath(int language, char *langPath, char *readmePath) {
-    char directory[KS_PATH_WIDTH] = "";
-    GetProjectDir(directory);
-    char name[KS_PATH_WIDTH] = "";
+    langPath[0] = readmePath[0] = '\0';
+    // Without the program folder there is no path: an empty one is a file that cannot be found
+    // (the language-failed and readme-missing notices), never a file somewhere else.
+    char directory[KS_FULL_PATH_SIZE] = "";
+    if (GetProjectDir(directory) != 0) return;
+    char name[KS_FULL_PATH_SIZE] = "";
     KsLanguageBaseName(language, name, sizeof name);
     for (auto [path, extension] : {std::pair{langPath, ".lng"}, std::pair{readmePath, ".txt"}}) {
+        const std::string full = std::string(directory) + "/" + name + extension;
         // A cut path could name another file: one that does not fit is left empty instead.
-        const int length =
-            std::snprintf(path, KS_PATH_WIDTH, "%s/%s%s", directory, name, extension);
-        if (length < 0 || length >= KS_PATH_WIDTH) path[0] = '\0';
+        if (full.size() < KS_FULL_PATH_SIZE) std::memcpy(path, full.c_str(), full.size() + 1);
     }
 }

@@ -10,10 +10,11 @@
 // popup cannot be loaded (nothing stored).
 int GetAppLanguage(int *language);
 
-// Fills langPath and readmePath (each 260 bytes) with the program folder followed by the file
-// names of the language: 1 "English" ... 9 "Dutch", 0 the English name of the system's language;
-// ".lng" and ".txt". A number outside 0 .. 9 counts as 0. A path too long for 260 bytes is left
-// empty (a file that cannot be found, never a cut name).
+// Fills langPath and readmePath (each KS_FULL_PATH_SIZE bytes, ks_state.h) with the program
+// folder followed by the file names of the language: 1 "English" ... 9 "Dutch", 0 the English name
+// of the system's language; ".lng" and ".txt". A number outside 0 .. 9 counts as 0. When the
+// program folder cannot be had, or a path does not fit, that path is left empty (a file that
+// cannot be found, never a cut name or a file in another folder).
 void GetLocalLanguageFilePath(int language, char *langPath, char *readmePath);
 
 // The base name of a language's files ("English" ...; for 0 the system language's English name)

@@ -35,6 +35,8 @@ constexpr int kEscRaiseRts = 3, kEscRaiseDtr = 5, kEscLowerDtr = 6;
 constexpr int kDateSize = 256;
 constexpr int kTextBoxLineSize = 256;
 constexpr int kLegacyFileSize = 4;
+constexpr double kPortRetrySeconds = 2.0; // between attempts to open a port that failed to open
+constexpr int kNulByte = 0;               // a NUL alone is an empty line
 
 // Closes the global `file` when a settings or readme access ends, however it ends.
 struct FileCloser {
@@ -46,24 +48,24 @@ struct FileCloser {
     }
 };
 
-// Reads the 4-byte legacy language file; 1 when Language was taken from it (and it was deleted).
-int ReadLegacyLanguage() {
-    char legacyPath[KS_PATH_WIDTH];
-    if (RT_MapLegacyPath(kLegacyLanguageFile, legacyPath, sizeof legacyPath) < 0) return 0;
-    if (GetFileInfo(legacyPath, &Size) != 1 || Size != kLegacyFileSize) return 0;
+// Reads the 4-byte legacy language file into Language; its path when it was read (it is deleted
+// once the settings file holds the language), else "".
+std::string ReadLegacyLanguage() {
+    char legacyPath[KS_FULL_PATH_SIZE];
+    if (RT_MapLegacyPath(kLegacyLanguageFile, legacyPath, sizeof legacyPath) < 0) return "";
+    if (GetFileInfo(legacyPath, &Size) != 1 || Size != kLegacyFileSize) return "";
     unsigned char bytes[kLegacyFileSize] = {};
     {
         FileCloser closer;
         file = std::fopen(legacyPath, "rb");
-        if (file == nullptr) return 0;
-        if (std::fread(bytes, 1, sizeof bytes, file) != sizeof bytes) return 0;
+        if (file == nullptr) return "";
+        if (std::fread(bytes, 1, sizeof bytes, file) != sizeof bytes) return "";
     }
     const uint32_t value =
         static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
         (static_cast<uint32_t>(bytes[2]) << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
     HostConfig.Language = KsValidLanguage(static_cast<int32_t>(value));
-    RT_DeleteFile(legacyPath);
-    return 1;
+    return legacyPath;
 }
 
 void ShowLogo(int control, const char *path) {
@@ -74,16 +76,22 @@ void ShowLogo(int control, const char *path) {
 }
 
 int receptionDepth = 0; // KSMainCB entries in progress; nested events must not poll again
+// A port that could not be opened is tried again at this Timer() time (0: no retry due), without
+// a further notice, so a tester plugged in (or a link made) later is found.
+double portRetryAt = 0.0;
 
-void OpenPort() {
+void OpenPort(bool retry) {
     const int port = HostConfig.ComPort;
     commStatus = OpenComConfig(port, "", kBaudRate, kParityNone, kDataBits, kStopBits, kInputQueue,
                                kOutputQueue);
     if (commStatus < 0) {
         // commStatus is already negative, so idle events during the notice do nothing.
-        KsShowNotice(PNL_PORT_FAILED);
+        if (!retry) KsShowNotice(PNL_PORT_FAILED);
+        // Unless the notice's wait ended the program (or the operator chose a port meanwhile).
+        if (commStatus < 0 && !KsQuitting()) portRetryAt = Timer() + kPortRetrySeconds;
         return;
     }
+    portRetryAt = 0.0;
     commStatus = 0;
     // Polls come when bytes arrive (and every read time-out otherwise), so a poll never waits
     // on a quiet line while the operator types.
@@ -186,26 +194,37 @@ void ReceiveRecord() {
 
 // ---- Settings file -----------------------------------------------------------------------------
 
+namespace {
+
+bool startupDone = false;         // the main panel is up: notices can be shown at once
+bool settingsFailureTold = false; // told once per run of the program
+int settingsFailureToTell = 0;    // a failure met before the main panel was up
+bool logoPathRefused = false;     // a default logo's path did not fit its settings field
+
+void TellSettingsFailure(int error) {
+    char directory[KS_FULL_PATH_SIZE] = "";
+    const std::string path = getcwd(directory, sizeof directory) != nullptr
+                                 ? std::string(directory) + "/" + kSettingsFile
+                                 : std::string(kSettingsFile);
+    KsShowFileNotice(PNL_SETTINGS_NOT_WRITTEN, path.c_str(), error);
+}
+
+} // namespace
+
 int KsWriteSettings(void) {
     unsigned char bytes[KS_SETTINGS_SIZE];
     HostConfigToBytes(HostConfig, bytes);
-    const std::string temporary = std::string(kSettingsFile) + ".tmp";
-    bool ok = false;
-    {
-        FileCloser closer;
-        file = std::fopen(temporary.c_str(), "wb");
-        if (file == nullptr) return -1;
-        ok = std::fwrite(bytes, 1, sizeof bytes, file) == sizeof bytes;
-        ok = ok && std::fflush(file) == 0;
-        ok = ok && fsync(fileno(file)) == 0; // on disk before it replaces the old file
-        ok = (std::fclose(file) == 0) && ok;
-        file = nullptr;
+    const int result = RT_ReplaceFile(kSettingsFile, bytes, sizeof bytes);
+    if (result == 0) return 0;
+    // The settings stay in memory; the operator hears of it once in a run.
+    if (!settingsFailureTold) {
+        settingsFailureTold = true;
+        if (startupDone)
+            TellSettingsFailure(result);
+        else
+            settingsFailureToTell = result;
     }
-    if (!ok || std::rename(temporary.c_str(), kSettingsFile) != 0) {
-        std::remove(temporary.c_str());
-        return -1;
-    }
-    return 0;
+    return -1;
 }
 
 int KsReadSettings(void) {
@@ -236,23 +255,87 @@ void KsTrimInfoBox(void) {
     ProcessSystemEvents();
 }
 
+namespace {
+
+// The default picture path of a fresh record; "NONE" (and the operator is told) when it does not
+// fit its settings field, never a cut path.
+void SetDefaultLogo(char (&field)[KS_PATH_WIDTH], const std::string &directory, const char *name) {
+    const std::string path = directory + "/" + name;
+    if (path.size() < sizeof field) {
+        KsCopyField(field, path.c_str());
+    } else {
+        KsCopyField(field, kLogoNone);
+        logoPathRefused = true;
+    }
+}
+
+// The UI resource must be whole before anything is built from it: every panel is loaded once.
+// Returns false, after telling why, when it is missing or damaged.
+bool ResourceUsable(const std::string &directory) {
+    const std::string path = directory + "/" + kUiFile;
+    int size = 0;
+    const bool present = GetFileInfo(path.c_str(), &size) == 1;
+    for (int id : kResourcePanels) {
+        const int panel = LoadPanel(0, kUiFile, id);
+        if (panel > 0) {
+            DiscardPanel(panel);
+            continue;
+        }
+        KsReportStartFailure(
+            std::string("the user-interface file ") + (present ? "is damaged" : "is missing") +
+            ", so the program cannot start.\n\nLooked for: " + path +
+            (present ? "\n(panel " + std::to_string(id) + " cannot be read from it: error " +
+                           std::to_string(panel) + ")"
+                     : std::string()) +
+            "\n\nInstall the program again to restore the file.");
+        return false;
+    }
+    return true;
+}
+
+// Notices met while starting, shown once the main panel is up.
+void TellStartupNotices() {
+    startupDone = true;
+    if (settingsFailureToTell != 0) {
+        TellSettingsFailure(settingsFailureToTell);
+        settingsFailureToTell = 0;
+    }
+    if (logoPathRefused) {
+        logoPathRefused = false;
+        KsShowNotice(PNL_LOGO_PATH_TOO_LONG);
+    }
+}
+
+} // namespace
+
 int KsStartup(char **argv) {
     if (InitRuntime(0, argv, 0) == 0) return -1;
+    // Everything the program reads and writes lies in its folder: a folder whose path cannot be
+    // had stops the start here, before anything is written anywhere else.
+    char directory[KS_FULL_PATH_SIZE] = "";
+    if (GetProjectDir(directory) != 0) {
+        KsReportStartFailure("the path of the program folder cannot be read or is longer than " +
+                             std::to_string(KS_FULL_PATH_SIZE - 1) +
+                             " characters, so the program cannot start.\n\nMove the program to "
+                             "a folder with a shorter path.");
+        return -1;
+    }
+    if (!ResourceUsable(directory)) return -1;
     if (!KsReadSettings()) {
         HostConfigStartFresh(HostConfig);
-        if (!ReadLegacyLanguage()) {
+        const std::string legacyFile = ReadLegacyLanguage();
+        if (legacyFile.empty()) {
             int language = 0;
             if (GetAppLanguage(&language) < 0) return -1;
             HostConfig.Language = KsValidLanguage(language);
         }
         HostConfig.ComPort = 1;
-        GetProjectDir(langFilePath);
-        KsCopyField(HostConfig.Logo1Path,
-                    (std::string(langFilePath) + "/" + kDefaultLogo1).c_str());
-        KsCopyField(HostConfig.Logo2Path,
-                    (std::string(langFilePath) + "/" + kDefaultLogo2).c_str());
+        SetDefaultLogo(HostConfig.Logo1Path, directory, kDefaultLogo1);
+        SetDefaultLogo(HostConfig.Logo2Path, directory, kDefaultLogo2);
         KsCopyField(HostConfig.Logo3Path, kLogoNone);
-        KsWriteSettings();
+        // The one-time legacy file goes only once the settings file holds its language;
+        // otherwise the next start would have to ask again.
+        if (KsWriteSettings() == 0 && !legacyFile.empty()) RT_DeleteFile(legacyFile.c_str());
     }
     GetLocalLanguageFilePath(HostConfig.Language, langFilePath, readmeFilePath);
 
@@ -282,6 +365,7 @@ int KsStartup(char **argv) {
     for (const auto &line : HostConfig.InfoLines)
         InsertTextBoxLine(panelHandle, MAIN_INFO, -1, line);
     KsTrimInfoBox();
+    TellStartupNotices();
     return 0;
 }
 
@@ -292,6 +376,11 @@ void KsResetState(void) {
     KsResetLogState();
     RT_WakeIdleOnComInput(0, 0.0);
     receptionDepth = 0;
+    portRetryAt = 0.0;
+    startupDone = false;
+    settingsFailureTold = false;
+    settingsFailureToTell = 0;
+    logoPathRefused = false;
 }
 
 // ---- Main callback -----------------------------------------------------------------------------
@@ -305,13 +394,28 @@ int KSMainCB(int, int, int, void *, int, int) {
         ~DepthGuard() { --receptionDepth; }
     } guard;
 
+    // A request to end that nobody answered in time (the save-before-quit popup waits here; the
+    // quit confirmation waits with its own deadline).
+    if (KsPopupIsUp(SavePanelHandle) && Timer() >= *KsEndTaskDeadline()) {
+        KsEndUnanswered(SavePanelHandle);
+        return 0;
+    }
+    KsRetryLog();
     if (commStatus == 1) {
-        OpenPort();
+        OpenPort(/*retry=*/false);
+        if (commStatus < 0) return 0;
+    } else if (commStatus < 0 && portRetryAt > 0.0 && !KsQuitting() && Timer() >= portRetryAt) {
+        OpenPort(/*retry=*/true);
         if (commStatus < 0) return 0;
     }
     if (commStatus != 0) return 0;
     // Nothing queued (or the device is away): nothing to read, and the loop stays free.
     if (GetInQLen(HostConfig.ComPort) <= 0) return 0;
+    // Empty lines (a line held in BREAK, noise) go all at once, however fast they come, so that
+    // a record after them is read as soon as it arrives.
+    if (RT_ComDiscardLeading(HostConfig.ComPort, kNulByte) > 0 &&
+        GetInQLen(HostConfig.ComPort) <= 0)
+        return 0;
     char line[kLineSize + 1];
     const int n = ReadLine(line);
     if (n >= kLineSize || n < 0) {

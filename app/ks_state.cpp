@@ -16,12 +16,12 @@ int SavePanelHandle = 0;
 int readmePanelHandle = 0;
 FILE *file = nullptr;
 int Size = 0;
-char langFilePath[KS_PATH_WIDTH];
-char readmeFilePath[KS_PATH_WIDTH];
+char langFilePath[KS_FULL_PATH_SIZE];
+char readmeFilePath[KS_FULL_PATH_SIZE];
 int commStatus = 1;
 int Save2Log = 0;
 int logStarted = 0;
-char logFilePath[KS_PATH_WIDTH] = "";
+char logFilePath[KS_FULL_PATH_SIZE] = "";
 
 void KsResetGlobals(void) {
     if (commStatus == 0) CloseCom(HostConfig.ComPort);

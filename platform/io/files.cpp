@@ -2,6 +2,7 @@
 // folders, copying and deleting, and numbered file handles. See platform/files.h.
 #include "platform/io/files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -58,10 +59,22 @@ std::string baseNameOf(const std::string &path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// Space left for writes in tests (RT_TestSetFreeSpace); negative: no limit.
+long long freeSpaceForTests = -1;
+
 // Writes all of data, retrying after interruptions and short writes.
 bool writeAll(int fd, const char *data, size_t count) {
     while (count > 0) {
-        const ssize_t n = ::write(fd, data, count);
+        size_t chunk = count;
+        if (freeSpaceForTests >= 0) {
+            if (freeSpaceForTests == 0) {
+                errno = ENOSPC;
+                return false;
+            }
+            chunk = std::min<size_t>(chunk, static_cast<size_t>(freeSpaceForTests));
+        }
+        const ssize_t n = ::write(fd, data, chunk);
+        if (n > 0 && freeSpaceForTests >= 0) freeSpaceForTests -= n;
         if (n < 0) {
             if (errno == EINTR) continue;
             return false;
@@ -76,6 +89,23 @@ mode_t currentUmask() {
     const mode_t mask = ::umask(0);
     ::umask(mask);
     return mask;
+}
+
+// The file a path finally names: each symbolic link on the way is followed (a relative target
+// from the link's own folder). A chain that does not end is returned as it stands, so opening it
+// fails as the system fails it.
+std::string followLinks(std::string path) {
+    constexpr int kMaxLinkHops = 40;
+    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+        std::string target(PATH_MAX, '\0');
+        const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+        if (n <= 0 || static_cast<size_t>(n) >= target.size()) return path;
+        target.resize(static_cast<size_t>(n));
+        path = target.front() == '/' ? target : folderOf(path) + "/" + target;
+    }
+    return path;
 }
 
 } // namespace
@@ -145,6 +175,10 @@ std::string legacyRoot() {
 
 void RT_TestSetProgramDir(const char *directory) {
     programDirOverride() = directory ? stripTrailingSeparators(directory) : std::string();
+}
+
+void RT_TestSetFreeSpace(long long bytes) {
+    freeSpaceForTests = bytes < 0 ? -1 : bytes;
 }
 
 void RT_TestSetLegacyRoot(const char *directory) {
@@ -283,6 +317,44 @@ int RT_CopyFile(const char *source, const char *target) {
         return fail(errno);
     if (::rename(temp.c_str(), target) != 0) return fail(errno);
     return 0;
+}
+
+int RT_ReplaceFile(const char *path, const void *data, size_t size) {
+    if (path == nullptr || (data == nullptr && size > 0)) return RT_ERR_NULL_POINTER;
+    const std::string target = followLinks(path);
+    struct stat targetSt {};
+    const bool exists = ::stat(target.c_str(), &targetSt) == 0;
+    if (exists && S_ISDIR(targetSt.st_mode)) return RT_ERR_FILE_ACCESS;
+    if (exists && ::access(target.c_str(), W_OK) != 0) return RT_ERR_FILE_ACCESS;
+
+    // mkostemp creates the name exclusively: an existing entry of that name, a link included, is
+    // never opened, so nothing is written through a link planted beside the file.
+    std::string temp = folderOf(target) + "/." + baseNameOf(target) + ".XXXXXX";
+    const ks_io::Fd out(::mkostemp(temp.data(), O_CLOEXEC));
+    if (!out.valid()) return ks_io::errnoToError(errno);
+    auto fail = [&temp](int error) {
+        ::unlink(temp.c_str());
+        return ks_io::errnoToError(error);
+    };
+    const mode_t mode = exists ? (targetSt.st_mode & 07777) : (0666 & ~currentUmask());
+    if (!writeAll(out.get(), static_cast<const char *>(data), size)) return fail(errno);
+    if (::fchmod(out.get(), mode) != 0 || ::fsync(out.get()) != 0) return fail(errno);
+    if (::rename(temp.c_str(), target.c_str()) != 0) return fail(errno);
+    return 0;
+}
+
+int RT_AppendWhole(const char *path, const void *data, size_t size) {
+    if (path == nullptr || (data == nullptr && size > 0)) return RT_ERR_NULL_POINTER;
+    const ks_io::Fd fd(::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
+    if (!fd.valid()) return ks_io::errnoToError(errno);
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) return ks_io::errnoToError(errno);
+    if (S_ISDIR(st.st_mode)) return RT_ERR_FILE_ACCESS;
+    if (writeAll(fd.get(), static_cast<const char *>(data), size)) return 0;
+    const int error = errno;
+    // A part of the data may be on disk: cut it off, so the file never ends in a broken piece.
+    if (::ftruncate(fd.get(), st.st_size) != 0) return ks_io::errnoToError(errno);
+    return ks_io::errnoToError(error);
 }
 
 int RT_OpenFile(const char *path, int access, int action, int type) {

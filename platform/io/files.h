@@ -48,6 +48,20 @@ int RT_DeleteFile(const char *path);
 // The copy gets the permissions a new file of this process would get.
 int RT_CopyFile(const char *source, const char *target);
 
+// Replaces the file at path with size bytes of data, whole or not at all: the bytes go to a
+// temporary file of a unique name, created exclusively (never through a link of that name), in
+// the folder of the file being replaced, and that file is renamed over it only once every byte is
+// on disk. When path is a symbolic link (or a chain of them), the file it points to is replaced and
+// the link stays. The new file keeps the permissions of the file it replaces; a new file gets those
+// a new file of this process would get. 0, RT_ERR_DISK_FULL, RT_ERR_FILE_ACCESS (read-only or
+// protected file or folder, or a folder of that name), RT_ERR_FILE_NOT_FOUND (missing folder) or
+// RT_ERR_IO; the file at path is then as it was.
+int RT_ReplaceFile(const char *path, const void *data, size_t size);
+// Appends size bytes to the file at path (creating a missing file), whole or not at all: after a
+// write that stops short (a full disk) the file is cut back to the length it had before. 0, or
+// the file error as for RT_ReplaceFile.
+int RT_AppendWhole(const char *path, const void *data, size_t size);
+
 // access: 0 read/write, 1 read only, 2 write only; action: 0 truncate, 1 append, 2 open (keep);
 // type: 0 binary, 1 text (on Linux text mode writes "\n" as it is). Opening for writing creates
 // a missing file; read-only opening never creates or truncates. At most 256 files are open at

@@ -26,6 +26,7 @@
 #include <thread>
 
 #include "platform/io/io_internal.h"
+#include "platform/io/testing_io.h"
 #include "toolbox/core/errors.h"
 
 namespace {
@@ -37,6 +38,9 @@ constexpr double kDefaultTimeout = 10.0;
 constexpr double kMaxTimeout = 86400.0;
 // Shortest pause between two attempts to reopen a lost device.
 constexpr double kReopenInterval = 0.5;
+// Most bytes one RT_ComDiscardLeading call drops, so one call never holds the caller for long
+// (a megabyte takes a few milliseconds).
+constexpr int kMaxDiscardPerCall = 1 << 20;
 
 struct LineSettings {
     qint32 baudRate = 9600;
@@ -226,6 +230,30 @@ bool waitForDevice(ComPort &p, int port, double deadline) {
     return true;
 }
 
+// Waits left that end as a signal would end them (RT_TestInterruptComWaits).
+int interruptedWaitsForTests = 0;
+
+// Waits up to ms for bytes; false when none came, with errno as the wait left it.
+bool waitForBytes(QSerialPort &serial, int ms) {
+    if (interruptedWaitsForTests > 0) {
+        --interruptedWaitsForTests;
+        errno = EINTR;
+        return false;
+    }
+    errno = 0;
+    return serial.waitForReadyRead(ms);
+}
+
+// True when a failed wait was only cut short by a signal: the device is still there, and the wait
+// is simply made again.
+bool waitInterrupted(QSerialPort &serial, int waitError) {
+    const bool interrupted =
+        waitError == EINTR ||
+        (serial.error() != QSerialPort::TimeoutError && serial.error() != QSerialPort::NoError &&
+         serial.errorString() == QString::fromLocal8Bit(std::strerror(EINTR)));
+    return interrupted && serial.isOpen() && !hungUp(serial);
+}
+
 // True when a failed wait means the device is gone rather than a quiet line.
 bool deviceFailed(QSerialPort &serial) {
     return !serial.isOpen() || serial.error() != QSerialPort::TimeoutError || hungUp(serial);
@@ -331,8 +359,13 @@ int ComRdTerm(int port, char *buffer, int count, int terminator) {
             if (lastLook) break;
             lastLook = true;
         }
-        if (!serial.waitForReadyRead(waitMilliseconds(remaining))) {
+        if (!waitForBytes(serial, waitMilliseconds(remaining))) {
+            const int waitError = errno;
             if (serial.bytesAvailable() > 0) continue;
+            if (waitInterrupted(serial, waitError)) {
+                serial.clearError();
+                continue;
+            }
             if (deviceFailed(serial)) {
                 markLost(*p, port, serial.errorString());
                 // Bytes of a line cut off by the failure are handed over as they are.
@@ -383,6 +416,33 @@ int FlushInQ(int port) {
     return 0;
 }
 
+int RT_ComDiscardLeading(int port, int byteValue) {
+    int error = 0;
+    ComPort *p = findPort(port, &error);
+    if (p == nullptr) return error;
+    if (byteValue < 0 || byteValue > 255) return RT_ERR_INVALID_VALUE;
+    if (!tryReopen(*p, port)) return RT_COM_ERR_READ;
+    QSerialPort &serial = *p->serial;
+    const char unwanted = static_cast<char>(byteValue);
+    int discarded = 0;
+    while (discarded < kMaxDiscardPerCall) {
+        if (serial.bytesAvailable() == 0) {
+            // Take over what the driver holds, without waiting.
+            if (!serial.waitForReadyRead(0)) serial.clearError();
+            if (serial.bytesAvailable() == 0) break;
+        }
+        const QByteArray chunk =
+            serial.peek(std::min<qint64>(serial.bytesAvailable(), kMaxDiscardPerCall - discarded));
+        qsizetype run = 0;
+        while (run < chunk.size() && chunk[run] == unwanted)
+            ++run;
+        serial.skip(run);
+        discarded += static_cast<int>(run);
+        if (run < chunk.size()) break;
+    }
+    return discarded;
+}
+
 int GetInQLen(int port) {
     int error = 0;
     ComPort *p = findPort(port, &error);
@@ -401,4 +461,8 @@ int RT_ComSetArrivalNotify(int port, void (*notify)(void *), void *data) {
     else
         arrivalNotifies()[port] = ArrivalNotify{notify, data};
     return 0;
+}
+
+void RT_TestInterruptComWaits(int count) {
+    interruptedWaitsForTests = count > 0 ? count : 0;
 }

@@ -54,6 +54,11 @@ int ComRdTerm(int port, char *buffer, int count, int terminator);
 int ComWrt(int port, const char *buffer, int count);
 // Discards everything received and not yet read. RT_COM_ERR_READ while the device is lost.
 int FlushInQ(int port);
+// Discards, without waiting, the received bytes equal to byteValue (0 .. 255) at the head of the
+// queue, up to the first other byte, which stays for the next read (a megabyte at most per call).
+// So a flood of empty lines (NUL bytes) is dropped at once instead of line by line. Returns the
+// number of bytes discarded, RT_ERR_INVALID_VALUE, or RT_COM_ERR_READ while the device is lost.
+int RT_ComDiscardLeading(int port, int byteValue);
 // Number of received bytes not yet read, or a negative error. On a lost device it first tries to
 // reopen it, without waiting (at most twice a second, like a read), so a caller that only reads
 // when bytes are queued still gets the device back.

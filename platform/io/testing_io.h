@@ -28,3 +28,13 @@ void RT_TestResetClock(void);
 // Port `port` opens `devicePath` from now on, before the COM<n> link and the platform's rule.
 // nullptr removes the mapping.
 void RT_TestMapPort(int port, const char *devicePath);
+
+// Bytes that writes through the file services (RT_WriteFile, FmtFile, RT_CopyFile, RT_ReplaceFile,
+// RT_AppendWhole) may still put on disk, as on a disk that is nearly full: a write beyond them
+// stores what fits and then fails with "no space left". Each written byte uses up the space.
+// A negative value means no limit (the default).
+void RT_TestSetFreeSpace(long long bytes);
+
+// The next `count` waits of ComRdTerm for bytes end at once as a signal would end them
+// (interrupted, EINTR), so tests can check that such a wait is retried.
+void RT_TestInterruptComWaits(int count);

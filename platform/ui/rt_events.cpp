@@ -27,6 +27,8 @@ namespace {
 // while one that blocks longer in a read is called again at once.
 constexpr int kIdlePaceMs = 10;
 constexpr size_t kMaxQueuedCommits = 64;
+// Signals delivered as the end-task event.
+constexpr int kEndTaskSignals[] = {SIGINT, SIGHUP, SIGTERM};
 
 struct Commit {
     int handle;
@@ -178,7 +180,11 @@ void installSignalHandling() {
     action.sa_handler = onTerminateSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
+    // An interrupt from the terminal, a hang-up of the session and a termination request all ask
+    // the program to end as the desktop's end of session does: the application decides (and
+    // logs what is pending) instead of being killed at once.
+    for (int signalNumber : kEndTaskSignals)
+        sigaction(signalNumber, &action, nullptr);
     QObject::connect(qApp, &QGuiApplication::commitDataRequest, qApp,
                      [](QSessionManager &) { endTask(); });
 }

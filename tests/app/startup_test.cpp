@@ -203,17 +203,20 @@ TEST_F(AppTest, SettingsAreReplacedWholeOrNotAtAll) {
     ASSERT_EQ(0, Start(4));
     const std::string before = readFile(WorkPath("ks.ini"));
     ASSERT_EQ(940u, before.size());
-    // The temporary file cannot be made (a folder has its name): the old file stays as it was.
-    std::filesystem::create_directory(WorkPath("ks.ini.tmp"));
+    // The new file does not fit on the disk: the old file stays as it was (and the operator is
+    // told).
+    RT_TestSetFreeSpace(500);
+    AnswerNotice(PNL_SETTINGS_NOT_WRITTEN);
     KsCopyField(HostConfig.Logo1Path, "changed");
     EXPECT_EQ(-1, KsWriteSettings());
+    RT_TestSetFreeSpace(-1);
     EXPECT_EQ(before, readFile(WorkPath("ks.ini")));
-    std::filesystem::remove(WorkPath("ks.ini.tmp"));
     // Once it can, a command's write replaces it whole.
     ASSERT_EQ(0, RT_TestCommitMenuItem(GetPanelMenuBar(panelHandle), MENU_UNLOAD_LOGO2));
     const std::string after = readFile(WorkPath("ks.ini"));
     ASSERT_EQ(940u, after.size());
     EXPECT_STREQ("NONE", after.c_str() + 632);
     EXPECT_STREQ("changed", after.c_str() + 372);
-    EXPECT_FALSE(Exists(WorkPath("ks.ini.tmp")));
+    for (const auto &entry : std::filesystem::directory_iterator(work_))
+        EXPECT_EQ("ks.ini", entry.path().filename().string()); // no temporary file left
 }

@@ -51,7 +51,7 @@ const std::vector<std::string> kLanguages = {"English",    "French",  "Spanish",
                                              "Portuguese", "Italian", "German",
                                              "Swedish",    "Finnish", "Dutch"};
 const int kFirstPanel = 1;
-const int kLastPanel = 14;
+const int kLastPanel = 19;
 const int kMainPanel = 9;
 const int kLanguagePanel = 7;
 const int kReadmePanel = 11;

@@ -254,6 +254,14 @@ void VirtualScreen::click(const std::string &window, int x, int y) const {
     if (std::system(command.c_str()) != 0) std::fprintf(stderr, "e2e: xdotool click failed\n");
 }
 
+void VirtualScreen::pressKey(const std::string &window, const std::string &key) const {
+    // The pointer in the window gives it the keyboard on a screen without a window manager; the
+    // key then goes in as a real key press, not as an event sent to the window.
+    const std::string command = "DISPLAY=" + display_ + " xdotool mousemove --window " + window +
+                                " 20 20 key " + key + " >/dev/null 2>&1";
+    if (std::system(command.c_str()) != 0) std::fprintf(stderr, "e2e: xdotool key failed\n");
+}
+
 // ---- Resource -----------------------------------------------------------------------------------
 
 const Resource &Resource::product() {

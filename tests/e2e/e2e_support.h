@@ -55,6 +55,8 @@ class VirtualScreen {
     std::vector<std::string> windowsNamed(const std::string &title) const;
     // Clicks at (x, y) inside the window.
     void click(const std::string &window, int x, int y) const;
+    // Presses a key (an X key name such as "Return") in the window.
+    void pressKey(const std::string &window, const std::string &key) const;
 
   private:
     std::string display_;

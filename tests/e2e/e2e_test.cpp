@@ -15,6 +15,9 @@
 #include <filesystem>
 #include <thread>
 
+#include "tests/support/files.h"
+#include "tests/support/paths.h"
+
 using namespace e2e;
 
 namespace {
@@ -216,8 +219,50 @@ TEST(FaultDrill, SigtermWithAPendingResultAsksBeforeQuitting) {
     ASSERT_TRUE(waitFor(kStepSeconds, [&] { return !bench.screen().windowsNamed(title).empty(); }))
         << "no save-before-quit popup";
     EXPECT_TRUE(bench.app().running());
+    // An interrupt, a hang-up and more termination requests ask the same question, once.
+    for (int signalNumber : {SIGINT, SIGHUP, SIGTERM, SIGTERM})
+        bench.app().signal(signalNumber);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    EXPECT_TRUE(bench.app().running());
+    EXPECT_EQ(bench.screen().windowsNamed(title).size(), 1u);
     // Quit without saving (control 3) ends the program normally.
     ASSERT_TRUE(bench.answerPopup(13, 3));
     EXPECT_EQ(bench.app().waitExit(kStepSeconds), 0);
     EXPECT_FALSE(std::filesystem::exists(bench.tclog()));
+}
+
+TEST(FaultDrill, DamagedResourceIsNamedOnStandardErrorAndInAMessageBox) {
+    ks_test::TempDir root;
+    const std::string source = ks_test::programDir();
+    const std::string folder = root.path() + "/program";
+    std::filesystem::create_directories(folder);
+    std::filesystem::copy_file(source + "/ks_read", folder + "/ks_read");
+    const std::string whole = ks_test::readFile(source + "/ks_read.ui.json");
+    ks_test::writeFile(folder + "/ks_read.ui.json", whole.substr(0, whole.size() / 3));
+    std::filesystem::create_directories(root.path() + "/runtime");
+    std::filesystem::permissions(root.path() + "/runtime", std::filesystem::perms::owner_all);
+    VirtualScreen screen;
+    const std::string output = root.path() + "/ks_read.out";
+    Process app({folder + "/ks_read"},
+                {{"DISPLAY", screen.display()},
+                 {"QT_QPA_PLATFORM", "xcb"},
+                 {"XDG_CONFIG_HOME", root.path() + "/config"},
+                 {"XDG_RUNTIME_DIR", root.path() + "/runtime"},
+                 {"HOME", root.path()},
+                 {"ASAN_OPTIONS", "detect_leaks=0"}},
+                folder, output);
+    std::vector<std::string> boxes;
+    ASSERT_TRUE(
+        waitFor(kStepSeconds, [&] { return !(boxes = screen.windowsNamed("ks_read")).empty(); }))
+        << "no message box; ks_read said: " << ks_test::readFile(output);
+    const std::string said = ks_test::readFile(output);
+    EXPECT_NE(said.find(folder + "/ks_read.ui.json"), std::string::npos) << said;
+    EXPECT_NE(said.find("damaged"), std::string::npos) << said;
+    EXPECT_NE(said.find("Install the program again"), std::string::npos) << said;
+    EXPECT_TRUE(app.running()) << "the message must wait for the operator";
+    screen.pressKey(boxes.back(), "Return");
+    const int status = app.waitExit(kStepSeconds);
+    EXPECT_NE(status, 0);
+    EXPECT_NE(status, -1) << "ks_read did not end after the message";
+    EXPECT_FALSE(std::filesystem::exists(folder + "/ks.ini"));
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <csignal>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +10,7 @@
 #include <ctime>
 #include <filesystem>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -364,4 +366,71 @@ TEST(RealClock, TimerIsMonotonicAndDelayWaitsAtLeastItsTime) {
     EXPECT_LT(Timer() - t1, 1.0);
     const double t2 = SyncWait(t1, 0.05);
     EXPECT_GE(t2, t1 + 0.05);
+}
+
+TEST(ReplaceFile, ReplacesWholeFollowsTheFilesLinkAndNeverAPlantedOne) {
+    TempDir temp;
+    // A link planted where a predictable temporary name would be: it must stay untouched.
+    writeFile(temp.file("victim"), "keep me");
+    fs::create_symlink(temp.file("victim"), temp.file("ks.ini.tmp"));
+    const std::string data(940, 'a');
+    ASSERT_EQ(RT_ReplaceFile(temp.file("ks.ini").c_str(), data.data(), data.size()), 0);
+    EXPECT_EQ(readFile(temp.file("ks.ini")), data);
+    EXPECT_EQ(readFile(temp.file("victim")), "keep me");
+
+    // A file that is a link (through a relative link to another link): its target is replaced,
+    // with the target's permissions, and the links stay links.
+    fs::create_directories(temp.file("real"));
+    writeFile(temp.file("real/settings"), "old");
+    ASSERT_EQ(::chmod(temp.file("real/settings").c_str(), 0640), 0);
+    fs::create_symlink("real/settings", temp.file("middle"));
+    fs::create_symlink(temp.file("middle"), temp.file("linked.ini"));
+    ASSERT_EQ(RT_ReplaceFile(temp.file("linked.ini").c_str(), "new", 3), 0);
+    EXPECT_TRUE(fs::is_symlink(temp.file("linked.ini")));
+    EXPECT_TRUE(fs::is_symlink(temp.file("middle")));
+    EXPECT_EQ(readFile(temp.file("real/settings")), "new");
+    struct stat st {};
+    ASSERT_EQ(::stat(temp.file("real/settings").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(countEntries(temp.file("real")), 1);
+
+    // A folder of that name, or a full disk: an error, nothing changed, nothing left behind.
+    fs::create_directories(temp.file("folder.ini"));
+    EXPECT_EQ(RT_ReplaceFile(temp.file("folder.ini").c_str(), "x", 1), RT_ERR_FILE_ACCESS);
+    RT_TestSetFreeSpace(100);
+    EXPECT_EQ(RT_ReplaceFile(temp.file("ks.ini").c_str(), data.data(), data.size()),
+              RT_ERR_DISK_FULL);
+    RT_TestSetFreeSpace(-1);
+    EXPECT_EQ(readFile(temp.file("ks.ini")), data);
+    // victim, ks.ini.tmp, ks.ini, real, middle, linked.ini, folder.ini: no temporary file.
+    EXPECT_EQ(countEntries(temp.path()), 7);
+}
+
+TEST(AppendWhole, AShortWriteOnAFullDiskLeavesTheFileAsItWas) {
+    TempDir temp;
+    const std::string log = temp.file("TCLOG");
+    ASSERT_EQ(RT_AppendWhole(log.c_str(), "header\n", 7), 0);
+    ASSERT_EQ(RT_AppendWhole(log.c_str(), "row 1\n", 6), 0);
+    // The real thing: a file-size limit makes the kernel store part of the row and then refuse
+    // the rest (EFBIG), as a disk that fills in the middle of a row does.
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = 20;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const std::string row = "a row that does not fit\n";
+    const int result = RT_AppendWhole(log.c_str(), row.data(), row.size());
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &old), 0);
+    EXPECT_EQ(result, RT_ERR_DISK_FULL);
+    EXPECT_EQ(readFile(log), "header\nrow 1\n");
+    // The seam does the same for the tests above the platform.
+    RT_TestSetFreeSpace(3);
+    EXPECT_EQ(RT_AppendWhole(log.c_str(), row.data(), row.size()), RT_ERR_DISK_FULL);
+    RT_TestSetFreeSpace(-1);
+    EXPECT_EQ(readFile(log), "header\nrow 1\n");
+    ASSERT_EQ(RT_AppendWhole(log.c_str(), row.data(), row.size()), 0);
+    EXPECT_EQ(readFile(log), "header\nrow 1\n" + row);
+    // A folder is no log.
+    EXPECT_EQ(RT_AppendWhole(temp.path().c_str(), "x", 1), RT_ERR_FILE_ACCESS);
 }

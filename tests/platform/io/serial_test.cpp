@@ -399,3 +399,40 @@ TEST_F(SerialPort, QueueLengthBringsALostDeviceBackAndArrivalsAreToldThroughReop
     qInstallMessageHandler(previous);
     EXPECT_EQ(RT_ComSetArrivalNotify(4, nullptr, nullptr), 0);
 }
+
+TEST_F(SerialPort, AWaitCutShortByASignalIsRetriedNotTakenForALostDevice) {
+    PtyPeer tester;
+    ASSERT_EQ(openPort(1, tester.devicePath()), 0);
+    ASSERT_EQ(SetComTime(1, 0.3), 0);
+    lossReports = 0;
+    qInstallMessageHandler(countReports);
+    // Every wait of this read ends early with EINTR; the read waits again until its time-out.
+    RT_TestInterruptComWaits(5);
+    const double start = wallSeconds();
+    int n = -1;
+    readLine(1, &n);
+    EXPECT_EQ(n, 0);
+    EXPECT_GE(wallSeconds() - start, 0.29);
+    RT_TestInterruptComWaits(3);
+    tester.send(nul("after the signals"));
+    EXPECT_EQ(readLine(1, &n), "after the signals");
+    qInstallMessageHandler(nullptr);
+    RT_TestInterruptComWaits(0);
+    EXPECT_EQ(lossReports, 0);
+}
+
+TEST_F(SerialPort, LeadingNulBytesAreDiscardedAtOnceUpToTheNextLine) {
+    PtyPeer tester(PtyPeer::Device::Held);
+    ASSERT_EQ(openPort(1, tester.devicePath()), 0);
+    ASSERT_EQ(SetComTime(1, 0.5), 0);
+    const std::string flood(3000, '\0');
+    tester.send(flood + nul("START  : record") + std::string(10, '\0'));
+    ASSERT_TRUE(tester.waitUntilQueued(flood.size() + 26, 30));
+    EXPECT_EQ(RT_ComDiscardLeading(1, 0), 3000);
+    EXPECT_EQ(readLine(1), "START  : record");
+    EXPECT_EQ(RT_ComDiscardLeading(1, 0), 10);
+    EXPECT_EQ(GetInQLen(1), 0);
+    EXPECT_EQ(RT_ComDiscardLeading(1, 0), 0);
+    EXPECT_EQ(RT_ComDiscardLeading(1, 256), RT_ERR_INVALID_VALUE);
+    EXPECT_EQ(RT_ComDiscardLeading(2, 0), RT_COM_ERR_NOT_OPEN);
+}
