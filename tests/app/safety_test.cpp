@@ -162,6 +162,23 @@ TEST_F(SafetyTest, LongProgramFolderKeepsEveryFileInItAndRefusesOnlyWhatCannotBe
     EXPECT_EQ("3E225891", DataRowCode(lines[1]));
 }
 
+TEST_F(SafetyTest, LogoWhosePathDoesNotFitItsSettingsFieldIsRefusedWithANotice) {
+    ASSERT_EQ(0, Start(1));
+    const std::string before = HostConfig.Logo1Path;
+    std::string deep = root_->file("pictures");
+    while (deep.size() < 280)
+        deep += "/" + std::string(40, 'p');
+    fs::create_directories(deep);
+    fs::copy_file(ProgPath("korrat.BMP"), deep + "/logo.BMP");
+    NoticeWatcher notices;
+    RT_TestAnswerFileDialog((deep + "/logo.BMP").c_str());
+    ASSERT_EQ(0, RT_TestCommitMenuItem(MenuBar(), MENU_LOAD_LOGO1));
+    RunUntil([&] { return notices.count(PNL_LOGO_PATH_TOO_LONG) > 0; }, 5000);
+    EXPECT_EQ(1, notices.count(PNL_LOGO_PATH_TOO_LONG));
+    EXPECT_EQ(before, HostConfig.Logo1Path); // not a cut path
+    EXPECT_EQ(before, std::string(readFile(WorkPath("ks.ini")).c_str() + 372));
+}
+
 TEST_F(SafetyTest, ProgramFolderThatCannotBeHadStopsTheStartWithAMessage) {
     // Longer than any path the platform can give: GetProjectDir cannot report it.
     std::string unusable = root_->file("x");
