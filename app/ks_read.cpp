@@ -282,7 +282,7 @@ bool ResourceUsable(const std::string &directory) {
             continue;
         }
         KsReportStartFailure(
-            std::string("the user-interface file ") + (present ? "is damaged" : "is missing") +
+            std::string("The user-interface file ") + (present ? "is damaged" : "is missing") +
             ", so the program cannot start.\n\nLooked for: " + path +
             (present ? "\n(panel " + std::to_string(id) + " cannot be read from it: error " +
                            std::to_string(panel) + ")"
@@ -314,7 +314,7 @@ int KsStartup(char **argv) {
     // had stops the start here, before anything is written anywhere else.
     char directory[KS_FULL_PATH_SIZE] = "";
     if (GetProjectDir(directory) != 0) {
-        KsReportStartFailure("the path of the program folder cannot be read or is longer than " +
+        KsReportStartFailure("The path of the program folder cannot be read or is longer than " +
                              std::to_string(KS_FULL_PATH_SIZE - 1) +
                              " characters, so the program cannot start.\n\nMove the program to "
                              "a folder with a shorter path.");
