@@ -98,20 +98,31 @@ inline std::string Value(IniObject ini, const char *section, const char *item) {
     return Ini_GetPointerToString(ini, section, item, &pointer) == 1 ? pointer : "<missing>";
 }
 
-// Every section and item in list order as "[section]" and "name=value" lines (raw values),
-// read from the records themselves so that sections of equal names are all shown.
-inline std::string Dump(IniObject ini) {
+// Visits every section (onSection with its name), then each of its items (onItem with the
+// item's full name and raw value), in list order, straight from the records, so that sections
+// of equal names are all seen.
+template <class OnSection, class OnItem>
+void VisitInListOrder(IniObject ini, OnSection onSection, OnItem onItem) {
     using ini_detail::IniItem;
     using ini_detail::IniSection;
-    std::string out;
     for (int s = 1; s <= ListNumItems(ini->sections); ++s) {
         auto *section = *static_cast<IniSection **>(ListGetPtrToItem(ini->sections, s));
-        out += std::string("[") + section->name + "]\n";
+        onSection(std::string(section->name));
         for (int i = 1; i <= ListNumItems(section->items); ++i) {
             auto *item = *static_cast<IniItem **>(ListGetPtrToItem(section->items, i));
-            out += std::string(ini_detail::ItemName(item)) + "=" + item->value + "\n";
+            onItem(std::string(ini_detail::ItemName(item)), std::string(item->value));
         }
     }
+}
+
+// Every section and item in list order as "[section]" and "name=value" lines (raw values).
+inline std::string Dump(IniObject ini) {
+    std::string out;
+    VisitInListOrder(
+        ini, [&out](const std::string &section) { out += "[" + section + "]\n"; },
+        [&out](const std::string &name, const std::string &value) {
+            out += name + "=" + value + "\n";
+        });
     return out;
 }
 

@@ -178,28 +178,27 @@ TEST(IniWrite, NamesOfThePieceFormAreWrittenWhenTheyReadBack) {
 // The plain way to write an object (quoted values, 80-byte pieces, no checks): what the writer
 // must produce whenever this reads back as the same object.
 std::string PlainlyWritten(IniObject ini) {
-    using ini_detail::IniItem;
-    using ini_detail::IniSection;
     std::string out;
-    for (int s = 1; s <= ListNumItems(ini->sections); ++s) {
-        auto *section = *static_cast<IniSection **>(ListGetPtrToItem(ini->sections, s));
-        out += std::string("[") + section->name + "]\n";
-        for (int i = 1; i <= ListNumItems(section->items); ++i) {
-            auto *item = *static_cast<IniItem **>(ListGetPtrToItem(section->items, i));
-            const std::string name = ini_detail::ItemName(item);
-            const std::string value = item->value;
+    bool first = true;
+    VisitInListOrder(
+        ini,
+        [&](const std::string &section) {
+            if (!first) out += "\n";
+            first = false;
+            out += "[" + section + "]\n";
+        },
+        [&out](const std::string &name, const std::string &value) {
             if (value.size() <= 80) {
                 out += name + " = \"" + value + "\"\n";
-                continue;
+                return;
             }
             for (size_t at = 0, k = 1; at < value.size(); at += 80, ++k) {
                 char number[16];
                 snprintf(number, sizeof number, "%04zu", k);
                 out += name + " Line" + number + " = \"" + value.substr(at, 80) + "\"\n";
             }
-        }
-        out += "\n";
-    }
+        });
+    if (!first) out += "\n";
     return out;
 }
 
