@@ -276,11 +276,9 @@ bool ResourceUsable(const std::string &directory) {
     int size = 0;
     const bool present = GetFileInfo(path.c_str(), &size) == 1;
     for (int id : kResourcePanels) {
-        const int panel = LoadPanel(0, kUiFile, id);
-        if (panel > 0) {
-            DiscardPanel(panel);
-            continue;
-        }
+        // Checked without building the panels: this runs before every first paint.
+        const int panel = RT_CheckPanelResource(kUiFile, id);
+        if (panel == 0) continue;
         KsReportStartFailure(
             std::string("The user-interface file ") + (present ? "is damaged" : "is missing") +
             ", so the program cannot start.\n\nLooked for: " + path +

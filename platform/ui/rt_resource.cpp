@@ -606,6 +606,18 @@ int LoadPanel(int parentPanel, const char *resourceFile, int panelResourceId) {
     return rt::loadPanelFromResource(parentPanel, resourceFile, panelResourceId);
 }
 
+int RT_CheckPanelResource(const char *resourceFile, int panelResourceId) {
+    if (!rt::runtimeReady()) return RT_ERR_NOT_INITIALISED;
+    try {
+        rt::panelOf(0, resourceFile, panelResourceId);
+    } catch (const rt::LoadError &e) {
+        return e.code;
+    } catch (const std::bad_alloc &) {
+        return RT_ERR_OUT_OF_MEMORY;
+    }
+    return 0;
+}
+
 int LoadMenuBar(int panel, const char *resourceFile, int menuBarResourceId) {
     return rt::loadMenuBarFromResource(panel, resourceFile, menuBarResourceId);
 }

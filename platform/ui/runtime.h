@@ -84,6 +84,9 @@ int DisableBreakOnLibraryErrors(void);
 // ---- Panels -------------------------------------------------------------------------------------
 
 int LoadPanel(int parentPanel, const char *resourceFile, int panelResourceId);
+// Reads and checks a panel of the resource as LoadPanel does, without building it: 0, or the
+// error LoadPanel would return.
+int RT_CheckPanelResource(const char *resourceFile, int panelResourceId);
 int NewPanel(int parentPanel, const char *title, int top, int left, int height, int width);
 // Shows the panel, drawn at once (also when the caller then keeps the event loop from running).
 int DisplayPanel(int panel);
