@@ -19,6 +19,8 @@ endmacro()
 
 ks_require_package(Qt6 COMPONENTS Core Gui Widgets PrintSupport SerialPort Test
                    DEBIAN qt6-base-dev qt6-serialport-dev)
+# The run-time reads the font configuration early, on a thread of its own.
+ks_require_package(Fontconfig DEBIAN libfontconfig-dev)
 if(KS_BUILD_TESTS)
   ks_require_package(GTest DEBIAN libgtest-dev googletest)
 endif()

@@ -2,6 +2,7 @@
 // See platform/runtime.h for the entry points.
 #include "platform/ui/rt_model.h"
 #include "platform/ui/rt_testing_hooks.h"
+#include "platform/ui/rt_style.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -310,7 +311,9 @@ int InitRuntime(int, char **argv, int) {
         while (args[argc])
             ++argc;
     }
+    startFontWarmUp();
     new QApplication(argc, args);
+    QApplication::setStyle(newStartupFriendlyStyle());
     QApplication::setQuitOnLastWindowClosed(false);
     State &s = S();
     s.idleTimer = new QTimer(qApp);

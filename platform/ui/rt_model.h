@@ -289,6 +289,10 @@ int fakeBackspace(Panel &p, Control &c);
 int loadPanelFromResource(int parent, const char *file, int id);
 int loadMenuBarFromResource(int panel, const char *file, int id);
 QString resolveProgramPath(const char *file);
+
+// Reads a picture file, whatever its name's suffix says: the format is taken from the content. A
+// null image when it cannot be read.
+QImage readImageFile(const QString &path);
 int bindCallback(const QString &name, RT_CallbackKind kind, void **function);
 
 // ---- Text helpers -----------------------------------------------------------------------------

@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -357,15 +356,26 @@ struct PanelSpec {
     std::unique_ptr<MenuBar> menuBar;
 };
 
+// The last resource parsed, kept so that loading many panels from one file parses it once. The
+// file is still read each time: the copy is used only while its bytes are the same.
+struct ParsedResource {
+    QByteArray bytes;
+    QJsonObject root;
+};
+
 QJsonObject readResource(const char *file) {
     if (!file || !*file) fail(RT_ERR_RESOURCE_FILE);
     QFile f(resolveProgramPath(file));
     if (!f.open(QIODevice::ReadOnly) || f.size() > kMaxResourceBytes) fail(RT_ERR_RESOURCE_FILE);
+    const QByteArray bytes = f.readAll();
+    static ParsedResource cached;
+    if (!cached.bytes.isNull() && bytes == cached.bytes) return cached.root;
     QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(f.readAll(), &error);
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError || !doc.isObject()) fail(RT_ERR_RESOURCE_FILE);
     QJsonObject root = doc.object();
     checkKeys(root, {"panels", "menuBars"});
+    cached = ParsedResource{bytes, root};
     return root;
 }
 
@@ -528,9 +538,7 @@ void showImage(Control &c) {
         c.imagePath.clear();
         return;
     }
-    QImageReader reader(path);
-    reader.setDecideFormatFromContent(true);
-    c.image = reader.read();
+    c.image = readImageFile(path);
     // A logo that cannot be read leaves the picture empty; the load itself goes on.
     c.imagePath = c.image.isNull() ? QString() : path;
 }

@@ -827,6 +827,44 @@ int GetTableCellVal(int panel, int control, Point cell, double *value) {
 
 // ---- Pictures ---------------------------------------------------------------------------------
 
+namespace rt {
+
+namespace {
+
+// The formats Qt reads without a plug-in, known by their first bytes. Naming the format spares
+// the probe of every image plug-in, which loads each one and the libraries behind it.
+QByteArray builtInFormatOf(const QString &path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    const QByteArray head = f.read(8);
+    if (head.startsWith("BM")) return "bmp";
+    if (head.startsWith("\x89PNG\r\n\x1a\n")) return "png";
+    if (head.size() >= 2 && head[0] == 'P' && head[1] >= '1' && head[1] <= '6') return "ppm";
+    return {};
+}
+
+} // namespace
+
+QImage readImageFile(const QString &path) {
+    const QByteArray format = builtInFormatOf(path);
+    QImageReader reader(path, format);
+    // With a named format, asking every plug-in whether it reads it would load them all.
+    if (format.isEmpty())
+        reader.setDecideFormatFromContent(true);
+    else
+        reader.setAutoDetectImageFormat(false);
+    QImage image = reader.read();
+    if (image.isNull() && !format.isEmpty()) {
+        // The first bytes looked familiar but did not decode: let every reader have a try.
+        QImageReader probe(path);
+        probe.setDecideFormatFromContent(true);
+        image = probe.read();
+    }
+    return image;
+}
+
+} // namespace rt
+
 int DisplayImageFile(int panel, int control, const char *path) {
     Panel *p;
     Control *c;
@@ -840,9 +878,7 @@ int DisplayImageFile(int panel, int control, const char *path) {
     if (!QFileInfo(file).isFile()) {
         result = RT_ERR_FILE_NOT_FOUND;
     } else {
-        QImageReader reader(file);
-        reader.setDecideFormatFromContent(true);
-        QImage image = reader.read();
+        QImage image = readImageFile(file);
         if (image.isNull()) {
             result = RT_ERR_IMAGE_FILE;
         } else {

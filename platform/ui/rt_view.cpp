@@ -2,6 +2,7 @@
 // into the record and on as run-time events. The records stay the one source of truth; a sync
 // never sends events, so a program that sets a value does not hear its own change.
 #include "platform/ui/rt_model.h"
+#include "platform/ui/rt_style.h"
 
 #include <QAction>
 #include <QApplication>
@@ -720,6 +721,8 @@ void keepTabPlace(Panel &p, Control &c) {
 
 void buildPanelWindow(Panel &p) {
     if (!runtimeReady()) return;
+    // Its widgets need the fonts now; the thread that reads them ends here, not at some later time.
+    finishFontWarmUp();
     Panel *parent = findPanel(p.parent);
     if (parent && parent->client) {
         auto *frame = new QFrame(parent->client);

@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QPixmap>
 #include <QScreen>
+#include <QStyle>
 #include <QWidget>
 
 #include "rt_test_support.h"
@@ -145,4 +146,21 @@ TEST_F(Drawing, APopupWithNothingToTypeIntoLeavesTheKeyboardWhereItIs) {
     window = windowTitled("Keyless popup");
     ASSERT_NE(window, nullptr);
     EXPECT_FALSE(window->windowFlags() & Qt::WindowDoesNotAcceptFocus);
+}
+
+TEST_F(Drawing, TheMenuBarsOverflowArrowIsDrawnThoughItsIconIsMadeLate) {
+    // The arrow's icon is fetched from the style only when it is drawn; it must then be the
+    // style's own, in every size asked for.
+    const QIcon arrow =
+        QApplication::style()->standardIcon(QStyle::SP_ToolBarHorizontalExtensionButton);
+    ASSERT_FALSE(arrow.isNull());
+    for (int side : {12, 16, 24}) {
+        const QImage image = arrow.pixmap(side, side).toImage();
+        ASSERT_FALSE(image.isNull()) << side;
+        bool drawn = false;
+        for (int y = 0; y < image.height() && !drawn; ++y)
+            for (int x = 0; x < image.width() && !drawn; ++x)
+                drawn = qAlpha(image.pixel(x, y)) > 0;
+        EXPECT_TRUE(drawn) << side;
+    }
 }

@@ -260,8 +260,16 @@ TEST_F(Values, PicturesShowReadableImagesAndStayEmptyOtherwise) {
     image.fill(QColor(200, 30, 30));
     ASSERT_TRUE(image.save(QString::fromStdString(dir.file("logo.bmp")), "BMP"));
     ASSERT_TRUE(image.save(QString::fromStdString(dir.file("logo.png")), "PNG"));
+    // The name's suffix does not decide the format: the content does, for built-in formats and
+    // for those read by plug-ins alike.
+    ASSERT_TRUE(image.save(QString::fromStdString(dir.file("png_named.BMP")), "PNG"));
+    ASSERT_TRUE(image.save(QString::fromStdString(dir.file("jpeg_named.bmp")), "JPEG"));
     dir.write("broken.bmp", "BM this is not a bitmap");
     const int p = load(1);
+    for (const char *file : {"png_named.BMP", "jpeg_named.bmp"}) {
+        EXPECT_EQ(DisplayImageFile(p, 16, dir.file(file).c_str()), 0) << file;
+        EXPECT_EQ(RT_TestWidgetText(p, 16), "40x20") << file;
+    }
     EXPECT_EQ(DisplayImageFile(p, 16, dir.file("logo.bmp").c_str()), 0);
     EXPECT_EQ(RT_TestWidgetText(p, 16), "40x20");
     EXPECT_EQ(DisplayImageFile(p, 16, dir.file("broken.bmp").c_str()), RT_ERR_IMAGE_FILE);
