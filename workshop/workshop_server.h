@@ -1,0 +1,45 @@
+// A connection of one bench to the workshop's PostgreSQL server, through Qt SQL's QPSQL driver.
+// One object is used from one thread (Qt SQL's connections belong to the thread that made them);
+// the bench's sender runs it on a worker thread of its own.
+//
+// Every failure is one of the WORKSHOP_ERR_... codes of toolbox/core/errors.h, with the server's
+// (or the client library's) own words kept as the detail, never holding a password.
+#pragma once
+
+#include <string>
+
+class WorkshopServer {
+  public:
+    WorkshopServer();
+    ~WorkshopServer();
+    WorkshopServer(const WorkshopServer &) = delete;
+    WorkshopServer &operator=(const WorkshopServer &) = delete;
+
+    // Connects with a connection as workshop.ini gives it (a password in it is ignored: libpq
+    // takes it from ~/.pgpass or PGPASSWORD). 0, or WORKSHOP_ERR_UNREACHABLE,
+    // WORKSHOP_ERR_AUTHENTICATION, WORKSHOP_ERR_NO_DATABASE, WORKSHOP_ERR_TLS,
+    // WORKSHOP_ERR_SERVER.
+    int Connect(const std::string &connection);
+    // Whether the workshop's tables are there and this role may read them. 0 or
+    // WORKSHOP_ERR_SCHEMA (or a connection's code when the connection broke).
+    int CheckSchema();
+    void Disconnect();
+    bool Connected() const;
+
+    // The words behind the last failure ("" after a success).
+    const std::string &Detail() const { return detail_; }
+
+  private:
+    int Fail(int code, const std::string &detail);
+
+    std::string name_; // this connection's name in Qt SQL
+    std::string detail_;
+};
+
+// The connection in the key = value form QPSQL passes on, without any password: a URI
+// ("postgresql://user@host:port/dbname?sslmode=...") is turned into keywords.
+std::string WorkshopConnectOptions(const std::string &connection);
+
+// Connects, checks the schema and disconnects, for the "Test connection" button: 0 or a code,
+// with *detail set to the words behind it.
+int WorkshopTestConnection(const std::string &connection, std::string *detail);
