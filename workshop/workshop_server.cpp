@@ -10,6 +10,7 @@
 #include <atomic>
 
 #include "toolbox/core/errors.h"
+#include "workshop/workshop_schema_sql.h"
 #include "workshop/workshop_config.h"
 
 namespace {
@@ -121,6 +122,21 @@ int WorkshopServer::CheckSchema() {
         const int code = query.lastError().type() == QSqlError::ConnectionError
                              ? Classify(query.lastError())
                              : WORKSHOP_ERR_SCHEMA;
+        return Fail(code, query.lastError().text().toStdString());
+    }
+    detail_.clear();
+    return 0;
+}
+
+int WorkshopServer::ApplySchema() {
+    QSqlDatabase db = QSqlDatabase::database(QString::fromStdString(name_), false);
+    if (!db.isOpen()) return Fail(WORKSHOP_ERR_UNREACHABLE, "not connected");
+    QSqlQuery query(db);
+    // One script, one round trip: the server runs its statements in its own transaction.
+    if (!query.exec(QString::fromUtf8(kWorkshopServerSchemaSql))) {
+        const int code = query.lastError().type() == QSqlError::ConnectionError
+                             ? Classify(query.lastError())
+                             : WORKSHOP_ERR_SERVER;
         return Fail(code, query.lastError().text().toStdString());
     }
     detail_.clear();

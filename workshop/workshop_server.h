@@ -23,6 +23,9 @@ class WorkshopServer {
     // Whether the workshop's tables are there and this role may read them. 0 or
     // WORKSHOP_ERR_SCHEMA (or a connection's code when the connection broke).
     int CheckSchema();
+    // Creates the workshop's tables, indexes and roles, or brings them up to date (the schema
+    // shipped as workshop/server_schema.sql); run by the database's owner. 0 or a code.
+    int ApplySchema();
     void Disconnect();
     bool Connected() const;
 

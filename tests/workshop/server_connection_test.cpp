@@ -94,4 +94,21 @@ TEST_F(ServerConnection, APasswordInTheConnectionIsNeitherUsedNorShown) {
               "host='h' port='5' user='u' dbname='d' sslmode='verify-full'");
 }
 
+TEST_F(ServerConnection, TheShippedSchemaIsAppliedByTheProgramAsByPsql) {
+    ASSERT_EQ(cluster->Sql("CREATE DATABASE fresh").status, 0);
+    const std::string admin = "host=" + cluster->Folder() +
+                              "/sockets port=" + std::to_string(cluster->Port()) +
+                              " dbname=fresh user=" + PgCluster::kAdmin;
+    for (int run = 0; run < 2; ++run) { // a second run changes nothing
+        WorkshopServer server;
+        ASSERT_EQ(server.Connect(admin), 0) << server.Detail();
+        EXPECT_EQ(server.ApplySchema(), 0) << server.Detail();
+        EXPECT_EQ(server.CheckSchema(), 0) << server.Detail();
+    }
+    EXPECT_EQ(cluster->Sql("SELECT version FROM ks_schema", "fresh").output, "1\n");
+    ASSERT_EQ(cluster->Sql("GRANT CONNECT ON DATABASE fresh TO ks_bench", "fresh").status, 0);
+    std::string detail;
+    EXPECT_EQ(WorkshopTestConnection(Keywords("fresh"), &detail), 0) << detail;
+}
+
 } // namespace
