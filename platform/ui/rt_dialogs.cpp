@@ -51,6 +51,7 @@ int FileSelectPopup(const char *defaultDirectory, const char *defaultFileSpec,
                     char *pathName, size_t pathNameSize) {
     if (!pathName || pathNameSize == 0) return RT_ERR_NULL_POINTER;
     pathName[0] = '\0';
+    test::recordFileDialog(title, fileTypeList);
     if (auto answer = test::takeFileAnswer()) {
         if (answer->cancel) return VAL_NO_FILE_SELECTED;
         return answerPath(QString::fromStdString(answer->path), pathName, pathNameSize);
