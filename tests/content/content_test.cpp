@@ -86,6 +86,8 @@ const std::vector<int> kRightColumn = {TESTCODE, VOLTAGE, SOC, RESULT};
 const int kRingChrome = 28;
 const int kButtonChrome = 16;
 const int kListChrome = 8;
+// Least room between the left column's labels and the panel's edge.
+const int kPanelMargin = 12;
 // Least gap between a right-column label and the left column's controls.
 const int kColumnGap = 6;
 
@@ -390,7 +392,7 @@ TEST(Content, TranslatedMainPanelLabelsFitAfterTheStartupLayout) {
             const int left = intAttr(p, c, ATTR_LEFT);
             leftColumnRight = std::max(leftColumnRight, left + intAttr(p, c, ATTR_WIDTH));
             const int labelLeft = intAttr(p, c, ATTR_LABEL_LEFT);
-            EXPECT_GE(labelLeft, 0) << "label of " << c << " runs off the panel";
+            EXPECT_GE(labelLeft, kPanelMargin) << "label of " << c << " runs to the panel's edge";
             EXPECT_LE(labelLeft + intAttr(p, c, ATTR_LABEL_WIDTH), left) << "label of " << c;
         }
         for (int c : kRightColumn) {
