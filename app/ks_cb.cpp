@@ -18,6 +18,8 @@
 namespace {
 
 const char kImageTypes[] = "*.BMP;*.DIB;*.RLE;*.ICO;*.PCX;*.WMF";
+// Room for the type list of every picture format the run-time reads.
+constexpr size_t kImageTypesSize = 1024;
 constexpr int kReadmeFontSize = 12;
 constexpr int kReadmeTop = 40, kReadmeLeft = 20;
 
@@ -112,6 +114,7 @@ void SelLanguageMCB(int, int, void *, int) {
         }
         DisplayPanel(panelHandle);
     }
+    KsUseToolkitLanguage(HostConfig.Language);
     KsWriteSettings();
     KsLayoutMainPanel();
 }
@@ -121,9 +124,15 @@ void SelLanguageMCB(int, int, void *, int) {
 void LoadGraphic(int control) {
     char folder[KS_FULL_PATH_SIZE] = "";
     GetProjectDir(folder);
+    // Every picture type the run-time can show, with the fixed list as a stand-by.
+    char types[kImageTypesSize] = "";
+    if (RT_GetImageFileTypes(types) != 0) std::snprintf(types, sizeof types, "%s", kImageTypes);
+    const int item = control == MAIN_LOGO1   ? MENU_LOAD_LOGO1
+                     : control == MAIN_LOGO2 ? MENU_LOAD_LOGO2
+                                             : MENU_LOAD_LOGO3;
     char path[KS_FULL_PATH_SIZE] = "";
-    if (FileSelectPopup(folder, kImageTypes, kImageTypes, kDialogTitle, VAL_LOAD_BUTTON, 0, 0, 1, 0,
-                        path) <= 0)
+    if (FileSelectPopup(folder, types, types, KsCommandTitle(item).c_str(), VAL_LOAD_BUTTON, 0, 0,
+                        1, 0, path) <= 0)
         return;
     // The settings keep a picture's path in a fixed field; a cut path would name another file.
     if (std::strlen(path) >= KS_PATH_WIDTH) {

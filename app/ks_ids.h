@@ -14,8 +14,6 @@ constexpr char kDefaultLogo1[] = "altrevo.BMP";      // in the program folder
 constexpr char kDefaultLogo2[] = "korrat.BMP";       // in the program folder
 // A logo path field holding this keyword shows no picture.
 constexpr char kLogoNone[] = "NONE";
-// Title of the file selection dialogs of the logo and save commands.
-constexpr char kDialogTitle[] = "Enter File Name";
 
 // ---- Panels of the UI resource -----------------------------------------------------------------
 
@@ -101,6 +99,8 @@ enum {
     NOTICE_WHY_NOT_ALLOWED = 6, // read-only, protected, or a folder of that name
     NOTICE_WHY_OTHER = 7,
 };
+// Port notice: the port and its device (filled in), and a text shown only when there is none.
+enum { NOPORT_PORT = 4, NOPORT_NO_DEVICE = 5 };
 enum { PORT_NUMBER = 3 };                    // port popup: the port number
 enum { QUIT_YES = 2, QUIT_STAY = 3 };        // quit popup
 enum { LANGUAGE_OK = 2, LANGUAGE_LIST = 3 }; // language popup; the list's values are 0 .. 9
@@ -109,6 +109,8 @@ enum { SAVE_QUIT_SAVE = 2, SAVE_QUIT_DISCARD = 3 };
 
 // ---- Menu items of the main menu bar -----------------------------------------------------------
 
+// The save command names its file dialog.
+enum { MENU_SAVE = 3 };
 // The logo commands share two callbacks and tell their items apart by these.
 enum {
     MENU_LOAD_LOGO1 = 10,

@@ -10,6 +10,7 @@
 #include "app/ks_popup.h"
 #include "app/ks_record.h"
 #include "app/ks_state.h"
+#include "localization/localize.h"
 #include "platform/runtime.h"
 
 namespace {
@@ -17,6 +18,17 @@ namespace {
 // Base names of the language and readme files of languages 1 .. 9.
 const char *const kLanguageNames[] = {"",        "English", "French",  "Spanish", "Portuguese",
                                       "Italian", "German",  "Swedish", "Finnish", "Dutch"};
+
+constexpr int kEnglish = 1;
+
+// Whether the program folder holds the language file of a base name.
+bool HaveLanguageFile(const char *name) {
+    char directory[KS_FULL_PATH_SIZE] = "";
+    if (name[0] == '\0' || GetProjectDir(directory) != 0) return false;
+    const std::string path = std::string(directory) + "/" + name + ".lng";
+    int size = 0;
+    return RT_GetFileSize(path.c_str(), &size) == 0;
+}
 
 } // namespace
 
@@ -26,13 +38,26 @@ void KsLanguageBaseName(int language, char *name, size_t size) {
     if (language == 0) {
         name[0] = '\0';
         if (RT_GetSystemLanguageName(name, size) < 0) name[0] = '\0';
+        // A system language the program has no texts for is English, at every start without a
+        // notice: nothing is wrong that the operator could put right.
+        if (!HaveLanguageFile(name)) std::snprintf(name, size, "%s", kLanguageNames[kEnglish]);
         return;
     }
     std::snprintf(name, size, "%s", kLanguageNames[language]);
 }
 
 int GetAppLanguage(int *language) {
-    const int panel = LoadPanel(0, kUiFile, PNL_LANGUAGE);
+    // In the language in use; at first start, when none is chosen yet, in the system's.
+    char path[KS_FULL_PATH_SIZE] = "";
+    if (langFilePath[0] != '\0') {
+        std::snprintf(path, sizeof path, "%s", langFilePath);
+    } else {
+        char readme[KS_FULL_PATH_SIZE] = "";
+        GetLocalLanguageFilePath(0, path, readme);
+    }
+    int panel = 0;
+    if (LoadLocalizedPanel(0, kUiFile, PNL_LANGUAGE, path, &panel) < 0)
+        panel = LoadPanel(0, kUiFile, PNL_LANGUAGE);
     if (panel < 0) return -1;
     // The list opens on the language in use, so the arrow keys start from there and Escape
     // keeps it.
@@ -59,4 +84,10 @@ void GetLocalLanguageFilePath(int language, char *langPath, char *readmePath) {
         // A cut path could name another file: one that does not fit is left empty instead.
         if (full.size() < KS_FULL_PATH_SIZE) std::memcpy(path, full.c_str(), full.size() + 1);
     }
+}
+
+void KsUseToolkitLanguage(int language) {
+    char name[KS_FULL_PATH_SIZE] = "";
+    KsLanguageBaseName(language, name, sizeof name);
+    RT_SetToolkitLanguage(name);
 }

@@ -72,6 +72,21 @@ int KsLoadPanelInLanguage(int panelId) {
     return LoadPanel(0, kUiFile, panelId);
 }
 
+std::string KsCommandTitle(int menuItem) {
+    char name[KS_FULL_PATH_SIZE] = "";
+    const int menuBar = panelHandle > 0 ? GetPanelMenuBar(panelHandle) : 0;
+    if (menuBar <= 0 || GetMenuBarAttribute(menuBar, menuItem, ATTR_ITEM_NAME, name) < 0) return "";
+    std::string title;
+    for (const char *c = name; *c != '\0'; ++c) {
+        // "&&" stands for one ampersand; a single one marks the mnemonic.
+        if (*c == '&' && *++c == '\0') break;
+        title += *c;
+    }
+    while (!title.empty() && (title.back() == '.' || title.back() == ' '))
+        title.pop_back();
+    return title;
+}
+
 int KsWaitForControlUntil(int panel, const double *deadline, int control, int orControl) {
     for (;;) {
         for (;;) {

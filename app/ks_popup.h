@@ -9,6 +9,11 @@
 // Returns the panel handle, or the negative code of the plain load.
 int KsLoadPanelInLanguage(int panelId);
 
+// The name of an item of the main panel's menu bar, in the language in use, without its mnemonic
+// mark and its closing "...": the title of the dialog the command opens. Empty when the item has
+// no name (the dialog then takes the run-time's own title).
+std::string KsCommandTitle(int menuItem);
+
 // Stands for any control in the waits below.
 enum { KS_ANY_CONTROL = 0 };
 

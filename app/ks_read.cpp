@@ -80,13 +80,27 @@ int receptionDepth = 0; // KSMainCB entries in progress; nested events must not 
 // a further notice, so a tester plugged in (or a link made) later is found.
 double portRetryAt = 0.0;
 
+// The port notice names the port and the device behind it, so that the operator can tell a
+// wrong number from an unplugged adapter.
+void ShowPortNotice(int port) {
+    MessagePanel = KsLoadPanelInLanguage(PNL_PORT_FAILED);
+    if (MessagePanel < 0) return;
+    char device[KS_FULL_PATH_SIZE] = "";
+    RT_ComPortDevice(port, device);
+    const std::string name = "COM" + std::to_string(port);
+    SetCtrlVal(MessagePanel, NOPORT_PORT,
+               (device[0] != '\0' ? name + "  \u2192  " + device : name).c_str());
+    SetCtrlAttribute(MessagePanel, NOPORT_NO_DEVICE, ATTR_VISIBLE, device[0] == '\0' ? 1 : 0);
+    KsShowLoadedNotice(MessagePanel);
+}
+
 void OpenPort(bool retry) {
     const int port = HostConfig.ComPort;
     commStatus = OpenComConfig(port, "", kBaudRate, kParityNone, kDataBits, kStopBits, kInputQueue,
                                kOutputQueue);
     if (commStatus < 0) {
         // commStatus is already negative, so idle events during the notice do nothing.
-        if (!retry) KsShowNotice(PNL_PORT_FAILED);
+        if (!retry) ShowPortNotice(port);
         // Unless the notice's wait ended the program (or the operator chose a port meanwhile).
         if (commStatus < 0 && !KsQuitting()) portRetryAt = Timer() + kPortRetrySeconds;
         return;
@@ -336,6 +350,7 @@ int KsStartup(char **argv) {
         if (KsWriteSettings() == 0 && !legacyFile.empty()) RT_DeleteFile(legacyFile.c_str());
     }
     GetLocalLanguageFilePath(HostConfig.Language, langFilePath, readmeFilePath);
+    KsUseToolkitLanguage(HostConfig.Language);
 
     if (LoadLocalizedPanel(0, kUiFile, PNL_MAIN, langFilePath, &panelHandle) < 0) {
         // The language file failed, so this notice comes plain.

@@ -243,8 +243,8 @@ void Save2File(void) {
     // The chosen path comes back in a text of its own, so the start folder is never overwritten
     // while the dialog still reads it.
     char path[KS_FULL_PATH_SIZE] = "";
-    if (FileSelectPopup(folder, kTextFiles, kTextFiles, kDialogTitle, VAL_SAVE_BUTTON, 0, 1, 1, 1,
-                        path) <= 0)
+    if (FileSelectPopup(folder, kTextFiles, kTextFiles, KsCommandTitle(MENU_SAVE).c_str(),
+                        VAL_SAVE_BUTTON, 0, 1, 1, 1, path) <= 0)
         return;
     Save2LogFile(&NewDataInput);
     // A log that still misses rows would give a file without them.

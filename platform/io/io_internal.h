@@ -8,6 +8,9 @@
 
 namespace ks_io {
 
+// Highest port number the serial services take.
+constexpr int kMaxComPort = 1000;
+
 // Owns a POSIX file descriptor and closes it when it goes out of scope.
 class Fd {
   public:

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fstream>
 #include <map>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "platform/io/io_internal.h"
+#include "platform/io/serial.h"
 #include "platform/io/testing_io.h"
 
 namespace {
@@ -127,3 +129,18 @@ std::string portPath(int port, const char *deviceName) {
 }
 
 } // namespace ks_io
+
+int RT_ComPortDevice(int port, char *buffer, size_t size) {
+    if (buffer == nullptr || size == 0) return RT_ERR_NULL_POINTER;
+    buffer[0] = '\0';
+    if (port < 1 || port > ks_io::kMaxComPort) return RT_COM_ERR_PORT_NUMBER;
+    std::string path = ks_io::portPath(port, nullptr);
+    // A link names the device it points to; one that dangles names itself.
+    if (char *resolved = ::realpath(path.c_str(), nullptr)) {
+        path = resolved;
+        std::free(resolved);
+    }
+    if (path.size() >= size) return RT_ERR_INVALID_VALUE;
+    std::memcpy(buffer, path.c_str(), path.size() + 1);
+    return 0;
+}

@@ -31,7 +31,6 @@
 
 namespace {
 
-constexpr int kMaxPort = 1000;
 // Read time-out until SetComTime sets one.
 constexpr double kDefaultTimeout = 10.0;
 // Longest time-out kept: a day stands for "wait forever" and keeps every deadline finite.
@@ -97,7 +96,7 @@ int waitMilliseconds(double seconds) {
 }
 
 bool validPort(int port) {
-    return port >= 1 && port <= kMaxPort;
+    return port >= 1 && port <= ks_io::kMaxComPort;
 }
 
 // Finds an opened port; sets *error when there is none.

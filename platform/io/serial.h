@@ -21,6 +21,8 @@
 // null buffer or a value out of range.
 #pragma once
 
+#include <cstddef>
+
 #include "toolbox/core/errors.h"
 
 // Opens port (1 .. 1000) with the line settings: baudRate > 0; parity 0 none, 1 odd, 2 even,
@@ -32,6 +34,13 @@
 // RT_COM_ERR_NO_DEVICE, RT_COM_ERR_OPEN or RT_COM_ERR_CONFIG (the port is then closed).
 int OpenComConfig(int port, const char *deviceName, long baudRate, int parity, int dataBits,
                   int stopBits, int inputQueueSize, int outputQueueSize);
+// The device port (1 .. 1000) opens now by the mapping above, links followed to their device (a
+// dangling link names itself), written with its size; "" when there is none. 0,
+// RT_COM_ERR_PORT_NUMBER, RT_ERR_NULL_POINTER, or RT_ERR_INVALID_VALUE when the path does not fit.
+int RT_ComPortDevice(int port, char *buffer, size_t size);
+template <size_t N> int RT_ComPortDevice(int port, char (&buffer)[N]) {
+    return RT_ComPortDevice(port, buffer, N);
+}
 // 0, or RT_COM_ERR_PORT_NUMBER / RT_COM_ERR_NOT_OPEN.
 int CloseCom(int port);
 // Time-out of later reads and writes in seconds (0 or more; longer than a day counts as a day).

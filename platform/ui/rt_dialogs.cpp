@@ -51,6 +51,7 @@ int FileSelectPopup(const char *defaultDirectory, const char *defaultFileSpec,
                     char *pathName, size_t pathNameSize) {
     if (!pathName || pathNameSize == 0) return RT_ERR_NULL_POINTER;
     pathName[0] = '\0';
+    test::recordFileDialog(title, fileTypeList);
     if (auto answer = test::takeFileAnswer()) {
         if (answer->cancel) return VAL_NO_FILE_SELECTED;
         return answerPath(QString::fromStdString(answer->path), pathName, pathNameSize);
@@ -61,13 +62,14 @@ int FileSelectPopup(const char *defaultDirectory, const char *defaultFileSpec,
     const bool saving = buttonLabel == VAL_SAVE_BUTTON;
     dialog.setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    static const char *const labels[] = {"OK", "Save", "Select", "Load"};
-    if (buttonLabel >= 0 && buttonLabel <= 3)
-        dialog.setLabelText(QFileDialog::Accept, QLatin1String(labels[buttonLabel]));
+    // The accept button keeps Qt's own label ("Save" or "Open"), the title Qt's own caption when
+    // none is given, and the filters no words of ours: all of them then come in the operator's
+    // language from Qt's translations (RT_SetToolkitLanguage).
     QStringList filters;
     const QString types = patternsOf(fromC(fileTypeList));
-    if (!types.isEmpty()) filters << QStringLiteral("Files (%1)").arg(types);
-    if (!restrictExtension || filters.isEmpty()) filters << QStringLiteral("All files (*)");
+    if (!types.isEmpty()) filters << types;
+    if (!restrictExtension || filters.isEmpty())
+        filters << QCoreApplication::translate("QFileDialog", "All Files (*)");
     dialog.setNameFilters(filters);
     const QString spec = fromC(defaultFileSpec);
     if (!spec.isEmpty() && !spec.contains('*') && !spec.contains('?')) dialog.selectFile(spec);

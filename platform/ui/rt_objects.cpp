@@ -281,17 +281,32 @@ int NewPanel(int parentPanel, const char *title, int top, int left, int height, 
 void rt::drawPanelNow(const Panel &p) {
     QWidget *window = p.window ? p.window->window() : nullptr;
     if (!window || !window->isVisible()) return;
+    QWindow *handle = window->windowHandle();
+    if (!handle || !handle->handle() || !window->backingStore()) return;
     // Once the window system has exposed the window, Qt paints and puts it on the screen itself.
-    if (window->testAttribute(Qt::WA_Mapped)) {
+    if (handle->isExposed()) {
         window->repaint();
         return;
     }
-    // Just shown: Qt would wait for the expose, which only the event loop delivers. Paint into
-    // the window's backing store and put it on the screen ourselves; pixels sent before the
-    // window manager has mapped the window are lost, so every later call sends them again.
-    QWindow *handle = window->windowHandle();
+    // Not exposed yet: Qt would wait for the expose, which only the event loop delivers.
+    if (!window->testAttribute(Qt::WA_Mapped)) {
+        // Just shown: let Qt paint it now as if it were on the screen. Its backing store then
+        // holds the panel and is put on the screen at once, and the expose later only puts it
+        // there again instead of painting it anew.
+        window->setAttribute(Qt::WA_Mapped);
+        window->repaint();
+        // Showing the widgets queued an update of each, which this paint made moot; left queued,
+        // they would paint the whole panel a second time.
+        QCoreApplication::removePostedEvents(window, QEvent::UpdateLater);
+        for (QWidget *child : window->findChildren<QWidget *>())
+            if (child->window() == window) // a window of its own was not painted here
+                QCoreApplication::removePostedEvents(child, QEvent::UpdateLater);
+        return;
+    }
+    // Changed again before the expose: paint the whole window into its backing store and put it
+    // on the screen ourselves. Pixels sent before the window manager has mapped the window are
+    // lost, so every later call sends them again.
     QBackingStore *store = window->backingStore();
-    if (!handle || !handle->handle() || !store) return;
     const QRect area(QPoint(0, 0), window->size());
     if (store->size() != area.size()) store->resize(area.size());
     store->beginPaint(area);

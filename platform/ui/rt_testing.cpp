@@ -32,6 +32,7 @@ struct Overrides {
     QString language;
     std::multimap<int, std::vector<RT_TestPopupStep>> popupAnswers;
     std::deque<FileAnswer> fileAnswers;
+    RT_TestFileDialogCall lastFileDialog;
     std::deque<PrintAnswer> printAnswers;
     std::string printerOutput;
 };
@@ -46,6 +47,10 @@ QChar decimalSeparatorOverride() {
 }
 QString languageNameOverride() {
     return O().language;
+}
+
+void recordFileDialog(const char *title, const char *fileTypes) {
+    O().lastFileDialog = {title ? title : "", fileTypes ? fileTypes : ""};
 }
 
 std::optional<FileAnswer> takeFileAnswer() {
@@ -270,6 +275,10 @@ void RT_TestAnswerFileDialog(const char *path) {
     a.cancel = path == nullptr;
     if (path) a.path = path;
     test::queueFileAnswer(a);
+}
+
+RT_TestFileDialogCall RT_TestLastFileDialog(void) {
+    return test::O().lastFileDialog;
 }
 
 void RT_TestAnswerPrintDialog(int accept, const char *pdfPath, int attribute, int value) {

@@ -18,6 +18,8 @@ struct FileAnswer {
     std::string path;
 };
 std::optional<FileAnswer> takeFileAnswer();
+// Kept for RT_TestLastFileDialog: what the last file dialog was asked to show.
+void recordFileDialog(const char *title, const char *fileTypes);
 
 // A scripted answer for the next print dialog.
 struct PrintAnswer {

@@ -76,6 +76,18 @@ int RT_GetSystemLanguageName(char *buffer, size_t size);
 template <size_t N> int RT_GetSystemLanguageName(char (&buffer)[N]) {
     return RT_GetSystemLanguageName(buffer, N);
 }
+// Shows Qt's own texts (file and print dialogs, standard buttons, key names in menus) in the
+// language of an English name as RT_GetSystemLanguageName gives it ("German" ...), from the
+// translations installed with Qt, in place of those of an earlier call. 1 loaded; 0 none (English,
+// an unknown name, or no translation installed: Qt's texts stay English); RT_ERR_NOT_INITIALISED.
+int RT_SetToolkitLanguage(const char *englishName);
+// The picture files DisplayImageFile can show, as a type list for FileSelectPopup
+// ("*.bmp;*.png;..."), written with its size. 0, RT_ERR_NULL_POINTER, or RT_ERR_INVALID_VALUE when
+// the list does not fit (buffer left empty).
+int RT_GetImageFileTypes(char *buffer, size_t size);
+template <size_t N> int RT_GetImageFileTypes(char (&buffer)[N]) {
+    return RT_GetImageFileTypes(buffer, N);
+}
 // The break-on-library-errors debugging switch: kept for callers that save and restore it.
 int GetBreakOnLibraryErrors(void);
 int EnableBreakOnLibraryErrors(void);

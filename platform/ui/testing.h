@@ -52,6 +52,12 @@ struct RT_TestPopupStep {
 void RT_TestAnswerPopup(int resourceId, std::vector<RT_TestPopupStep> steps);
 // The next file dialog is answered with `path` without being shown (nullptr: cancelled).
 void RT_TestAnswerFileDialog(const char *path);
+// The title and type list of the last file dialog asked for (shown or answered as above).
+struct RT_TestFileDialogCall {
+    std::string title;
+    std::string fileTypes;
+};
+RT_TestFileDialogCall RT_TestLastFileDialog(void);
 // The next print dialog is answered without being shown: accepted (the page goes into pdfPath,
 // or into the printer output below when pdfPath is null) or cancelled; an accepting operator may
 // change one print attribute in it (attribute 0: none), which GetPrintAttribute then reports.

@@ -66,6 +66,7 @@ void AppTest::TearDown() {
     RT_TestResetClock();
     RT_TestSetDecimalSeparator(0);
     RT_TestSetSystemLanguageName(nullptr);
+    RT_SetToolkitLanguage("English"); // Qt's own texts as the next test expects them
     RT_TestSetProgramDir(nullptr);
     RT_TestSetLegacyRoot(nullptr);
     pty_.reset();

@@ -8,7 +8,6 @@
 
 namespace {
 
-enum { MENU_SAVE = 3 };
 constexpr long long kMorning = 1796635815; // 2026-12-07 09:30:15 UTC
 
 std::vector<std::string> Columns(const std::string &row) {

@@ -3,6 +3,8 @@
 #include "app_fixture.h"
 #include "tests/support/pdf_text.h"
 
+#include <QKeySequence>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -10,7 +12,7 @@
 
 namespace {
 
-enum { MENU_SAVE = 3, MENU_PRINT = 4, MENU_EXIT = 5, MENU_LANGUAGE = 8, MENU_README = 17 };
+enum { MENU_PRINT = 4, MENU_EXIT = 5, MENU_LANGUAGE = 8, MENU_README = 17 };
 enum { SAVEQUIT_SAVE = 2, SAVEQUIT_DISCARD = 3, SAVEQUIT_BACK = 4 };
 
 std::string Header() {
@@ -237,6 +239,35 @@ TEST_F(AppTest, LanguageChangeReappliesTextsOrFallsBackToThePlainPanel) {
     GetCtrlAttribute(panelHandle, MAIN_TCODE, ATTR_LABEL_LEFT, &tcodeLabelLeft);
     EXPECT_EQ(tcodeLabelLeft, labelLeft);
     EXPECT_LE(labelLeft + labelWidth, left);
+}
+
+TEST_F(AppTest, DialogsComeInTheLanguageTitledByTheirCommandAndOfferEveryPictureType) {
+    ASSERT_EQ(0, Start(6));
+    // Qt's own texts (dialog buttons, key names in the menus) are German too.
+    EXPECT_EQ("Strg+S",
+              QKeySequence(Qt::CTRL | Qt::Key_S).toString(QKeySequence::NativeText).toStdString());
+
+    RT_TestAnswerFileDialog(nullptr);
+    ASSERT_EQ(0, RT_TestCommitMenuItem(MenuBar(), MENU_LOAD_LOGO2));
+    const RT_TestFileDialogCall logo = RT_TestLastFileDialog();
+    EXPECT_EQ("Rechtes Logo laden", logo.title);
+    const std::string types = ";" + logo.fileTypes + ";";
+    for (const char *type : {";*.png;", ";*.jpg;", ";*.bmp;", ";*.ico;"})
+        EXPECT_NE(std::string::npos, types.find(type)) << type << " not in " << logo.fileTypes;
+
+    TypeCode("3E225891");
+    RT_TestAnswerFileDialog(nullptr);
+    ASSERT_EQ(0, RT_TestCommitMenuItem(MenuBar(), MENU_SAVE));
+    EXPECT_EQ("Ergebnisse speichern", RT_TestLastFileDialog().title);
+
+    // Back to English: Qt's texts follow.
+    RT_TestAnswerPopup(PNL_LANGUAGE, {PopupSetInt(3, 1), PopupCommit(2)});
+    ASSERT_EQ(0, RT_TestCommitMenuItem(MenuBar(), MENU_LANGUAGE));
+    EXPECT_EQ("Ctrl+S",
+              QKeySequence(Qt::CTRL | Qt::Key_S).toString(QKeySequence::NativeText).toStdString());
+    RT_TestAnswerFileDialog(nullptr);
+    ASSERT_EQ(0, RT_TestCommitMenuItem(MenuBar(), MENU_SAVE));
+    EXPECT_EQ("Save results", RT_TestLastFileDialog().title);
 }
 
 TEST_F(AppTest, LogoThreeSetsThePanelHeight) {

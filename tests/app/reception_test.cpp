@@ -154,6 +154,29 @@ TEST_F(AppTest, RecordWithoutStopLineIsAbandonedWithNoticeTwelve) {
     EXPECT_EQ(610, IntOf(MAIN_SETPNT));
 }
 
+TEST_F(AppTest, PortNoticeNamesThePortAndTheDeviceBehindIt) {
+    const std::string missing = root_->file("no-such-device");
+    RT_TestMapPort(1, missing.c_str());
+    AnswerNotice(PNL_PORT_FAILED);
+    ASSERT_EQ(0, Start(1));
+    ASSERT_TRUE(RunUntil([] { return LastPopupResource() == PNL_PORT_FAILED; }));
+    EXPECT_EQ("COM1  \u2192  " + missing, RT_TestWidgetText(MessagePanel, NOPORT_PORT));
+    int shown = -1;
+    GetCtrlAttribute(MessagePanel, NOPORT_NO_DEVICE, ATTR_VISIBLE, &shown);
+    EXPECT_EQ(0, shown) << "there is a device path: the no-device line stays hidden";
+
+    // A number with no device behind it at all.
+    const int first = MessagePanel;
+    AnswerNotice(PNL_PORT_FAILED);
+    RT_TestAnswerPopup(PNL_PORT, {PopupSetInt(PORT_NUMBER, 100), PopupCommit(2)});
+    ASSERT_EQ(0, RT_TestCommitMenuItem(MenuBar(), 7));
+    ASSERT_TRUE(RunUntil([first] { return MessagePanel != first && commStatus < 0; }));
+    EXPECT_EQ(PNL_PORT_FAILED, LastPopupResource());
+    EXPECT_EQ("COM100", RT_TestWidgetText(MessagePanel, NOPORT_PORT));
+    GetCtrlAttribute(MessagePanel, NOPORT_NO_DEVICE, ATTR_VISIBLE, &shown);
+    EXPECT_EQ(1, shown);
+}
+
 TEST_F(AppTest, PortThatCannotOpenShowsNoticeTwoOnceAndChoosingItAgainReconnects) {
     RT_TestMapPort(1, root_->file("no-such-device").c_str());
     AnswerNotice(PNL_PORT_FAILED); // the first idle event may come during start-up already

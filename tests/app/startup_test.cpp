@@ -2,6 +2,7 @@
 // file, the language paths, the panel's height rule and the seven lines of the information box.
 #include "app_fixture.h"
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 
@@ -157,15 +158,36 @@ TEST_F(AppTest, ValidSettingsAreUsedAsStoredAndDamagedTextsStayInTheirFields) {
               readFile(WorkPath("ks.ini")));
 }
 
-TEST_F(AppTest, MissingLanguageFileFallsBackToThePlainPanelAfterNoticeSix) {
+TEST_F(AppTest, SystemLanguageWithoutTextsIsEnglishAtEveryStartWithoutANotice) {
     RT_TestSetSystemLanguageName("Klingon");
+    for (int start = 0; start < 2; ++start) {
+        SCOPED_TRACE(start == 0 ? "first start" : "second start");
+        AnswerNotice(PNL_LANGUAGE_FAILED); // should it come, so that the test ends
+        ASSERT_EQ(0, Start(0));
+        EXPECT_EQ(0, HostConfig.Language) << "still the system's language, not English chosen";
+        EXPECT_EQ(0, LastPopupResource()) << "no notice";
+        EXPECT_EQ(ProgPath("English.lng"), langFilePath);
+        EXPECT_EQ(ProgPath("English.txt"), readmeFilePath);
+        ASSERT_GT(panelHandle, 0);
+        EXPECT_TRUE(RT_TestGetPanelState(panelHandle).displayed);
+        KsResetState();
+        RT_TestClearAnswers();
+    }
+}
+
+TEST_F(AppTest, MissingLanguageFileFallsBackToThePlainPanelAfterNoticeSix) {
+    // The system's language has texts, but their file is gone: that is worth a notice.
+    RT_TestSetSystemLanguageName("German");
+    std::remove(ProgPath("German.lng").c_str());
+    std::remove(ProgPath("German.txt").c_str());
+    RT_TestAnswerPopup(PNL_LANGUAGE, {PopupSetInt(LANGUAGE_LIST, 6), PopupCommit(2)});
     AnswerNotice(PNL_LANGUAGE_FAILED);
-    ASSERT_EQ(0, Start(0));
+    ASSERT_EQ(0, Start(-1));
     EXPECT_EQ(PNL_LANGUAGE_FAILED, LastPopupResource());
     ASSERT_GT(panelHandle, 0);
     EXPECT_EQ(PNL_MAIN, RT_TestGetPanelState(panelHandle).resourceId);
     EXPECT_TRUE(RT_TestGetPanelState(panelHandle).displayed);
-    EXPECT_EQ(ProgPath("Klingon.lng"), langFilePath);
+    EXPECT_EQ(ProgPath("German.lng"), langFilePath);
     ExpectInfoBox({"", "", "", "", "", ""});
 }
 

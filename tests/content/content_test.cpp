@@ -13,6 +13,7 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QImage>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 
@@ -23,6 +24,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -31,6 +33,7 @@
 
 #include "app/ks_callbacks.h"
 #include "app/ks_read.h"
+#include "ini/ini.h"
 #include "localization/localize.h"
 #include "platform/runtime.h"
 #include "platform/testing.h"
@@ -83,6 +86,8 @@ const std::vector<int> kRightColumn = {TESTCODE, VOLTAGE, SOC, RESULT};
 const int kRingChrome = 28;
 const int kButtonChrome = 16;
 const int kListChrome = 8;
+// Least room between the left column's labels and the panel's edge.
+const int kPanelMargin = 12;
 // Least gap between a right-column label and the left column's controls.
 const int kColumnGap = 6;
 
@@ -387,7 +392,7 @@ TEST(Content, TranslatedMainPanelLabelsFitAfterTheStartupLayout) {
             const int left = intAttr(p, c, ATTR_LEFT);
             leftColumnRight = std::max(leftColumnRight, left + intAttr(p, c, ATTR_WIDTH));
             const int labelLeft = intAttr(p, c, ATTR_LABEL_LEFT);
-            EXPECT_GE(labelLeft, 0) << "label of " << c << " runs off the panel";
+            EXPECT_GE(labelLeft, kPanelMargin) << "label of " << c << " runs to the panel's edge";
             EXPECT_LE(labelLeft + intAttr(p, c, ATTR_LABEL_WIDTH), left) << "label of " << c;
         }
         for (int c : kRightColumn) {
@@ -570,6 +575,114 @@ TEST(Content, EachGuideNamesTheMenusFieldsAndResultsOfItsLanguage) {
         for (const std::string &item : explained)
             EXPECT_TRUE(guide.contains(QString::fromStdString(item), Qt::CaseInsensitive))
                 << "item " << item;
+    }
+}
+
+// ---- Every language its own words ---------------------------------------------------------------
+
+// Texts a translation keeps as they are in English: names, units and codes, and the few words a
+// language shares with English.
+const std::set<std::string> kSameInEveryLanguage = {
+    "ks_read 1.0", "OK",      "English", "Français",   "Español", "Português", "Italiano",
+    "Deutsch",     "Svenska", "Suomi",   "Nederlands", "DIN",     "IEC",       "JIS",
+    "CA",          "SAE",     "EN",      "---",        "75 %",    "50 %",      "25 %"};
+const std::set<std::pair<std::string, std::string>> kSameInOneLanguage = {
+    {"French", "Date"},   {"French", "Logos"},  {"French", "&Logos"}, {"German", "Logos"},
+    {"German", "&Logos"}, {"Italian", "&File"}, {"Dutch", "&Help"}};
+// Items that are not texts of the user interface.
+const std::set<std::string> kNotTexts = {"Type",  "Flags",         "NumItemLabels", "Version",
+                                         "Magic", "NumItemValues", "NumXItems",     "NumYItems"};
+
+// (section, item) -> text of a language file, pieces joined and escapes resolved.
+std::map<std::pair<std::string, std::string>, std::string> textsOf(const std::string &language) {
+    std::map<std::pair<std::string, std::string>, std::string> texts;
+    IniObject ini = Ini_New(0);
+    EXPECT_GE(Ini_ReadFromFile(ini, langFile(language).c_str()), 0) << language;
+    for (int n = 1; n <= Ini_NumberOfSections(ini); ++n) {
+        char *section = nullptr;
+        Ini_NthSectionName(ini, n, &section);
+        for (int i = 1; i <= Ini_NumberOfItems(ini, section); ++i) {
+            char *item = nullptr, *text = nullptr;
+            Ini_NthItemName(ini, section, i, &item);
+            if (kNotTexts.count(item) != 0) continue;
+            if (Ini_GetPointerToString(ini, section, item, &text) == 1)
+                texts[{section, item}] = text;
+        }
+    }
+    Ini_Dispose(ini);
+    return texts;
+}
+
+TEST(Content, EveryTranslatedTextDiffersFromTheEnglishUnlessItIsANameUnitOrCode) {
+    const auto english = textsOf("English");
+    ASSERT_GT(english.size(), 100u);
+    for (const std::string &language : kLanguages) {
+        if (language == "English") continue;
+        SCOPED_TRACE(language);
+        const auto texts = textsOf(language);
+        for (const auto &[key, text] : texts) {
+            const auto original = english.find(key);
+            if (original == english.end() || text.empty() || text != original->second) continue;
+            EXPECT_TRUE(kSameInEveryLanguage.count(text) != 0 ||
+                        kSameInOneLanguage.count({language, text}) != 0)
+                << "[" << key.first << "] " << key.second << " is the English \"" << text << "\"";
+        }
+    }
+}
+
+// How a language writes the number of its languages, for counts 8 to 10. A Finnish number takes a
+// case ending, so there the stem is given and any ending matches.
+struct NumberWords {
+    std::string language;
+    std::vector<std::string> words; // for 8, 9 and 10
+    bool stems = false;
+};
+const std::vector<NumberWords> kNumberWords = {
+    {"English", {"eight", "nine", "ten"}},  {"French", {"huit", "neuf", "dix"}},
+    {"Spanish", {"ocho", "nueve", "diez"}}, {"Portuguese", {"oito", "nove", "dez"}},
+    {"Italian", {"otto", "nove", "dieci"}}, {"German", {"acht", "neun", "zehn"}},
+    {"Swedish", {"åtta", "nio", "tio"}},    {"Finnish", {"kahdeksa", "yhdeksä", "kymmene"}, true},
+    {"Dutch", {"acht", "negen", "tien"}}};
+const int kFewestCounted = 8;
+
+bool namesNumber(const QString &text, const std::string &word, bool stem) {
+    const QString pattern = "\\b" + QRegularExpression::escape(QString::fromStdString(word)) +
+                            (stem ? "\\w*\\b" : "\\b");
+    return text.contains(
+        QRegularExpression(pattern, QRegularExpression::CaseInsensitiveOption |
+                                        QRegularExpression::UseUnicodePropertiesOption));
+}
+
+TEST(Content, TheAboutBoxAndEveryGuideNameAsManyLanguagesAsThereAreFiles) {
+    int files = 0;
+    for (const auto &entry : fs::directory_iterator(gProgramDir))
+        files += entry.path().extension() == ".lng";
+    ASSERT_EQ(static_cast<size_t>(files), kLanguages.size()) << "a language file is not tested";
+    const int index = files - kFewestCounted;
+    ASSERT_TRUE(index >= 0 && index < 3) << "add the number words for " << files;
+    ASSERT_EQ(kNumberWords.size(), kLanguages.size());
+    for (const NumberWords &numbers : kNumberWords) {
+        SCOPED_TRACE(numbers.language);
+        Loaded about(1, numbers.language);
+        ASSERT_GT(about.handle, 0);
+        char text[2048] = "";
+        ASSERT_GE(GetCtrlVal(about.handle, 4, text), 0);
+        const std::string raw = readFile(gProgramDir / (numbers.language + ".txt"));
+        const std::vector<std::pair<std::string, QString>> places = {
+            {"About box", QString::fromUtf8(text)},
+            {"guide",
+             normalized(QString::fromUtf8(raw.data(), static_cast<qsizetype>(raw.size())))}};
+        for (const auto &[place, content] : places) {
+            for (int i = 0; i < 3; ++i) {
+                const std::string &word = numbers.words[static_cast<size_t>(i)];
+                if (i == index)
+                    EXPECT_TRUE(namesNumber(content, word, numbers.stems))
+                        << "the " << place << " does not say \"" << word << "\"";
+                else
+                    EXPECT_FALSE(namesNumber(content, word, numbers.stems))
+                        << "the " << place << " says \"" << word << "\"";
+            }
+        }
     }
 }
 

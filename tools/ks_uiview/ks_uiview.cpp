@@ -1,23 +1,42 @@
-// ks_uiview <resource file> <panel id> <png>
+// ks_uiview <resource file> <panel id> <png> [--language <language file>]
 //
-// Loads one panel of a UI resource file (callback names bind to nothing), shows it and saves its
-// window as it looks on screen to a PNG. Without a display it renders offscreen. This is how
-// panels are looked at while they are designed.
+// Loads one panel of a UI resource file (callback names bind to nothing), with --language
+// localized with a language file as the program would show it, shows it and saves its window as
+// it looks on screen to a PNG. Without a display it renders offscreen. This is how panels and
+// their translations are looked at while they are designed.
 //
-// Exit status: 0 saved; 1 usage; 2 the panel could not be loaded; 3 the image could not be saved.
+// Exit status: 0 saved; 1 usage; 2 the panel could not be loaded (or not in that language);
+// 3 the image could not be saved.
 #include <QApplication>
 #include <QFileInfo>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
+#include "localization/localize.h"
 #include "platform/runtime.h"
 #include "platform/testing.h"
 
+namespace {
+
+constexpr char kUsage[] =
+    "usage: ks_uiview <resource file> <panel id> <png> [--language <language file>]\n";
+
+// A file named on the command line is relative to the current folder, not the program's.
+std::string absolute(const char *path) {
+    return QFileInfo(QString::fromLocal8Bit(path)).absoluteFilePath().toStdString();
+}
+
+} // namespace
+
 int main(int argc, char **argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: ks_uiview <resource file> <panel id> <png>\n");
+    const char *language = nullptr;
+    if (argc == 6 && std::strcmp(argv[4], "--language") == 0) {
+        language = argv[5];
+    } else if (argc != 4) {
+        std::fputs(kUsage, stderr);
         return 1;
     }
     char *end = nullptr;
@@ -35,14 +54,24 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "ks_uiview: the user-interface run-time did not start\n");
         return 2;
     }
-    // A file named on the command line is relative to the current folder, not the program's.
-    const std::string file =
-        QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath().toStdString();
-    const int panel = LoadPanel(0, file.c_str(), static_cast<int>(id));
-    if (panel < 0) {
-        std::fprintf(stderr, "ks_uiview: panel %ld of %s: %s (%d)\n", id, file.c_str(),
-                     RT_GetErrorString(panel), panel);
-        return 2;
+    const std::string file = absolute(argv[1]);
+    int panel = 0;
+    if (language != nullptr) {
+        const std::string languageFile = absolute(language);
+        const int r =
+            LoadLocalizedPanel(0, file.c_str(), static_cast<int>(id), languageFile.c_str(), &panel);
+        if (r < 0) {
+            std::fprintf(stderr, "ks_uiview: panel %ld of %s in %s: %s (%d)\n", id, file.c_str(),
+                         languageFile.c_str(), RT_GetErrorString(r), r);
+            return 2;
+        }
+    } else {
+        panel = LoadPanel(0, file.c_str(), static_cast<int>(id));
+        if (panel < 0) {
+            std::fprintf(stderr, "ks_uiview: panel %ld of %s: %s (%d)\n", id, file.c_str(),
+                         RT_GetErrorString(panel), panel);
+            return 2;
+        }
     }
     DisplayPanel(panel);
     ProcessSystemEvents();

@@ -274,6 +274,34 @@ TEST_F(SerialPort, ComLinkInTheProgramFolderPicksTheDevice) {
     EXPECT_EQ(openPort(5), RT_COM_ERR_NO_DEVICE);
 }
 
+TEST_F(SerialPort, ThePortsDeviceIsNamedThroughItsLink) {
+    TempDir folder;
+    PtyPeer peer;
+    RT_TestSetProgramDir(folder.path().c_str());
+    char device[512] = "x";
+    // A number with nothing behind it (no link; a test machine has no hundredth serial device).
+    EXPECT_EQ(RT_ComPortDevice(100, device), 0);
+    EXPECT_STREQ(device, "");
+
+    fs::create_symlink(peer.devicePath(), folder.file("COM100"));
+    ASSERT_EQ(RT_ComPortDevice(100, device), 0);
+    EXPECT_EQ(std::string(device), fs::canonical(peer.devicePath()).string())
+        << "the device the link points to, not the link";
+
+    // A dangling link names itself: that is where the port will look.
+    fs::remove(folder.file("COM100"));
+    fs::create_symlink(folder.file("gone"), folder.file("COM100"));
+    ASSERT_EQ(RT_ComPortDevice(100, device), 0);
+    EXPECT_EQ(std::string(device), folder.file("COM100"));
+
+    char tiny[4] = "abc";
+    EXPECT_EQ(RT_ComPortDevice(100, tiny, sizeof tiny), RT_ERR_INVALID_VALUE);
+    EXPECT_STREQ(tiny, "");
+    EXPECT_EQ(RT_ComPortDevice(0, device), RT_COM_ERR_PORT_NUMBER);
+    EXPECT_EQ(RT_ComPortDevice(1001, device), RT_COM_ERR_PORT_NUMBER);
+    EXPECT_EQ(RT_ComPortDevice(1, nullptr, 8), RT_ERR_NULL_POINTER);
+}
+
 TEST(PortRule, UsbAdaptersFirstThenBuiltInPortsWithAUart) {
     TempDir root;
     const std::string dev = root.file("dev"), sys = root.file("sys");

@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QStyle>
 #include <QWidget>
+#include <QWindow>
 
 #include "rt_test_support.h"
 #include "tests/support/key_watch.h"
@@ -92,9 +93,9 @@ TEST_F(Drawing, PanelsPopupsAndChangesAreOnTheScreenBeforeTheEventLoopRuns) {
     // Once the window system has exposed the window, drawing on request goes Qt's own way.
     QElapsedTimer waited;
     waited.start();
-    while (!mainWindow->testAttribute(Qt::WA_Mapped) && waited.elapsed() < 5000)
+    while (!mainWindow->windowHandle()->isExposed() && waited.elapsed() < 5000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    ASSERT_TRUE(mainWindow->testAttribute(Qt::WA_Mapped));
+    ASSERT_TRUE(mainWindow->windowHandle()->isExposed());
     ASSERT_EQ(SetCtrlAttribute(main, mainSwatch, ATTR_TEXT_BGCOLOR, kRed), 0);
     ASSERT_EQ(RT_DrawPanelNow(main), 0);
     EXPECT_EQ(shownColour(mainWindow, swatchCentre), kRed) << "a change to an exposed window";

@@ -7,10 +7,13 @@
 #include <string>
 
 #include "tests/support/command.h"
+#include "tests/support/files.h"
 #include "tests/support/paths.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
+
+using ks_test::writeFile;
 
 class UiView : public ::testing::Test {
   protected:
@@ -36,6 +39,33 @@ TEST_F(UiView, RendersThePanelWindowToAPng) {
         for (int x = 0; x < image.width(); ++x)
             dark += qGray(image.pixel(x, y)) < 100;
     EXPECT_GT(dark, 50);
+}
+
+TEST_F(UiView, RendersThePanelInTheTextsOfALanguageFile) {
+    const std::string product = ks_test::sourcePath("resources/ks_read.ui.json");
+    const auto render = [&](const std::string &name, const std::string &language) {
+        const std::string png = dir + "/" + name + ".png";
+        const std::string option =
+            language.empty() ? "" : " --language '" + ks_test::sourcePath(language) + "'";
+        EXPECT_EQ(run("'" + product + "' 1 '" + png + "'" + option), 0) << name;
+        return QImage(QString::fromStdString(png));
+    };
+    const QImage plain = render("plain", "");
+    const QImage english = render("english", "resources/English.lng");
+    const QImage german = render("german", "resources/German.lng");
+    ASSERT_FALSE(plain.isNull());
+    // English is the resource's own text: the same picture. German is another.
+    EXPECT_EQ(plain, english);
+    ASSERT_EQ(plain.size(), german.size());
+    EXPECT_NE(plain, german);
+
+    // A file that is not a language file of this resource, a missing one, a missing argument.
+    writeFile(dir + "/not.lng", "[Something]\r\nelse = 1\r\n");
+    EXPECT_EQ(run("'" + product + "' 1 '" + dir + "/x.png' --language '" + dir + "/not.lng'"), 2);
+    EXPECT_EQ(run("'" + product + "' 1 '" + dir + "/x.png' --language '" + dir + "/none.lng'"), 2);
+    EXPECT_EQ(run("'" + product + "' 1 '" + dir + "/x.png' --language"), 1);
+    EXPECT_EQ(run("'" + product + "' 1 '" + dir + "/x.png' --lang German.lng"), 1);
+    EXPECT_FALSE(std::filesystem::exists(dir + "/x.png"));
 }
 
 TEST_F(UiView, FailsWithAStatusForBadArguments) {
