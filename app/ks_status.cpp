@@ -12,9 +12,9 @@ namespace {
 
 // The device path is shown whole up to this many bytes, else its tail after an ellipsis, so a
 // long path never pushes the state off the line.
-constexpr size_t kMaxDeviceShown = 40;
+constexpr size_t kMaxDeviceShown = 24;
 constexpr char kEllipsis[] = "\xE2\x80\xA6";
-constexpr char kSeparator[] = "   |   ";
+constexpr char kSeparator[] = "  |  ";
 constexpr int kTextSize = 512; // a status word, a device path, the whole line
 
 // Values of the status-text ring's items that are not link states.

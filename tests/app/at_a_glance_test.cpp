@@ -94,7 +94,7 @@ TEST_F(AppTest, StatusLineNamesThePortItsDeviceAndCountsTheRecordsOfTheDay) {
 
     // A note of another module goes at the end of the line, and away again.
     KsStatusSetNote("history: not kept");
-    EXPECT_TRUE(StatusHas("Results today: 1   |   history: not kept")) << Status();
+    EXPECT_TRUE(StatusHas("Results today: 1  |  history: not kept")) << Status();
     KsStatusSetNote(nullptr);
     EXPECT_FALSE(StatusHas("history")) << Status();
 }
@@ -118,7 +118,7 @@ TEST_F(AppTest, StatusLineTellsAPortThatCannotBeOpenedInThePanelsLanguage) {
     ASSERT_TRUE(
         RunUntil([whileNotice] { return !whileNotice->empty() && RT_TestPopupDepth() == 0; }));
     EXPECT_NE(std::string::npos, whileNotice->find("Porttia ei voitu avata")) << *whileNotice;
-    EXPECT_TRUE(StatusHas("Portti 1   |   Porttia ei voitu avata")) << Status();
+    EXPECT_TRUE(StatusHas("Portti 1  |  Porttia ei voitu avata")) << Status();
     EXPECT_TRUE(StatusHas("Tuloksia tänään: 0")) << Status();
     watch.reset();
 }
@@ -148,7 +148,7 @@ TEST_F(AppTest, StatusLineFollowsADeviceThatVanishesAndComesBack) {
     fs::create_symlink(tester->devicePath(), ProgPath("COM1"));
     const std::string device = fs::canonical(tester->devicePath()).string();
     ASSERT_TRUE(RunUntil([&device] {
-        return StatusHas("Port 1: " + device + "   |   Waiting for the tester");
+        return StatusHas("Port 1: " + device + "  |  Waiting for the tester");
     })) << Status();
 
     // Reception goes on on the returned device.
