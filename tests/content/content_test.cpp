@@ -91,6 +91,8 @@ const std::vector<int> kRightColumn = {TESTCODE, VOLTAGE, SOC, RESULT};
 
 // Room a widget needs beside its text: a ring's arrow and frame, a button's bevel, a list's frame.
 const int kRingChrome = 28;
+// A ring in indicator mode is a read-out: its frame and the room inside it, no arrow.
+const int kReadoutChrome = 10;
 const int kButtonChrome = 16;
 const int kListChrome = 8;
 // Least gap between a right-column label and the left column's controls.
@@ -489,6 +491,26 @@ TEST(Content, MainPanelLabelsStartAtTheirColumnsEdgeAndStandClearOfTheirFields) 
     panelHandle = 0;
 }
 
+// The result ring's items as the resource gives them, in item order.
+QJsonArray resultItems() {
+    QFile file(QString::fromStdString((gProgramDir / kResource).string()));
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    for (const QJsonValue &panel :
+         QJsonDocument::fromJson(file.readAll()).object().value("panels").toArray())
+        if (panel.toObject().value("id").toInt() == kMainPanel)
+            for (const QJsonValue &control : panel.toObject().value("controls").toArray())
+                if (control.toObject().value("id").toInt() == RESULT)
+                    return control.toObject().value("items").toArray();
+    return {};
+}
+
+std::vector<std::string> resultMarks() {
+    std::vector<std::string> marks;
+    for (const QJsonValue &item : resultItems())
+        marks.push_back(item.toObject().value("mark").toString().toStdString());
+    return marks;
+}
+
 TEST(Content, TranslatedTextsFitTheirControlsOnEveryPanel) {
     for (const std::string &language : kLanguages) {
         for (int id = kFirstPanel; id <= kLastPanel; ++id) {
@@ -515,9 +537,20 @@ TEST(Content, TranslatedTextsFitTheirControlsOnEveryPanel) {
                     EXPECT_LE(widest(fm, textAttr(p, c, ATTR_LABEL_TEXT)) + kButtonChrome, w)
                         << "button " << c;
                 } else if (style == CTRL_RING) {
-                    for (const std::string &item : itemLabels(p, c))
-                        EXPECT_LE(widest(fm, item) + kRingChrome, w)
-                            << "ring " << c << " item " << item;
+                    // A read-out shows an item's mark before its label.
+                    const auto marks = id == kMainPanel && c == RESULT ? resultMarks()
+                                                                       : std::vector<std::string>();
+                    const auto labels = itemLabels(p, c);
+                    for (size_t i = 0; i < labels.size(); ++i) {
+                        const std::string shown = i < marks.size() && !marks[i].empty()
+                                                      ? marks[i] + " " + labels[i]
+                                                      : labels[i];
+                        const int chrome = intAttr(p, c, ATTR_CTRL_MODE) == VAL_INDICATOR
+                                               ? kReadoutChrome
+                                               : kRingChrome;
+                        EXPECT_LE(widest(fm, shown) + chrome, w)
+                            << "ring " << c << " item " << shown;
+                    }
                 } else if (style == CTRL_LIST_BOX) {
                     const auto items = itemLabels(p, c);
                     for (const std::string &item : items)
