@@ -48,6 +48,7 @@ void TypeCode(const char *code) {
 
 // The fixture's calendar time (2026-12-07 09:30:15 UTC).
 constexpr long long kFixedTime = 1796635815;
+constexpr int kMenuLanguage = 8; // Settings > Language
 // The most the line may lag behind the port.
 constexpr double kStatusLag = 0.5;
 
@@ -297,4 +298,25 @@ TEST_F(AppTest, PrintoutCarriesTheMeasuredCcaButNotTheStatusLine) {
     EXPECT_EQ(12, std::count(lines[0].begin(), lines[0].end(), '\t') + 1);
     EXPECT_EQ(std::string::npos, lines[0].find("Measured"));
     EXPECT_EQ(std::string::npos, lines[1].find("455 A"));
+}
+
+TEST_F(AppTest, ALanguageChangeKeepsTheMeasuredValueAndRewordsTheStatusLine) {
+    ASSERT_EQ(0, Start(1));
+    ASSERT_TRUE(SendRecordAndWait(SampleRecord("3E225891", 500, "12.6")));
+    ASSERT_TRUE(RunUntil([] { return StatusHas("Results today: 1"); })) << Status();
+    RT_TestAnswerPopup(PNL_LANGUAGE, {PopupSetInt(3, 8), PopupCommit(2)}); // Finnish
+    ASSERT_EQ(0, RT_TestCommitMenuItem(MenuBar(), kMenuLanguage));
+    ASSERT_EQ(8, HostConfig.Language);
+    EXPECT_EQ("455 A, 91 %", TextOf(MAIN_MEASURED));
+    EXPECT_TRUE(RunUntil([] { return StatusHas("Odotetaan testeriä  |  Viimeisin tulos: "); }))
+        << Status();
+    EXPECT_TRUE(StatusHas("Tuloksia tänään: 1")) << Status();
+    // The measured value's label takes its place in the left column again.
+    int left = 0, labelLeft = 0, labelWidth = 0, ratingLabelLeft = 0;
+    GetCtrlAttribute(panelHandle, MAIN_MEASURED, ATTR_LEFT, &left);
+    GetCtrlAttribute(panelHandle, MAIN_MEASURED, ATTR_LABEL_LEFT, &labelLeft);
+    GetCtrlAttribute(panelHandle, MAIN_MEASURED, ATTR_LABEL_WIDTH, &labelWidth);
+    GetCtrlAttribute(panelHandle, MAIN_SETPNT, ATTR_LABEL_LEFT, &ratingLabelLeft);
+    EXPECT_EQ(ratingLabelLeft, labelLeft);
+    EXPECT_LE(labelLeft + labelWidth, left);
 }
