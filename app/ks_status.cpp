@@ -56,12 +56,12 @@ std::string Composed(KsLinkState state, const std::string &device) {
     return line;
 }
 
-KsLinkState StateAndDevice(std::string *device) {
+KsLinkState StateAndDevice(std::string &device) {
     char path[kTextSize] = "";
     if (commStatus == 1) return KS_LINK_OPENING;
     if (commStatus < 0) return commStatus == -1 || KsQuitting() ? KS_LINK_CLOSED : KS_LINK_FAILED;
     const int port = RT_ComPortState(HostConfig.ComPort, path, sizeof path);
-    if (device != nullptr) *device = path;
+    device = path;
     if (port == RT_COM_STATE_LOST) return KS_LINK_LOST;
     if (port != RT_COM_STATE_OPEN) return KS_LINK_CLOSED;
     return receiving ? KS_LINK_RECEIVING : KS_LINK_WAITING;
@@ -69,14 +69,10 @@ KsLinkState StateAndDevice(std::string *device) {
 
 } // namespace
 
-KsLinkState KsStatusLinkState(void) {
-    return StateAndDevice(nullptr);
-}
-
 void KsStatusUpdate(void) {
     if (panelHandle <= 0) return;
     std::string device;
-    const KsLinkState state = StateAndDevice(&device);
+    const KsLinkState state = StateAndDevice(device);
     const std::string line = Composed(state, device);
     char shown[kTextSize] = "";
     GetCtrlVal(panelHandle, MAIN_STATUS, shown);

@@ -17,8 +17,6 @@ enum KsLinkState {
 // Brings the line up to date with the port and the results; sets the control only when its text
 // changes. Cheap enough for every call of the main callback.
 void KsStatusUpdate(void);
-// The state from the port's globals and what the serial layer knows of the device.
-enum KsLinkState KsStatusLinkState(void);
 // A record is being received (1) or no longer (0); the line is updated at once.
 void KsStatusSetReceiving(int receiving);
 // A result was shown at calendarTime (an RT_CurrentTime value): it becomes the last record and
