@@ -81,6 +81,9 @@ enum {
     MAIN_LOGO1 = 16,
     MAIN_LOGO2 = 17,
     MAIN_LOGO3 = 18,
+    MAIN_MEASURED = 20,     // measured cold-cranking amps and their share of the rating
+    MAIN_STATUS = 21,       // status line (not printed)
+    MAIN_STATUS_TEXTS = 22, // hidden ring: the status line's words, by value
 };
 enum {
     KS_INFO_BOX_LINES = 7,  // text box 2: the empty first line and six information lines

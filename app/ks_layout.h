@@ -3,8 +3,8 @@
 #pragma once
 
 // Centres the two title lines, puts the labels on the left and starts the labels of each column
-// (its top row included) at one left edge. Run after every load or localization of the main
-// panel, since label widths change with the language.
+// (its top row included, and the measured value under the rating) at one left edge. Run after every
+// load or localization of the main panel, since label widths change with the language.
 void KsLayoutMainPanel(void);
 // Panel height of the main panel: width x 571 / 445 with logo 3, width x 480 / 445 without.
 void KsApplyHeightRule(int withLogo3);

@@ -5,6 +5,7 @@
 // back to it. Nothing outside platform/ includes this header.
 #pragma once
 
+#include <QColor>
 #include <QImage>
 #include <QPointer>
 #include <QRect>
@@ -66,6 +67,20 @@ struct Value {
 struct ListItem {
     QString label;
     Value value;
+    // How a ring shows the item while it is chosen: its own colours (kThemeColor: the control's)
+    // and a mark drawn before the label, so that the class of a value does not rest on colour
+    // alone. Neither is localized text.
+    int textColor = kThemeColor;
+    int backColor = kThemeColor;
+    QString mark;
+};
+
+// What a ring shows for its chosen item: the item's mark and label in the item's colours, else
+// the control's, else the theme's (white and black, as on paper).
+struct ItemLook {
+    QString text;
+    QColor back;
+    QColor ink;
 };
 
 struct AxisItem {
@@ -235,6 +250,8 @@ MenuBar *createMenuBar(int panel);
 void destroyPanel(int handle);
 
 // ---- Values ----------------------------------------------------------------------------------
+
+ItemLook chosenItemLook(const Control &c);
 
 QString formatNumber(const Control &c, double v);
 // Re-reads the value of a list control from its selected item.

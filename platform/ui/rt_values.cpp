@@ -15,6 +15,21 @@ QString formatNumber(const Control &c, double v) {
     return QString::number(static_cast<long long>(v));
 }
 
+ItemLook chosenItemLook(const Control &c) {
+    auto color = [](int own, int control, QColor theme) {
+        const int v = own != kThemeColor ? own : control;
+        return v == kThemeColor ? theme : QColor((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+    };
+    ItemLook look{QString(), color(kThemeColor, c.textBgColor, Qt::white),
+                  color(kThemeColor, c.textColor, Qt::black)};
+    if (c.index < 0 || c.index >= static_cast<int>(c.items.size())) return look;
+    const ListItem &item = c.items[static_cast<size_t>(c.index)];
+    look.text = item.mark.isEmpty() ? item.label : item.mark + QLatin1Char(' ') + item.label;
+    look.back = color(item.backColor, c.textBgColor, Qt::white);
+    look.ink = color(item.textColor, c.textColor, Qt::black);
+    return look;
+}
+
 void selectIndex(Control &c, int index) {
     c.index = index;
 }
