@@ -717,7 +717,8 @@ const std::set<std::string> kSameInEveryLanguage = {
     "CA",          "SAE",     "EN",      "---",        "75 %",    "50 %",      "25 %"};
 const std::set<std::pair<std::string, std::string>> kSameInOneLanguage = {
     {"French", "Date"},   {"French", "Logos"},  {"French", "&Logos"}, {"German", "Logos"},
-    {"German", "&Logos"}, {"Italian", "&File"}, {"Dutch", "&Help"}};
+    {"German", "&Logos"}, {"Italian", "&File"}, {"Dutch", "&Help"},   {"French", "Port"},
+    {"German", "Port"},   {"Swedish", "Port"}};
 // Items that are not texts of the user interface.
 const std::set<std::string> kNotTexts = {"Type",  "Flags",         "NumItemLabels", "Version",
                                          "Magic", "NumItemValues", "NumXItems",     "NumYItems"};
