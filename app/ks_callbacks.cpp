@@ -4,6 +4,7 @@
 #include "app/ks_callbacks.h"
 
 #include "app/ks_cb.h"
+#include "app/ks_hist.h"
 #include "app/ks_read.h"
 #include "app/ks_save.h"
 #include "platform/runtime.h"
@@ -44,5 +45,6 @@ int KsReadMain(char **argv) {
     KsRegisterCallbacks();
     if (KsStartup(argv) < 0) return -1;
     RunUserInterface();
+    KsHistoryFinish();
     return 0;
 }

@@ -39,6 +39,8 @@ enum {
     PNL_LOG_NOT_WRITTEN = 17,      // names the file and why; the rows wait in memory
     PNL_LOG_CAUGHT_UP = 18,
     PNL_LOG_ELSEWHERE = 19, // the previous log could not be kept; names this run's log
+    PNL_HISTORY_MOVED = 20, // the history could not be read: moved aside, names the old file
+    PNL_HISTORY_NEWER = 21, // the history was written by a newer program: read-only
 };
 // Every panel of the resource; start-up loads each once to find a damaged resource before use.
 constexpr int kResourcePanels[] = {
@@ -61,6 +63,8 @@ constexpr int kResourcePanels[] = {
     PNL_LOG_NOT_WRITTEN,
     PNL_LOG_CAUGHT_UP,
     PNL_LOG_ELSEWHERE,
+    PNL_HISTORY_MOVED,
+    PNL_HISTORY_NEWER,
 };
 
 // ---- Controls of the main panel ----------------------------------------------------------------
