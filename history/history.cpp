@@ -218,6 +218,9 @@ const char kColumns[] =
     "info3, info4, info5, sys24v, in_vehicle, set_point, system, jis_no, bvolt, bcca, brslt, "
     "btype, soc, tcode, ccode, ver, tcomp, b4ach, schrg, sys6v, test_no, ser_no, entry, notes";
 
+// The columns an insert fills: every column but local_id, and the folded search text.
+constexpr int kInsertedColumns = 34;
+
 void BindResult(QSqlQuery &q, const HistoryResult &r) {
     q.addBindValue(r.source);
     q.addBindValue(static_cast<qlonglong>(r.shownUtc));
@@ -329,28 +332,47 @@ bool Run(QSqlQuery &q, const QString &sql, const QVariantList &values) {
 } // namespace
 
 int64_t HistoryStore::Add(const HistoryResult &result) {
+    return AddBatch({result});
+}
+
+int64_t HistoryStore::AddBatch(const std::vector<HistoryResult> &results) {
     Impl &d = *impl_;
     if (!d.open) return HISTORY_ERR_NOT_OPEN;
     if (d.readOnly) return HISTORY_ERR_READ_ONLY;
-    QSqlQuery q(d.Db());
+    QSqlDatabase db = d.Db();
+    const auto fail = [&](const QSqlError &error) {
+        d.Fail(HISTORY_ERR_WRITE,
+               "The results history cannot be written: " + error.text().toStdString());
+        return HISTORY_ERR_WRITE;
+    };
+    const bool batch = results.size() > 1;
+    if (batch && !db.transaction()) return fail(db.lastError());
+    QSqlQuery q(db);
     QString marks = QStringLiteral("?");
-    for (int i = 0; i < 33; ++i)
+    for (int i = 0; i < kInsertedColumns - 1; ++i)
         marks += QStringLiteral(",?");
-    const QString sql = QStringLiteral("INSERT INTO results (%1, folded) VALUES (%2)")
-                            .arg(QString::fromLatin1(kColumns).section(u',', 1).trimmed(), marks);
-    if (!q.prepare(sql)) {
-        d.Fail(HISTORY_ERR_WRITE,
-               "The results history cannot be written: " + q.lastError().text().toStdString());
-        return HISTORY_ERR_WRITE;
+    int64_t first = 0;
+    if (!q.prepare(QStringLiteral("INSERT INTO results (%1, folded) VALUES (%2)")
+                       .arg(QString::fromLatin1(kColumns).section(u',', 1).trimmed(), marks))) {
+        if (batch) db.rollback();
+        return fail(q.lastError());
     }
-    BindResult(q, result);
-    if (!q.exec()) {
-        d.Fail(HISTORY_ERR_WRITE,
-               "The results history cannot be written: " + q.lastError().text().toStdString());
-        return HISTORY_ERR_WRITE;
+    for (const HistoryResult &result : results) {
+        BindResult(q, result);
+        if (!q.exec()) {
+            const QSqlError error = q.lastError();
+            if (batch) db.rollback();
+            return fail(error);
+        }
+        if (first == 0) first = q.lastInsertId().toLongLong();
+    }
+    if (batch && !db.commit()) {
+        const QSqlError error = db.lastError();
+        db.rollback();
+        return fail(error);
     }
     d.health = HistoryHealth{};
-    return q.lastInsertId().toLongLong();
+    return first;
 }
 
 int HistoryStore::UpdateTexts(int64_t localId, const std::string &entry, const std::string &notes) {

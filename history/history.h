@@ -116,6 +116,9 @@ class HistoryStore {
     // Stores a result, durably, and returns its new local id (> 0); HISTORY_ERR_WRITE,
     // HISTORY_ERR_READ_ONLY or HISTORY_ERR_NOT_OPEN when it could not be stored.
     int64_t Add(const HistoryResult &result);
+    // Stores several results in one transaction (all or none), as durably as Add; their ids are
+    // consecutive, the first returned. For imports and the benchmark's generator.
+    int64_t AddBatch(const std::vector<HistoryResult> &results);
     // Replaces the entry and notes of a stored result. 0, HISTORY_ERR_NOT_FOUND, or a code above.
     int UpdateTexts(int64_t localId, const std::string &entry, const std::string &notes);
 

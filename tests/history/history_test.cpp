@@ -60,7 +60,7 @@ TEST_F(HistoryTest, KeepsEveryFieldOfReceivedAndTypedResultsAcrossReopening) {
         HistoryStore store;
         ASSERT_EQ(store.Open(path_), 0);
         ids[0] = store.Add(received);
-        ids[1] = store.Add(typed);
+        ids[1] = store.AddBatch({typed, received});
         ASSERT_GT(ids[0], 0);
         EXPECT_GT(ids[1], ids[0]);
     }
@@ -72,13 +72,15 @@ TEST_F(HistoryTest, KeepsEveryFieldOfReceivedAndTypedResultsAcrossReopening) {
     ExpectSame(back, received);
     ASSERT_EQ(store.Get(ids[1], &back), 0);
     ExpectSame(back, typed);
-    EXPECT_EQ(store.Get(ids[1] + 1, &back), HISTORY_ERR_NOT_FOUND);
+    ASSERT_EQ(store.Get(ids[1] + 1, &back), 0) << "a batch's ids are consecutive";
+    ExpectSame(back, received);
+    EXPECT_EQ(store.Get(ids[1] + 2, &back), HISTORY_ERR_NOT_FOUND);
     // Ids are never reused, even after the newest row is gone.
     QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "peek");
     db.setDatabaseName(QString::fromStdString(path_));
     ASSERT_TRUE(db.open());
-    QSqlQuery(db).exec("DELETE FROM results WHERE local_id = " + QString::number(ids[1]));
-    EXPECT_GT(store.Add(received), ids[1]);
+    QSqlQuery(db).exec("DELETE FROM results WHERE local_id = " + QString::number(ids[1] + 1));
+    EXPECT_GT(store.Add(received), ids[1] + 1);
     db.close();
     db = QSqlDatabase();
     QSqlDatabase::removeDatabase("peek");

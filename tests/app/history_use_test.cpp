@@ -1,0 +1,95 @@
+// The program keeps every shown result in the history: received and typed results with all their
+// values, the entry and notes as logged, and a history that cannot be used stops nothing.
+#include "app_fixture.h"
+
+#include <filesystem>
+
+#include "app/ks_hist.h"
+
+namespace {
+
+// What the history holds now, read through a connection of its own as ks_history would.
+std::vector<HistoryResult> Stored(const std::string &path) {
+    HistoryStore store;
+    std::vector<HistoryResult> rows;
+    if (store.Open(path, /*readOnly=*/true) == 0) store.Search(HistoryQuery{}, &rows);
+    std::reverse(rows.begin(), rows.end()); // oldest first
+    return rows;
+}
+
+} // namespace
+
+TEST_F(AppTest, ShownResultsAreStoredAsShownWithTheTextsTheyAreLoggedWith) {
+    ASSERT_EQ(0, Start(1));
+    auto record = SampleRecord("3E225891", 640, "12,45");
+    record.push_back("JIS No : 80D26R");
+    ASSERT_TRUE(SendRecordAndWait(record));
+    auto rows = Stored(ProgPath(kHistoryFileName));
+    ASSERT_EQ(rows.size(), 1u) << "stored when shown, before the operator does anything";
+    EXPECT_EQ(rows[0].source, HISTORY_SOURCE_TESTER);
+    EXPECT_EQ(rows[0].setPoint, 640);
+    EXPECT_DOUBLE_EQ(rows[0].bVolt, 12.45);
+    EXPECT_EQ(rows[0].bCca, 455);
+    EXPECT_EQ(rows[0].bRslt, 1);
+    EXPECT_EQ(rows[0].soc, 2);
+    EXPECT_EQ(rows[0].tCode, "3E225891");
+    EXPECT_EQ(rows[0].jisNo, "80D26R");
+    EXPECT_EQ(rows[0].serNo, 4711);
+    EXPECT_EQ(rows[0].info[2], "AB-123-CD");
+    EXPECT_EQ(rows[0].shownUtc, NewDataInput.ShownAt);
+    EXPECT_EQ(rows[0].programVersion, "1.0");
+
+    SetCtrlVal(panelHandle, MAIN_ENTRY, "JOB-1");
+    ResetTextBox(panelHandle, MAIN_NOTES, "two\nlines");
+    SetCtrlVal(panelHandle, MAIN_TCODE, "3E225891");
+    ASSERT_EQ(0, RT_TestCommit(panelHandle, MAIN_TCODE));
+    rows = Stored(ProgPath(kHistoryFileName));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].entry, "JOB-1") << "the texts logged with the result";
+    EXPECT_EQ(rows[0].notes, "two\nlines");
+    EXPECT_EQ(rows[1].source, HISTORY_SOURCE_TYPED);
+    EXPECT_EQ(rows[1].tCode, "3E22 5891");
+    EXPECT_EQ(rows[1].setPoint, NewDataInput.SetPoint);
+    EXPECT_EQ(rows[1].bCca, NewDataInput.BCca);
+    EXPECT_EQ(rows[1].entry, "");
+
+    SetCtrlVal(panelHandle, MAIN_ENTRY, "JOB-2");
+    KsHistoryFinish(); // the end of the program
+    rows = Stored(ProgPath(kHistoryFileName));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1].entry, "JOB-2");
+}
+
+TEST_F(AppTest, AHistoryThatCannotBeOpenedStopsNothingAndCatchesUpLater) {
+    // A folder where the database should be: it cannot be opened, as in a read-only folder.
+    std::filesystem::create_directory(ProgPath(kHistoryFileName));
+    ASSERT_EQ(0, Start(1));
+    ASSERT_TRUE(SendRecordAndWait(SampleRecord("3E225891", 500, "12.45")));
+    ASSERT_TRUE(SendRecordAndWait(SampleRecord("36425C81", 610, "12.10")));
+    EXPECT_EQ(LogLines().size(), 2u) << "the log goes on: its header and the first result";
+    EXPECT_FALSE(KsHistoryHealth().ok);
+    EXPECT_FALSE(KsHistoryHealth().warning.empty());
+    EXPECT_EQ(KsHistoryWaiting(), 2);
+
+    std::filesystem::remove(ProgPath(kHistoryFileName));
+    ASSERT_TRUE(RunUntil([] { return KsHistoryWaiting() == 0; }, 15000));
+    EXPECT_TRUE(KsHistoryHealth().ok);
+    const auto rows = Stored(ProgPath(kHistoryFileName));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].setPoint, 500);
+    EXPECT_EQ(rows[1].setPoint, 610);
+}
+
+TEST_F(AppTest, ADamagedHistoryIsMovedAsideAndTheOperatorToldOnce) {
+    writeFile(ProgPath(kHistoryFileName), std::string(4096, 'x'));
+    AnswerNotice(PNL_HISTORY_MOVED);
+    ASSERT_EQ(0, Start(1));
+    ASSERT_TRUE(RunUntil([] { return LastPopupResource() == PNL_HISTORY_MOVED; }));
+    bool movedAside = false;
+    for (const auto &entry : std::filesystem::directory_iterator(prog_))
+        movedAside |= entry.path().filename().string().rfind(
+                          std::string(kHistoryFileName) + kHistoryCorruptSuffix, 0) == 0;
+    EXPECT_TRUE(movedAside);
+    ASSERT_TRUE(SendRecordAndWait(SampleRecord("3E225891", 500, "12.45")));
+    EXPECT_EQ(Stored(ProgPath(kHistoryFileName)).size(), 1u);
+}
