@@ -221,6 +221,14 @@ const char kColumns[] =
 // The columns an insert fills: every column but local_id, and the folded search text.
 constexpr int kInsertedColumns = 34;
 
+// kColumns, each of the results table "r".
+QString QualifiedColumns() {
+    QStringList columns = QString::fromLatin1(kColumns).split(QStringLiteral(", "));
+    for (QString &column : columns)
+        column.prepend(QStringLiteral("r."));
+    return columns.join(QStringLiteral(", "));
+}
+
 void BindResult(QSqlQuery &q, const HistoryResult &r) {
     q.addBindValue(r.source);
     q.addBindValue(static_cast<qlonglong>(r.shownUtc));
@@ -285,40 +293,61 @@ QString LikePattern(const QString &word) {
     return u'%' + escaped + u'%';
 }
 
-// The WHERE clause of a query and its bound values, in order.
+// The FROM and WHERE clauses of a query and its bound values, in order. The results table is
+// "r". A text search walks the trigram index ("f") from the newest row down, so the first page
+// of even a common word is found without visiting every match. CROSS JOIN keeps the index as
+// the outer loop: with the results table outside, every row would search the index again.
 struct Where {
     QString sql;
     QVariantList values;
+    QString newestFirst; // the ORDER BY that the plan walks anyway
 };
 
 Where BuildWhere(const HistoryQuery &query) {
-    Where w;
-    w.sql = QStringLiteral(" WHERE shown_utc >= ? AND shown_utc < ?");
-    w.values << static_cast<qlonglong>(query.fromUtc) << static_cast<qlonglong>(query.toUtc);
-    if (!query.plate.empty()) {
-        w.sql += QStringLiteral(" AND info%1 = ?").arg(kHistoryPlateLine);
-        w.values << Q(query.plate);
-    }
     QStringList indexed;
     QVariantList indexedValues;
+    QString scanned;
+    QVariantList scannedValues;
     const QStringList words =
         Q(HistoryFoldText(query.text)).split(QLatin1Char(' '), Qt::SkipEmptyParts);
     for (const QString &word : words) {
         // The trigram index answers LIKE for a word of three characters or more; it knows no
         // escape character, so a word with a wildcard in it is looked for by a scan.
         if (word.size() >= kTrigram && !word.contains(u'%') && !word.contains(u'_')) {
-            indexed << QStringLiteral("folded LIKE ?");
+            indexed << QStringLiteral("f.folded LIKE ?");
             indexedValues << u'%' + word + u'%';
         } else {
-            w.sql += QStringLiteral(" AND folded LIKE ? ESCAPE '\\'");
-            w.values << LikePattern(word);
+            scanned += QStringLiteral(" AND r.folded LIKE ? ESCAPE '\\'");
+            scannedValues << LikePattern(word);
         }
     }
-    if (!indexed.isEmpty()) {
-        w.sql += QStringLiteral(" AND local_id IN (SELECT rowid FROM results_fts WHERE %1)")
-                     .arg(indexed.join(QStringLiteral(" AND ")));
+    Where w;
+    if (indexed.isEmpty()) {
+        w.sql = QStringLiteral(" FROM results r WHERE 1");
+        w.newestFirst = QStringLiteral(" ORDER BY r.local_id DESC");
+    } else {
+        w.sql = QStringLiteral(
+                    " FROM results_fts f CROSS JOIN results r ON r.local_id = f.rowid WHERE ") +
+                indexed.join(QStringLiteral(" AND "));
         w.values << indexedValues;
+        w.newestFirst = QStringLiteral(" ORDER BY f.rowid DESC");
     }
+    // Only limits that were given: an open range would lead the planner to the date index, and
+    // the newest rows would then be sorted out of all of them.
+    if (query.fromUtc != INT64_MIN) {
+        w.sql += QStringLiteral(" AND r.shown_utc >= ?");
+        w.values << static_cast<qlonglong>(query.fromUtc);
+    }
+    if (query.toUtc != INT64_MAX) {
+        w.sql += QStringLiteral(" AND r.shown_utc < ?");
+        w.values << static_cast<qlonglong>(query.toUtc);
+    }
+    if (!query.plate.empty()) {
+        w.sql += QStringLiteral(" AND r.info%1 = ?").arg(kHistoryPlateLine);
+        w.values << Q(query.plate);
+    }
+    w.sql += scanned;
+    w.values << scannedValues;
     return w;
 }
 
@@ -425,9 +454,8 @@ int HistoryStore::Search(const HistoryQuery &query, std::vector<HistoryResult> *
     QVariantList values = w.values;
     values << query.limit << query.offset;
     if (!Run(q,
-             QStringLiteral("SELECT %1 FROM results%2 ORDER BY shown_utc DESC, local_id DESC "
-                            "LIMIT ? OFFSET ?")
-                 .arg(QLatin1String(kColumns), w.sql),
+             QStringLiteral("SELECT %1%2%3 LIMIT ? OFFSET ?")
+                 .arg(QualifiedColumns(), w.sql, w.newestFirst),
              values))
         return HISTORY_ERR_QUERY;
     while (q.next())
@@ -440,7 +468,7 @@ int64_t HistoryStore::Count(const HistoryQuery &query) {
     if (!d.open) return HISTORY_ERR_NOT_OPEN;
     const Where w = BuildWhere(query);
     QSqlQuery q(d.Db());
-    if (!Run(q, QStringLiteral("SELECT count(*) FROM results") + w.sql, w.values) || !q.next())
+    if (!Run(q, QStringLiteral("SELECT count(*)") + w.sql, w.values) || !q.next())
         return HISTORY_ERR_QUERY;
     return q.value(0).toLongLong();
 }
@@ -453,8 +481,8 @@ int HistoryStore::Stats(const HistoryQuery &query, std::vector<HistoryDayCount> 
     QSqlQuery q(d.Db());
     q.setForwardOnly(true);
     if (!Run(q,
-             QStringLiteral("SELECT date(shown_utc + utc_offset, 'unixepoch') AS day, brslt, "
-                            "count(*) FROM results%1 GROUP BY day, brslt ORDER BY day, brslt")
+             QStringLiteral("SELECT date(r.shown_utc + r.utc_offset, 'unixepoch') AS day, r.brslt, "
+                            "count(*)%1 GROUP BY day, r.brslt ORDER BY day, r.brslt")
                  .arg(w.sql),
              w.values))
         return HISTORY_ERR_QUERY;

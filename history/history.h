@@ -71,7 +71,7 @@ struct HistoryQuery {
     int64_t fromUtc = INT64_MIN; // shown at or after
     int64_t toUtc = INT64_MAX;   // shown before
     std::string plate;           // exactly this vehicle line (kHistoryPlateLine), when not empty
-    int limit = -1;              // most rows returned (newest first); -1 for all
+    int limit = -1;              // most rows returned; -1 for all
     int offset = 0;
 };
 
@@ -124,7 +124,8 @@ class HistoryStore {
 
     // The result of that id into *result: 0, HISTORY_ERR_NOT_FOUND, HISTORY_ERR_QUERY.
     int Get(int64_t localId, HistoryResult *result);
-    // The rows the query selects, newest first, into *rows (replaced). 0 or HISTORY_ERR_QUERY.
+    // The rows the query selects, newest first (in the order they were stored, which is the
+    // order they were shown), into *rows (replaced). 0 or HISTORY_ERR_QUERY.
     int Search(const HistoryQuery &query, std::vector<HistoryResult> *rows);
     // How many rows the query selects (limit and offset ignored), or HISTORY_ERR_QUERY.
     int64_t Count(const HistoryQuery &query);
