@@ -7,6 +7,8 @@
 #include <QCoreApplication>
 #include <QDate>
 #include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QString>
 
 #include <cstdio>
@@ -29,7 +31,9 @@ const char kUsage[] =
     "       ks_history [--db FILE] export --csv FILE [--from DATE] [--to DATE] [--text TEXT]\n"
     "       ks_history [--db FILE] stats [--from DATE] [--to DATE]\n"
     "DATE is YYYY-MM-DD (local time; --to includes that day) or an ISO 8601 date and time.\n"
-    "FILE defaults to history.sqlite beside ks_history (the program folder).\n";
+    "FILE defaults to history.sqlite beside ks_history (the program folder), else to\n"
+    "$XDG_DATA_HOME/ks_read/history.sqlite (~/.local/share/ks_read), where an installed\n"
+    "ks_read keeps it.\n";
 
 struct Options {
     std::string db;
@@ -161,6 +165,17 @@ int Stats(HistoryStore &store, Options &o) {
     return kExitOk;
 }
 
+// Beside ks_history (the program folder it was built or copied into); else the folder an
+// installed ks_read runs in, which each user has of their own.
+std::string DefaultDatabase() {
+    const QString beside = QCoreApplication::applicationDirPath() + u'/' + kHistoryFileName;
+    if (QFileInfo::exists(beside)) return beside.toStdString();
+    const QByteArray data = qgetenv("XDG_DATA_HOME");
+    const QString base = data.isEmpty() ? QDir::homePath() + QStringLiteral("/.local/share")
+                                        : QString::fromLocal8Bit(data);
+    return (base + QStringLiteral("/ks_read/") + kHistoryFileName).toStdString();
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -173,8 +188,7 @@ int main(int argc, char **argv) {
     Options o;
     const int usage = ParseArguments(args, &o);
     if (usage >= 0) return usage;
-    if (o.db.empty())
-        o.db = QCoreApplication::applicationDirPath().toStdString() + "/" + kHistoryFileName;
+    if (o.db.empty()) o.db = DefaultDatabase();
     HistoryStore store;
     const int opened = store.Open(o.db, /*readOnly=*/true);
     if (opened == HISTORY_ERR_READ_ONLY) {
