@@ -22,6 +22,15 @@ double nextRetry = 0.0;            // Timer() time of the next retry
 std::deque<HistoryResult> waiting; // results the database could not take yet, oldest first
 int64_t shownId = 0;               // the shown result's row, once stored
 bool shownWaits = false;           // the shown result is the newest of `waiting`
+std::string plainTitle;            // the main panel's title while it carries the history marker
+bool opened = false;               // the main panel shows a result from the history
+
+// Puts the main panel's own title back once it shows a result of its own again.
+void Unmark() {
+    if (!opened) return;
+    opened = false;
+    if (panelHandle > 0) SetPanelAttribute(panelHandle, ATTR_TITLE, plainTitle.c_str());
+}
 
 // The whole text of a control of the main panel.
 std::string ControlText(int control) {
@@ -112,6 +121,7 @@ void Flush() {
 } // namespace
 
 void KsHistoryStoreShown(const TestRecord &record, int typed) {
+    Unmark();
     waiting.push_back(FromRecord(record, typed));
     shownWaits = true;
     shownId = 0;
@@ -128,6 +138,26 @@ void KsHistoryUpdateTexts(void) {
         return;
     }
     if (store && store->IsOpen()) store->UpdateTexts(shownId, entry, notes);
+}
+
+void KsHistoryMarkOpened(const char *marker) {
+    KsHistoryUpdateTexts();
+    shownId = 0;
+    shownWaits = false;
+    if (!opened) {
+        int length = 0;
+        GetPanelAttribute(panelHandle, ATTR_TITLE_LENGTH, &length);
+        std::string title(static_cast<size_t>(length > 0 ? length : 0) + 1, '\0');
+        GetPanelAttribute(panelHandle, ATTR_TITLE, title.data(), title.size());
+        title.resize(std::char_traits<char>::length(title.c_str()));
+        plainTitle = title;
+    }
+    opened = true;
+    SetPanelAttribute(panelHandle, ATTR_TITLE, (plainTitle + " \u2014 " + marker).c_str());
+}
+
+int KsHistoryOpenedShown(void) {
+    return opened ? 1 : 0;
 }
 
 void KsHistoryIdle(void) {
@@ -162,4 +192,6 @@ void KsResetHistoryState(void) {
     waiting.clear();
     shownId = 0;
     shownWaits = false;
+    plainTitle.clear();
+    opened = false;
 }

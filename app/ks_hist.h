@@ -27,5 +27,11 @@ HistoryHealth KsHistoryHealth(void);
 int KsHistoryWaiting(void);
 // The open store (the history panel reads it); nullptr while the database is not open.
 HistoryStore *KsHistoryStore(void);
+// A result from the history goes on the main panel: the shown result's texts are kept and it
+// stops following the panel's entry and notes; the panel's title gets the marker (the title comes
+// back when the next result is shown).
+void KsHistoryMarkOpened(const char *marker);
+// 1 while the main panel shows a result opened from the history.
+int KsHistoryOpenedShown(void);
 // Back to the state of a fresh run: the database closed, nothing waiting.
 void KsResetHistoryState(void);

@@ -151,5 +151,9 @@ std::string HistoryCsv(const std::vector<HistoryResult> &rows);
 int HistoryWriteCsv(const std::string &path, const std::vector<HistoryResult> &rows);
 // The verdict of a result value in English ("good battery" ...), "no result" outside 0 .. 7.
 const char *HistoryVerdictText(int32_t bRslt);
+// The seconds since 1970 of a local date "YYYY-MM-DD" (its first second, or with `end` set the
+// first second of the next day, so that a range "to" a date includes it) or of an ISO 8601 date
+// and time. false (and *utc unchanged) when the text is neither.
+bool HistoryParseDate(const std::string &text, bool end, int64_t *utc);
 // The local date and time a result was shown at in ISO 8601, "2026-12-07T21:49:09+01:00".
 std::string HistoryIsoTime(const HistoryResult &result);

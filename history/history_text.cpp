@@ -54,6 +54,19 @@ std::string HistoryFoldText(const std::string &text) {
     return folded.toCaseFolded().toStdString();
 }
 
+bool HistoryParseDate(const std::string &text, bool end, int64_t *utc) {
+    const QString value = QString::fromStdString(text);
+    const QDate date = QDate::fromString(value, Qt::ISODate);
+    if (date.isValid() && value.size() == 10) {
+        *utc = QDateTime(end ? date.addDays(1) : date, QTime(0, 0)).toSecsSinceEpoch();
+        return true;
+    }
+    const QDateTime at = QDateTime::fromString(value, Qt::ISODate);
+    if (!at.isValid()) return false;
+    *utc = at.toSecsSinceEpoch();
+    return true;
+}
+
 std::string HistoryIsoTime(const HistoryResult &result) {
     const QDateTime at =
         QDateTime::fromSecsSinceEpoch(result.shownUtc, Qt::OffsetFromUTC, result.utcOffset);

@@ -5,8 +5,12 @@
 #include <filesystem>
 
 #include "app/ks_hist.h"
+#include "app/ks_histpanel.h"
+#include "tests/support/pdf_text.h"
 
 namespace {
+
+enum { MENU_PRINT = 4 };
 
 // What the history holds now, read through a connection of its own as ks_history would.
 std::vector<HistoryResult> Stored(const std::string &path) {
@@ -92,4 +96,62 @@ TEST_F(AppTest, ADamagedHistoryIsMovedAsideAndTheOperatorToldOnce) {
     EXPECT_TRUE(movedAside);
     ASSERT_TRUE(SendRecordAndWait(SampleRecord("3E225891", 500, "12.45")));
     EXPECT_EQ(Stored(ProgPath(kHistoryFileName)).size(), 1u);
+}
+
+TEST_F(AppTest, HistoryPanelFindsAResultAndOpensItMarkedForPrintingWithoutTouchingTheLog) {
+    ASSERT_EQ(0, Start(1));
+    auto first = SampleRecord("3E225891", 640, "12.45");
+    first[4] = "INFO 4 : KX-042-PL";
+    ASSERT_TRUE(SendRecordAndWait(first));
+    SetCtrlVal(panelHandle, MAIN_ENTRY, "JOB-77");
+    ResetTextBox(panelHandle, MAIN_NOTES, "Kunde wartet");
+    ASSERT_TRUE(SendRecordAndWait(SampleRecord("36425C81", 610, "12.10")));
+    ASSERT_TRUE(SendRecordAndWait(SampleRecord("3E225890", 720, "12.60")));
+    SetCtrlVal(panelHandle, MAIN_ENTRY, "JOB-78"); // the pending result's own reference
+
+    ASSERT_EQ(0, RT_TestCommitMenuItem(MenuBar(), MENU_HISTORY));
+    const int panel = KsHistoryPanel();
+    ASSERT_GT(panel, 0);
+    char count[256] = "";
+    GetCtrlVal(panel, HISTORY_COUNT, count);
+    EXPECT_STREQ(count, "Results: 3");
+    SetCtrlVal(panel, HISTORY_SEARCH, "KUNDE");
+    ASSERT_EQ(0, RT_TestCommit(panel, HISTORY_SEARCH));
+    GetCtrlVal(panel, HISTORY_COUNT, count);
+    EXPECT_STREQ(count, "Results: 1");
+    int items = 0;
+    GetNumListItems(panel, HISTORY_LIST, &items);
+    ASSERT_EQ(items, 1);
+
+    const auto logBefore = LogLines();
+    SetCtrlIndex(panel, HISTORY_LIST, 0);
+    ASSERT_EQ(0, RT_TestCommit(panel, HISTORY_OPEN));
+    EXPECT_EQ(IntOf(MAIN_SETPNT), 640);
+    EXPECT_EQ(TextOf(MAIN_ENTRY), "JOB-77");
+    EXPECT_EQ(TextOf(MAIN_TCODE), "3E225891");
+    EXPECT_EQ(KsHistoryOpenedShown(), 1);
+    char title[256] = "";
+    GetPanelAttribute(panelHandle, ATTR_TITLE, title);
+    EXPECT_NE(std::string(title).find("Results history"), std::string::npos) << title;
+    auto log = LogLines();
+    ASSERT_EQ(log.size(), logBefore.size() + 1) << "the pending result is logged first";
+    EXPECT_NE(log.back().find("'JOB-78"), std::string::npos) << "with its own reference";
+
+    const std::string pdf = root_->file("history.pdf");
+    RT_TestAnswerPrintDialog(1, pdf.c_str(), 1303, 1);
+    ASSERT_EQ(0, RT_TestCommitMenuItem(MenuBar(), MENU_PRINT));
+    const std::optional<std::string> page = ks_test::pdfText(pdf);
+    ASSERT_TRUE(page.has_value());
+    EXPECT_NE(page->find("3E225891"), std::string::npos);
+    EXPECT_NE(page->find("JOB-77"), std::string::npos);
+
+    // The next result replaces it as usual; the history view never reaches the log.
+    ASSERT_TRUE(SendRecordAndWait(SampleRecord("36425C81", 500, "12.00")));
+    EXPECT_EQ(KsHistoryOpenedShown(), 0);
+    GetPanelAttribute(panelHandle, ATTR_TITLE, title);
+    EXPECT_EQ(std::string(title).find("Results history"), std::string::npos) << title;
+    EXPECT_EQ(LogLines(), log);
+    EXPECT_EQ(Stored(ProgPath(kHistoryFileName)).size(), 4u);
+    ASSERT_EQ(0, RT_TestCommit(panel, NOTICE_OK));
+    EXPECT_EQ(KsHistoryPanel(), 0);
 }

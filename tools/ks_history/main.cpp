@@ -5,8 +5,6 @@
 // The database is never changed. Exit status: 0 done, 1 failure (told on standard error),
 // 2 wrong usage.
 #include <QCoreApplication>
-#include <QDate>
-#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QString>
@@ -49,21 +47,6 @@ int Usage(const std::string &why) {
     return kExitUsage;
 }
 
-// Seconds since 1970 of a date (its first second, or the first second of the next day when
-// `end` is set: --to includes its day) or of an ISO 8601 date and time; false when unreadable.
-bool ParseDate(const std::string &text, bool end, int64_t *utc) {
-    const QString value = QString::fromStdString(text);
-    const QDate date = QDate::fromString(value, Qt::ISODate);
-    if (date.isValid() && value.size() == 10) {
-        *utc = QDateTime(end ? date.addDays(1) : date, QTime(0, 0)).toSecsSinceEpoch();
-        return true;
-    }
-    const QDateTime at = QDateTime::fromString(value, Qt::ISODate);
-    if (!at.isValid()) return false;
-    *utc = at.toSecsSinceEpoch();
-    return true;
-}
-
 // Reads the arguments into *o; returns -1 when they are usable, else the exit status of Usage.
 int ParseArguments(const std::vector<std::string> &args, Options *o) {
     std::vector<std::string> words;
@@ -87,8 +70,8 @@ int ParseArguments(const std::vector<std::string> &args, Options *o) {
                 if (*rest != '\0' || limit < 0 || limit > INT32_MAX)
                     return Usage("--limit needs a number");
                 o->query.limit = static_cast<int>(limit);
-            } else if (!ParseDate(value, a == "--to",
-                                  a == "--from" ? &o->query.fromUtc : &o->query.toUtc)) {
+            } else if (!HistoryParseDate(value, a == "--to",
+                                         a == "--from" ? &o->query.fromUtc : &o->query.toUtc)) {
                 return Usage("not a date: " + value);
             }
         } else if (a.size() > 1 && a[0] == '-') {
