@@ -102,7 +102,7 @@ int Search(HistoryStore &store, Options &o) {
     o.query.text = o.text;
     std::vector<HistoryResult> rows;
     if (store.Search(o.query, &rows) < 0) {
-        std::fprintf(stderr, "ks_history: the search failed: %s\n", store.Health().warning.c_str());
+        std::fprintf(stderr, "ks_history: the results could not be read from %s\n", o.db.c_str());
         return kExitFailure;
     }
     std::printf("shown_at\treference\ttest_code\tplate\tsite\tverdict\tvoltage\trating\t"
@@ -120,7 +120,7 @@ int Export(HistoryStore &store, Options &o) {
     o.query.text = o.text;
     std::vector<HistoryResult> rows;
     if (store.Search(o.query, &rows) < 0) {
-        std::fprintf(stderr, "ks_history: the results could not be read\n");
+        std::fprintf(stderr, "ks_history: the results could not be read from %s\n", o.db.c_str());
         return kExitFailure;
     }
     if (HistoryWriteCsv(o.csv, rows) < 0) {
@@ -134,7 +134,7 @@ int Export(HistoryStore &store, Options &o) {
 int Stats(HistoryStore &store, Options &o) {
     std::vector<HistoryDayCount> days;
     if (store.Stats(o.query, &days) < 0) {
-        std::fprintf(stderr, "ks_history: the results could not be read\n");
+        std::fprintf(stderr, "ks_history: the results could not be read from %s\n", o.db.c_str());
         return kExitFailure;
     }
     std::printf("day\tverdict\tresults\n");
