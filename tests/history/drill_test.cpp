@@ -6,7 +6,6 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 
-#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,6 +16,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <thread>
 
 #include "history/history.h"
 #include "tests/support/qt_core_environment.h"
@@ -32,9 +32,17 @@ struct WriterRun {
     bool finished = false;
 };
 
-// Starts the writer, reads what it reports, and kills it with SIGKILL after `lifeMs` unless it
-// ends first.
-WriterRun RunWriter(const std::string &db, int lifeMs) {
+// Collects the "stored N" lines complete in pending.
+void TakeReports(std::string &pending, std::set<int> &reported) {
+    for (size_t end; (end = pending.find('\n')) != std::string::npos;) {
+        reported.insert(std::atoi(pending.c_str() + std::strlen("stored ")));
+        pending.erase(0, end + 1);
+    }
+}
+
+// Starts the writer and kills it with SIGKILL `delayUs` after it has reported `killAfter`
+// results, so the kill falls in the middle of its writing; it may end first.
+WriterRun RunWriter(const std::string &db, int killAfter, int delayUs) {
     WriterRun run;
     int out[2];
     if (pipe(out) != 0) return run;
@@ -48,36 +56,25 @@ WriterRun RunWriter(const std::string &db, int lifeMs) {
         _exit(127);
     }
     close(out[1]);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(lifeMs);
     std::string pending;
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                              deadline - std::chrono::steady_clock::now())
-                              .count();
-        if (left <= 0) {
+        if (static_cast<int>(run.reported.size()) >= killAfter) {
+            std::this_thread::sleep_for(std::chrono::microseconds(delayUs));
             kill(pid, SIGKILL);
             run.killed = true;
             break;
         }
-        pollfd p{out[0], POLLIN, 0};
-        if (poll(&p, 1, static_cast<int>(left)) <= 0) continue;
         char buffer[256];
         const ssize_t n = read(out[0], buffer, sizeof buffer);
         if (n <= 0) break; // the writer ended
         pending.append(buffer, static_cast<size_t>(n));
-        for (size_t end; (end = pending.find('\n')) != std::string::npos;) {
-            run.reported.insert(std::atoi(pending.c_str() + std::strlen("stored ")));
-            pending.erase(0, end + 1);
-        }
+        TakeReports(pending, run.reported);
     }
     // Lines written just before the kill are still in the pipe.
     char buffer[4096];
     for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;)
         pending.append(buffer, static_cast<size_t>(n));
-    for (size_t end; (end = pending.find('\n')) != std::string::npos;) {
-        run.reported.insert(std::atoi(pending.c_str() + std::strlen("stored ")));
-        pending.erase(0, end + 1);
-    }
+    TakeReports(pending, run.reported);
     close(out[0]);
     int status = 0;
     waitpid(pid, &status, 0);
@@ -89,13 +86,16 @@ TEST(HistoryDrill, KillNineLosesNoStoredResultAndDuplicatesNone) {
     ks_test::TempDir dir;
     const std::string db = dir.file(kHistoryFileName);
     std::mt19937 random(20261207);
-    std::uniform_int_distribution<int> life(5, 60);
+    std::uniform_int_distribution<int> results(0, 12);
+    std::uniform_int_distribution<int> delayUs(0, 1500);
     std::set<int> reported;
     int kills = 0;
     for (int runs = 0;; ++runs) {
         ASSERT_LT(runs, 20 * drillCount) << "the writer makes no progress";
-        const WriterRun run = RunWriter(db, life(random));
+        const WriterRun run = RunWriter(db, results(random), delayUs(random));
         reported.insert(run.reported.begin(), run.reported.end());
+        ASSERT_TRUE(run.killed || run.finished)
+            << "the writer failed on its own: the database it left could not be used";
         if (run.killed) ++kills;
         if (run.finished) break;
     }
