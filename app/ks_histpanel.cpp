@@ -1,6 +1,7 @@
 // The history panel. See ks_histpanel.h.
 #include "app/ks_histpanel.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -52,15 +53,45 @@ std::string Verdict(int32_t bRslt) {
     return label;
 }
 
-// One list line, in the columns of the panel's header.
+// A text cut or padded to `width` characters (not bytes: the texts are UTF-8), so the columns of
+// the list stay under the header's in every language.
+std::string Column(const std::string &text, size_t width) {
+    std::string out;
+    size_t chars = 0;
+    for (size_t i = 0; i < text.size() && chars < width; ++chars) {
+        const unsigned char lead = static_cast<unsigned char>(text[i]);
+        const size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        out.append(text, i, length);
+        i += length;
+    }
+    return out.append(width - chars, ' ');
+}
+
+// Measured cold-cranking amps as a share of the rating: a bar of kBarCells cells, each a fifth
+// of the rating ('#', '+' for half of one), and the percentage, so a battery's decline between
+// visits shows down one vehicle's list. Plain characters: the list's font has no block glyphs.
+constexpr int kBarCells = 5;
+std::string ShareBar(const HistoryResult &r) {
+    if (r.setPoint <= 0) return "";
+    const int percent = r.bCca * 100 / r.setPoint;
+    const int halves = std::min(percent, 100) * kBarCells * 2 / 100;
+    std::string bar(static_cast<size_t>(halves / 2), '#');
+    if (halves % 2 != 0) bar += '+';
+    char number[16];
+    std::snprintf(number, sizeof number, "%4d%%", percent);
+    return "  " + Column(bar, kBarCells) + number;
+}
+
+// One list line, in the columns of the panel's header; one vehicle's lines add the share bar.
 std::string Line(const HistoryResult &r) {
-    char line[kTextSize * 2];
-    std::snprintf(line, sizeof line,
-                  "%-16.16s  %-12.12s  %-9.9s  %-10.10s  %-15.15s  %-18.18s  "
-                  "%5.2f  %6d  %4d",
-                  When(r).c_str(), r.entry.c_str(), r.tCode.c_str(),
-                  r.info[kHistoryPlateLine].c_str(), r.info[kHistorySiteLine].c_str(),
-                  Verdict(r.bRslt).c_str(), r.bVolt, r.setPoint, r.bCca);
+    char numbers[64];
+    std::snprintf(numbers, sizeof numbers, "%5.2f  %6d  %4d", r.bVolt, static_cast<int>(r.setPoint),
+                  static_cast<int>(r.bCca));
+    std::string line = Column(When(r), 16) + "  " + Column(r.entry, 12) + "  " +
+                       Column(r.tCode, 9) + "  " + Column(r.info[kHistoryPlateLine], 10) + "  " +
+                       Column(r.info[kHistorySiteLine], 15) + "  " + Column(Verdict(r.bRslt), 18) +
+                       "  " + numbers;
+    if (!plate.empty()) line += ShareBar(r);
     return line;
 }
 

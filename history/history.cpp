@@ -345,6 +345,9 @@ Where BuildWhere(const HistoryQuery &query) {
     if (!query.plate.empty()) {
         w.sql += QStringLiteral(" AND r.info%1 = ?").arg(kHistoryPlateLine);
         w.values << Q(query.plate);
+        // One vehicle's few rows come by the plate index in the order they were shown, so a
+        // result typed in later from an old printout takes its place in the vehicle's history.
+        w.newestFirst = QStringLiteral(" ORDER BY r.shown_utc DESC, r.local_id DESC");
     }
     w.sql += scanned;
     w.values << scannedValues;

@@ -125,7 +125,8 @@ class HistoryStore {
     // The result of that id into *result: 0, HISTORY_ERR_NOT_FOUND, HISTORY_ERR_QUERY.
     int Get(int64_t localId, HistoryResult *result);
     // The rows the query selects, newest first (in the order they were stored, which is the
-    // order they were shown), into *rows (replaced). 0 or HISTORY_ERR_QUERY.
+    // order they were shown; one plate's rows by the time they were shown), into *rows
+    // (replaced). 0 or HISTORY_ERR_QUERY.
     int Search(const HistoryQuery &query, std::vector<HistoryResult> *rows);
     // How many rows the query selects (limit and offset ignored), or HISTORY_ERR_QUERY.
     int64_t Count(const HistoryQuery &query);

@@ -123,6 +123,15 @@ TEST_F(AppTest, HistoryPanelFindsAResultAndOpensItMarkedForPrintingWithoutTouchi
     GetNumListItems(panel, HISTORY_LIST, &items);
     ASSERT_EQ(items, 1);
 
+    // One vehicle's results, with their measured CCA as a share of the rating.
+    SetCtrlIndex(panel, HISTORY_LIST, 0);
+    ASSERT_EQ(0, RT_TestCommit(panel, HISTORY_VEHICLE));
+    GetCtrlVal(panel, HISTORY_COUNT, count);
+    EXPECT_STREQ(count, "Results: 1 (KX-042-PL)");
+    char line[512] = "";
+    GetLabelFromIndex(panel, HISTORY_LIST, 0, line);
+    EXPECT_NE(std::string(line).find("  71%"), std::string::npos) << line; // 455 A of 640 A
+
     const auto logBefore = LogLines();
     SetCtrlIndex(panel, HISTORY_LIST, 0);
     ASSERT_EQ(0, RT_TestCommit(panel, HISTORY_OPEN));
