@@ -2,6 +2,7 @@
 #include "app/ks_histpanel.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@ namespace {
 constexpr int kListRows = 500;
 constexpr int kTextSize = 256;
 const char kCsvFiles[] = "*.csv";
+const char kPdfFiles[] = "*.pdf";
 
 int historyPanel = 0;
 std::vector<HistoryResult> view; // the rows in the list, in its order
@@ -170,6 +172,43 @@ void Export() {
     if (HistoryWriteCsv(path, view) != 0) KsShowNotice(PNL_COPY_FAILED);
 }
 
+// A file name part of a text: letters, digits, '-' and '_' kept, anything else '_'.
+std::string FileNamePart(const std::string &text) {
+    std::string part;
+    for (unsigned char c : text)
+        part += std::isalnum(c) != 0 || c == '-' || c == '_' ? static_cast<char>(c) : '_';
+    return part;
+}
+
+// Each result in view printed, as the print command prints it, into a PDF of its own in the
+// folder of the chosen file: "<reference>_<YYYY-MM-DD_HHMM>.pdf" (the test code when there is no
+// reference). The last one stays on the main panel, marked as from the history.
+void ExportPdf() {
+    char directory[KS_FULL_PATH_SIZE] = "";
+    if (GetProjectDir(directory) != 0) return;
+    const std::string start = std::string(directory) + "/" + kDataFolder + "/";
+    if (GetFileInfo(start.c_str(), &Size) == 0) MakeDir(start.c_str());
+    char path[KS_FULL_PATH_SIZE] = "";
+    if (FileSelectPopup(start.c_str(), kPdfFiles, kPdfFiles, kDialogTitle, VAL_SAVE_BUTTON, 0, 1, 1,
+                        1, path) <= 0)
+        return;
+    std::string folder(path);
+    folder.erase(folder.find_last_of('/') + 1);
+    const std::vector<HistoryResult> rows = view;
+    for (const HistoryResult &r : rows) {
+        const std::string when = When(r);
+        std::string name = FileNamePart(r.entry.empty() ? r.tCode : r.entry) + "_" +
+                           when.substr(0, 10) + "_" + when.substr(11, 2) + when.substr(14, 2);
+        if (GetFileInfo((folder + name + ".pdf").c_str(), &Size) != 0)
+            name += "_" + std::to_string(r.localId);
+        OpenOnMainPanel(r);
+        if (PrintPanel(panelHandle, (folder + name + ".pdf").c_str(), 1, 0, 0) != 0) {
+            KsShowNotice(PNL_COPY_FAILED);
+            return;
+        }
+    }
+}
+
 void Close() {
     if (historyPanel > 0) DiscardPanel(historyPanel);
     KsResetHistoryPanel();
@@ -213,6 +252,9 @@ int HistoryCB(int, int control, int event, void *, int, int) {
         break;
     case HISTORY_EXPORT:
         Export();
+        break;
+    case HISTORY_PDF:
+        ExportPdf();
         break;
     case NOTICE_OK:
         Close();

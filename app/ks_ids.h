@@ -123,6 +123,7 @@ enum {
     HISTORY_OPEN = 8,
     HISTORY_VEHICLE = 9, // the selected result's vehicle only, or all again
     HISTORY_EXPORT = 10,
+    HISTORY_PDF = 13, // one PDF per result in view, named after its reference and date
 };
 
 // ---- Menu items of the main menu bar -----------------------------------------------------------

@@ -154,6 +154,21 @@ TEST_F(AppTest, HistoryPanelFindsAResultAndOpensItMarkedForPrintingWithoutTouchi
     EXPECT_NE(page->find("3E225891"), std::string::npos);
     EXPECT_NE(page->find("JOB-77"), std::string::npos);
 
+    // Each result in view into a PDF of its own, named after its reference and date.
+    const std::string folder = root_->file("pdfs");
+    std::filesystem::create_directory(folder);
+    RT_TestAnswerFileDialog((folder + "/any.pdf").c_str());
+    ASSERT_EQ(0, RT_TestCommit(panel, HISTORY_PDF));
+    std::vector<std::string> names;
+    for (const auto &entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_EQ(names[0].rfind("JOB-77_20", 0), 0u) << names[0];
+    const std::optional<std::string> report = ks_test::pdfText(folder + "/" + names[0]);
+    ASSERT_TRUE(report.has_value());
+    EXPECT_NE(report->find("3E225891"), std::string::npos);
+    EXPECT_EQ(LogLines(), log);
+
     // The next result replaces it as usual; the history view never reaches the log.
     ASSERT_TRUE(SendRecordAndWait(SampleRecord("36425C81", 500, "12.00")));
     EXPECT_EQ(KsHistoryOpenedShown(), 0);
