@@ -9,6 +9,7 @@
 
 #include "app/ks_hist.h"
 #include "app/ks_ids.h"
+#include "app/ks_layout.h"
 #include "app/ks_popup.h"
 #include "app/ks_read.h"
 #include "app/ks_save.h"
@@ -202,7 +203,7 @@ void ExportPdf() {
         if (GetFileInfo((folder + name + ".pdf").c_str(), &Size) != 0)
             name += "_" + std::to_string(r.localId);
         OpenOnMainPanel(r);
-        if (PrintPanel(panelHandle, (folder + name + ".pdf").c_str(), 1, 0, 0) != 0) {
+        if (KsPrintMainPanel((folder + name + ".pdf").c_str(), 0) != 0) {
             KsShowNotice(PNL_COPY_FAILED);
             return;
         }
