@@ -48,23 +48,7 @@ void SaveMCB(int, int, void *, int) {
 }
 
 void PrintMCB(int, int, void *, int) {
-    int panelColour = 0;
-    GetPanelAttribute(panelHandle, ATTR_BACKCOLOR, &panelColour);
-    SetPanelAttribute(panelHandle, ATTR_BACKCOLOR, static_cast<int>(VAL_WHITE));
-    int textColour = 0;
-    GetCtrlAttribute(panelHandle, MAIN_ENTRY, ATTR_TEXT_BGCOLOR, &textColour);
-    const int whitened[] = {MAIN_ENTRY, MAIN_INFO, MAIN_TCODE, MAIN_NOTES};
-    for (int control : whitened)
-        SetCtrlAttribute(panelHandle, control, ATTR_TEXT_BGCOLOR, static_cast<int>(VAL_WHITE));
-    // The status line tells of this session's port, not of the result: it stays off the paper.
-    int statusShown = 0;
-    GetCtrlAttribute(panelHandle, MAIN_STATUS, ATTR_VISIBLE, &statusShown);
-    SetCtrlAttribute(panelHandle, MAIN_STATUS, ATTR_VISIBLE, 0);
-    PrintPanel(panelHandle, "", 1, 0, 1);
-    SetCtrlAttribute(panelHandle, MAIN_STATUS, ATTR_VISIBLE, statusShown);
-    SetPanelAttribute(panelHandle, ATTR_BACKCOLOR, panelColour);
-    for (int control : whitened)
-        SetCtrlAttribute(panelHandle, control, ATTR_TEXT_BGCOLOR, textColour);
+    KsPrintMainPanel("", 1);
     for (int i = 0; i < KS_PRINT_SLOTS; ++i) {
         int value = HostConfig.PrintSettings[i];
         if (GetPrintAttribute(kPrintAttributes[i], &value) >= 0)

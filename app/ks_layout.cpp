@@ -56,3 +56,24 @@ void KsApplyHeightRule(int withLogo3) {
         width * (withLogo3 ? kHeightWithLogo3 : kHeightWithoutLogo3) / kHeightBaseWidth;
     SetPanelAttribute(panelHandle, ATTR_HEIGHT, height);
 }
+
+int KsPrintMainPanel(const char *fileName, int prompt) {
+    int panelColour = 0;
+    GetPanelAttribute(panelHandle, ATTR_BACKCOLOR, &panelColour);
+    SetPanelAttribute(panelHandle, ATTR_BACKCOLOR, static_cast<int>(VAL_WHITE));
+    int textColour = 0;
+    GetCtrlAttribute(panelHandle, MAIN_ENTRY, ATTR_TEXT_BGCOLOR, &textColour);
+    const int whitened[] = {MAIN_ENTRY, MAIN_INFO, MAIN_TCODE, MAIN_NOTES};
+    for (int control : whitened)
+        SetCtrlAttribute(panelHandle, control, ATTR_TEXT_BGCOLOR, static_cast<int>(VAL_WHITE));
+    // The status line tells of this session's port, not of the result: it stays off the paper.
+    int statusShown = 0;
+    GetCtrlAttribute(panelHandle, MAIN_STATUS, ATTR_VISIBLE, &statusShown);
+    SetCtrlAttribute(panelHandle, MAIN_STATUS, ATTR_VISIBLE, 0);
+    const int result = PrintPanel(panelHandle, fileName, 1, 0, prompt);
+    SetCtrlAttribute(panelHandle, MAIN_STATUS, ATTR_VISIBLE, statusShown);
+    SetPanelAttribute(panelHandle, ATTR_BACKCOLOR, panelColour);
+    for (int control : whitened)
+        SetCtrlAttribute(panelHandle, control, ATTR_TEXT_BGCOLOR, textColour);
+    return result;
+}

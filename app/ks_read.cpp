@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/ks_hist.h"
 #include "app/ks_language.h"
 #include "app/ks_popup.h"
 #include "app/ks_save.h"
@@ -157,6 +158,7 @@ void CompleteRecord(int dialog) {
     ResetTextBox(panelHandle, MAIN_NOTES, "");
     SetCtrlVal(panelHandle, MAIN_ENTRY, "");
     NewDataInput = DataInput;
+    KsHistoryStoreShown(NewDataInput, /*typed=*/0);
     InstallMainCallback(KSMainCB, nullptr, 1);
     KsTrimInfoBox();
     SetActiveCtrl(panelHandle, MAIN_NOTES);
@@ -394,6 +396,7 @@ void KsResetState(void) {
     KsResetGlobals();
     KsResetPopups();
     KsResetLogState();
+    KsResetHistoryState();
     RT_WakeIdleOnComInput(0, 0.0);
     KsStatusReset();
     receptionDepth = 0;
@@ -422,6 +425,7 @@ int KSMainCB(int, int, int, void *, int, int) {
         return 0;
     }
     KsRetryLog();
+    KsHistoryIdle();
     if (commStatus == 1) {
         OpenPort(/*retry=*/false);
         if (commStatus < 0) return 0;
@@ -570,5 +574,6 @@ int TestcodeCD(int, int, int event, void *, int, int) {
     SetCtrlVal(panelHandle, MAIN_ENTRY, "");
     NewDataInput = DataInput;
     KsCopyField(NewDataInput.TCode, code.shown);
+    KsHistoryStoreShown(NewDataInput, /*typed=*/1);
     return 0;
 }

@@ -83,6 +83,14 @@ enum {
 
     // Localized loading.
     RT_ERR_LANGUAGE_FILE = -6000,
+
+    // The results history (history/history.h).
+    HISTORY_ERR_OPEN = -7001,      // the database cannot be opened or created
+    HISTORY_ERR_READ_ONLY = -7002, // written by a newer program: opened to read only
+    HISTORY_ERR_WRITE = -7003,     // a write failed (a full disk, a read-only folder)
+    HISTORY_ERR_NOT_FOUND = -7004, // no result of that local id
+    HISTORY_ERR_QUERY = -7005,     // a query failed (a damaged file found while reading)
+    HISTORY_ERR_NOT_OPEN = -7006,  // no database is open
 };
 
 // The text of any code above; "No error" for 0 and positive values, "Unknown error" for a

@@ -32,7 +32,8 @@ bool inALayerRange(int code) {
            (code <= -91 && code >= -100) || code == RT_ERR_ATTRIBUTE_TYPE ||
            (code <= -42 && code >= -55) || code == RT_ERR_IMAGE_FILE || code == RT_ERR_PRINT ||
            (code <= -200 && code >= -205) || (code <= -300 && code >= -307) ||
-           (code <= -5001 && code >= -5025) || code == RT_ERR_LANGUAGE_FILE;
+           (code <= -5001 && code >= -5025) || code == RT_ERR_LANGUAGE_FILE ||
+           (code <= -7001 && code >= -7006);
 }
 
 TEST(ErrorTable, EveryCodeHasOneTextOfItsOwnInItsLayersRange) {
