@@ -167,7 +167,8 @@ void Export() {
     const std::string folder = std::string(directory) + "/" + kDataFolder + "/";
     if (GetFileInfo(folder.c_str(), &Size) == 0) MakeDir(folder.c_str());
     char path[KS_FULL_PATH_SIZE] = "";
-    if (FileSelectPopup(folder.c_str(), kCsvFiles, kCsvFiles, kDialogTitle, VAL_SAVE_BUTTON, 0, 1,
+    if (FileSelectPopup(folder.c_str(), kCsvFiles, kCsvFiles,
+                        KsButtonTitle(historyPanel, HISTORY_EXPORT).c_str(), VAL_SAVE_BUTTON, 0, 1,
                         1, 1, path) <= 0)
         return;
     if (HistoryWriteCsv(path, view) != 0) KsShowNotice(PNL_COPY_FAILED);
@@ -190,7 +191,8 @@ void ExportPdf() {
     const std::string start = std::string(directory) + "/" + kDataFolder + "/";
     if (GetFileInfo(start.c_str(), &Size) == 0) MakeDir(start.c_str());
     char path[KS_FULL_PATH_SIZE] = "";
-    if (FileSelectPopup(start.c_str(), kPdfFiles, kPdfFiles, kDialogTitle, VAL_SAVE_BUTTON, 0, 1, 1,
+    if (FileSelectPopup(start.c_str(), kPdfFiles, kPdfFiles,
+                        KsButtonTitle(historyPanel, HISTORY_PDF).c_str(), VAL_SAVE_BUTTON, 0, 1, 1,
                         1, path) <= 0)
         return;
     std::string folder(path);

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "app/ks_hist.h"
 #include "app/ks_ids.h"
 #include "app/ks_popup.h"
 #include "app/ks_state.h"
@@ -18,7 +19,7 @@ constexpr char kSeparator[] = "  |  ";
 constexpr int kTextSize = 512; // a status word, a device path, the whole line
 
 // Values of the status-text ring's items that are not link states.
-enum { TEXT_PORT = 1, TEXT_LAST_RECORD = 8, TEXT_RESULTS_TODAY = 9 };
+enum { TEXT_PORT = 1, TEXT_LAST_RECORD = 8, TEXT_RESULTS_TODAY = 9, TEXT_HISTORY_UNSAVED = 10 };
 
 bool receiving = false;
 long long lastShown = 0; // 0: no result yet in this run
@@ -47,6 +48,14 @@ std::string Composed(KsLinkState state, const std::string &device) {
     std::string line = Word(TEXT_PORT) + " " + std::to_string(HostConfig.ComPort);
     if (!device.empty()) line += ": " + Shortened(device);
     line += kSeparator + Word(state);
+    // Results the history cannot take wait in memory: that says more than the last record and
+    // the count, and takes their room on the line.
+    const int unsaved = KsHistoryWaiting();
+    if (unsaved > 0 || !KsHistoryHealth().ok) {
+        line += kSeparator + Word(TEXT_HISTORY_UNSAVED) + ": " + std::to_string(unsaved);
+        if (!note.empty()) line += kSeparator + note;
+        return line;
+    }
     line += kSeparator + Word(TEXT_LAST_RECORD) + ": " +
             (lastShown != 0 ? std::string(RT_TimeStrAt(lastShown)) : std::string("-"));
     const bool today = countedDay == RT_DateStrAt(RT_CurrentTime());

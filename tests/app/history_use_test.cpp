@@ -74,10 +74,18 @@ TEST_F(AppTest, AHistoryThatCannotBeOpenedStopsNothingAndCatchesUpLater) {
     EXPECT_FALSE(KsHistoryHealth().ok);
     EXPECT_FALSE(KsHistoryHealth().warning.empty());
     EXPECT_EQ(KsHistoryWaiting(), 2);
+    // The operator sees it on the status line, with how many results wait.
+    EXPECT_TRUE(RunUntil([this] {
+        return TextOf(MAIN_STATUS).find("History not saved: 2") != std::string::npos;
+    })) << TextOf(MAIN_STATUS);
 
     std::filesystem::remove(ProgPath(kHistoryFileName));
     ASSERT_TRUE(RunUntil([] { return KsHistoryWaiting() == 0; }, 15000));
     EXPECT_TRUE(KsHistoryHealth().ok);
+    EXPECT_TRUE(RunUntil([this] {
+        return TextOf(MAIN_STATUS).find("History") == std::string::npos &&
+               TextOf(MAIN_STATUS).find("Results today: 2") != std::string::npos;
+    })) << TextOf(MAIN_STATUS);
     const auto rows = Stored(ProgPath(kHistoryFileName));
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].setPoint, 500);
