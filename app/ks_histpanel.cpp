@@ -47,13 +47,25 @@ std::string When(const HistoryResult &r) {
     return iso.size() >= 16 ? iso.substr(0, 10) + " " + iso.substr(11, 5) : iso;
 }
 
-// The verdict in the panel's language: the main panel's label for the result value.
-std::string Verdict(int32_t bRslt) {
+// The verdict as the main panel shows it: its label in the panel's language, after its mark, in
+// its colours (those of the result ring's item for the value).
+struct VerdictLook {
+    std::string text;
+    int textColor = RT_ITEM_COLOR_OWN;
+    int backColor = RT_ITEM_COLOR_OWN;
+};
+
+VerdictLook Verdict(int32_t bRslt) {
+    VerdictLook look;
     int index = -1;
-    char label[kTextSize] = "";
-    if (GetIndexFromValue(panelHandle, MAIN_BRSLT, &index, static_cast<int>(bRslt)) >= 0)
-        GetLabelFromIndex(panelHandle, MAIN_BRSLT, index, label);
-    return label;
+    char label[kTextSize] = "", mark[kTextSize] = "";
+    if (GetIndexFromValue(panelHandle, MAIN_BRSLT, &index, static_cast<int>(bRslt)) < 0)
+        return look;
+    GetLabelFromIndex(panelHandle, MAIN_BRSLT, index, label);
+    RT_GetListItemLook(panelHandle, MAIN_BRSLT, index, &look.textColor, &look.backColor, mark,
+                       sizeof mark);
+    look.text = mark[0] != '\0' ? std::string(mark) + " " + label : std::string(label);
+    return look;
 }
 
 // A text cut or padded to `width` characters (not bytes: the texts are UTF-8), so the columns of
@@ -92,8 +104,8 @@ std::string Line(const HistoryResult &r) {
                   static_cast<int>(r.bCca));
     std::string line = Column(When(r), 16) + "  " + Column(r.entry, 12) + "  " +
                        Column(r.tCode, 9) + "  " + Column(r.info[kHistoryPlateLine], 10) + "  " +
-                       Column(r.info[kHistorySiteLine], 15) + "  " + Column(Verdict(r.bRslt), 18) +
-                       "  " + numbers;
+                       Column(r.info[kHistorySiteLine], 15) + "  " +
+                       Column(Verdict(r.bRslt).text, 18) + "  " + numbers;
     if (!plate.empty()) line += ShareBar(r);
     return line;
 }
@@ -113,8 +125,12 @@ void Refresh() {
         store->Search(query, &view);
         count = store->Count(query);
     }
-    for (size_t i = 0; i < view.size(); ++i)
+    for (size_t i = 0; i < view.size(); ++i) {
         InsertListItem(historyPanel, HISTORY_LIST, -1, Line(view[i]).c_str(), static_cast<int>(i));
+        const VerdictLook look = Verdict(view[i].bRslt);
+        RT_SetListItemLook(historyPanel, HISTORY_LIST, static_cast<int>(i), look.textColor,
+                           look.backColor, "");
+    }
     std::string counted = countPrefix + " " + std::to_string(count < 0 ? 0 : count);
     if (!plate.empty()) counted += " (" + plate + ")";
     SetCtrlVal(historyPanel, HISTORY_COUNT, counted.c_str());

@@ -50,9 +50,9 @@ enum Mode { MODE_NORMAL = 1, MODE_INDICATOR = 2, MODE_HOT = 3, MODE_VALIDATE = 4
 
 // Defaults of the look; geometry in pixels.
 constexpr int kDefaultPanelBack = 0xF0F0F0;
-constexpr int kThemeColor = -1;       // "use the theme's colour"
-constexpr int kFillTheme = 0x1000000; // progress-bar fill value meaning the theme's colour
-constexpr int kLabelGap = 2;          // pixels between an auto-placed label and its control
+constexpr int kThemeColor = RT_ITEM_COLOR_OWN; // "use the theme's colour"
+constexpr int kFillTheme = 0x1000000;          // progress-bar fill value meaning the theme's colour
+constexpr int kLabelGap = 2; // pixels between an auto-placed label and its control
 // Room a label keeps free at the right end of its width (672), after its text: a label laid
 // out to end where its control begins (left = control left - label width) still stands clear.
 constexpr int kLabelEndRoom = 6;

@@ -337,6 +337,34 @@ int GetLabelFromIndex(int panel, int control, int index, char *buffer, size_t bu
     if (int r = itemAt(panel, control, index, &c)) return r;
     return copyOut(c->items[static_cast<size_t>(index)].label, buffer, bufferSize);
 }
+int RT_GetListItemLook(int panel, int control, int index, int *textColor, int *backColor,
+                       char *mark, size_t markSize) {
+    Control *c;
+    if (int r = itemAt(panel, control, index, &c)) return r;
+    const ListItem &item = c->items[static_cast<size_t>(index)];
+    if (textColor) *textColor = item.textColor;
+    if (backColor) *backColor = item.backColor;
+    return mark ? copyOut(item.mark, mark, markSize) : 0;
+}
+
+int RT_SetListItemLook(int panel, int control, int index, int textColor, int backColor,
+                       const char *mark) {
+    Panel *p;
+    Control *c;
+    if (int r = itemAt(panel, control, index, &c)) return r;
+    if (int r = lookup(panel, control, &p, &c)) return r;
+    auto valid = [](int colour) {
+        return colour == kThemeColor || (colour >= 0 && colour <= 0xFFFFFF);
+    };
+    if (!valid(textColor) || !valid(backColor)) return RT_ERR_INVALID_VALUE;
+    ListItem &item = c->items[static_cast<size_t>(index)];
+    item.textColor = textColor;
+    item.backColor = backColor;
+    item.mark = fromC(mark);
+    changed(*p, *c);
+    return 0;
+}
+
 int GetValueLengthFromIndex(int panel, int control, int index, int *length) {
     Control *c;
     if (int r = itemAt(panel, control, index, &c)) return r;

@@ -1038,6 +1038,17 @@ void syncControl(Panel &p, Control &c) {
             for (const auto &item : c.items)
                 list->addItem(item.label);
         }
+        // Items with colours of their own show them on their rows (a result's verdict class).
+        for (int i = 0; i < list->count(); ++i) {
+            const ListItem &item = c.items[static_cast<size_t>(i)];
+            QListWidgetItem *row = list->item(i);
+            row->setData(Qt::ForegroundRole, item.textColor == kThemeColor
+                                                 ? QVariant()
+                                                 : QVariant(QBrush(rgb(item.textColor))));
+            row->setData(Qt::BackgroundRole, item.backColor == kThemeColor
+                                                 ? QVariant()
+                                                 : QVariant(QBrush(rgb(item.backColor))));
+        }
         list->setCurrentRow(c.index);
         break;
     }

@@ -130,6 +130,20 @@ TEST_F(AppTest, HistoryPanelFindsAResultAndOpensItMarkedForPrintingWithoutTouchi
     int items = 0;
     GetNumListItems(panel, HISTORY_LIST, &items);
     ASSERT_EQ(items, 1);
+    // The verdict in the colours and with the mark of the main panel's result for its value.
+    int ringIndex = -1, ringInk = 0, ringBack = 0, rowInk = 0, rowBack = 0;
+    char ringMark[16] = "", ringLabel[64] = "", row[512] = "";
+    ASSERT_EQ(GetIndexFromValue(panelHandle, MAIN_BRSLT, &ringIndex, 1), 0); // good battery
+    RT_GetListItemLook(panelHandle, MAIN_BRSLT, ringIndex, &ringInk, &ringBack, ringMark,
+                       sizeof ringMark);
+    GetLabelFromIndex(panelHandle, MAIN_BRSLT, ringIndex, ringLabel);
+    ASSERT_EQ(RT_GetListItemLook(panel, HISTORY_LIST, 0, &rowInk, &rowBack, nullptr, 0), 0);
+    EXPECT_NE(ringBack, RT_ITEM_COLOR_OWN);
+    EXPECT_EQ(rowBack, ringBack);
+    EXPECT_EQ(rowInk, ringInk);
+    GetLabelFromIndex(panel, HISTORY_LIST, 0, row);
+    EXPECT_NE(std::string(row).find(std::string(ringMark) + " " + ringLabel), std::string::npos)
+        << row;
 
     // One vehicle's results, with their measured CCA as a share of the rating.
     SetCtrlIndex(panel, HISTORY_LIST, 0);
