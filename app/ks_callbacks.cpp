@@ -4,6 +4,8 @@
 #include "app/ks_callbacks.h"
 
 #include "app/ks_cb.h"
+#include "app/ks_hist.h"
+#include "app/ks_histpanel.h"
 #include "app/ks_read.h"
 #include "app/ks_save.h"
 #include "platform/runtime.h"
@@ -32,6 +34,9 @@ const RT_Callback kCallbacks[] = {
     {"ExitReadMeMCB", RT_MENU_CALLBACK, Fn(ExitReadMeMCB)},
     {"AboutMCB", RT_MENU_CALLBACK, Fn(AboutMCB)},
     {"ExitMCB", RT_MENU_CALLBACK, Fn(ExitMCB)},
+    {"HistoryMCB", RT_MENU_CALLBACK, Fn(HistoryMCB)},
+    {"HistoryCB", RT_CTRL_CALLBACK, Fn(HistoryCB)},
+    {"HistoryPanelCB", RT_PANEL_CALLBACK, Fn(HistoryPanelCB)},
 };
 
 } // namespace
@@ -44,5 +49,6 @@ int KsReadMain(char **argv) {
     KsRegisterCallbacks();
     if (KsStartup(argv) < 0) return -1;
     RunUserInterface();
+    KsHistoryFinish();
     return 0;
 }

@@ -48,18 +48,7 @@ void SaveMCB(int, int, void *, int) {
 }
 
 void PrintMCB(int, int, void *, int) {
-    int panelColour = 0;
-    GetPanelAttribute(panelHandle, ATTR_BACKCOLOR, &panelColour);
-    SetPanelAttribute(panelHandle, ATTR_BACKCOLOR, static_cast<int>(VAL_WHITE));
-    int textColour = 0;
-    GetCtrlAttribute(panelHandle, MAIN_ENTRY, ATTR_TEXT_BGCOLOR, &textColour);
-    const int whitened[] = {MAIN_ENTRY, MAIN_INFO, MAIN_TCODE, MAIN_NOTES};
-    for (int control : whitened)
-        SetCtrlAttribute(panelHandle, control, ATTR_TEXT_BGCOLOR, static_cast<int>(VAL_WHITE));
-    PrintPanel(panelHandle, "", 1, 0, 1);
-    SetPanelAttribute(panelHandle, ATTR_BACKCOLOR, panelColour);
-    for (int control : whitened)
-        SetCtrlAttribute(panelHandle, control, ATTR_TEXT_BGCOLOR, textColour);
+    KsPrintMainPanel("", 1);
     for (int i = 0; i < KS_PRINT_SLOTS; ++i) {
         int value = HostConfig.PrintSettings[i];
         if (GetPrintAttribute(kPrintAttributes[i], &value) >= 0)

@@ -37,6 +37,9 @@ enum {
     PNL_LOG_NOT_WRITTEN = 17,      // names the file and why; the rows wait in memory
     PNL_LOG_CAUGHT_UP = 18,
     PNL_LOG_ELSEWHERE = 19, // the previous log could not be kept; names this run's log
+    PNL_HISTORY_MOVED = 20, // the history could not be read: moved aside, names the old file
+    PNL_HISTORY_NEWER = 21, // the history was written by a newer program: read-only
+    PNL_HISTORY = 22,       // the history panel
 };
 // Every panel of the resource; start-up loads each once to find a damaged resource before use.
 constexpr int kResourcePanels[] = {
@@ -59,6 +62,9 @@ constexpr int kResourcePanels[] = {
     PNL_LOG_NOT_WRITTEN,
     PNL_LOG_CAUGHT_UP,
     PNL_LOG_ELSEWHERE,
+    PNL_HISTORY_MOVED,
+    PNL_HISTORY_NEWER,
+    PNL_HISTORY,
 };
 
 // ---- Controls of the main panel ----------------------------------------------------------------
@@ -81,6 +87,9 @@ enum {
     MAIN_LOGO1 = 16,
     MAIN_LOGO2 = 17,
     MAIN_LOGO3 = 18,
+    MAIN_MEASURED = 20,     // measured cold-cranking amps and their share of the rating
+    MAIN_STATUS = 21,       // status line (not printed)
+    MAIN_STATUS_TEXTS = 22, // hidden ring: the status line's words, by value
 };
 enum {
     KS_INFO_BOX_LINES = 7,  // text box 2: the empty first line and six information lines
@@ -107,6 +116,19 @@ enum { LANGUAGE_OK = 2, LANGUAGE_LIST = 3 }; // language popup; the list's value
 // Save-before-quit popup; its other buttons go back.
 enum { SAVE_QUIT_SAVE = 2, SAVE_QUIT_DISCARD = 3 };
 
+// History panel; control 2 (NOTICE_OK) closes it.
+enum {
+    HISTORY_SEARCH = 3,
+    HISTORY_FROM = 4,
+    HISTORY_TO = 5,
+    HISTORY_COUNT = 6,
+    HISTORY_LIST = 7, // one line per result, the values its index in the rows shown
+    HISTORY_OPEN = 8,
+    HISTORY_VEHICLE = 9, // the selected result's vehicle only, or all again
+    HISTORY_EXPORT = 10,
+    HISTORY_PDF = 13, // one PDF per result in view, named after its reference and date
+};
+
 // ---- Menu items of the main menu bar -----------------------------------------------------------
 
 // The save command names its file dialog.
@@ -119,4 +141,5 @@ enum {
     MENU_UNLOAD_LOGO2 = 13,
     MENU_LOAD_LOGO3 = 14,
     MENU_UNLOAD_LOGO3 = 15,
+    MENU_HISTORY = 20,
 };

@@ -72,19 +72,34 @@ int KsLoadPanelInLanguage(int panelId) {
     return LoadPanel(0, kUiFile, panelId);
 }
 
-std::string KsCommandTitle(int menuItem) {
-    char name[KS_FULL_PATH_SIZE] = "";
-    const int menuBar = panelHandle > 0 ? GetPanelMenuBar(panelHandle) : 0;
-    if (menuBar <= 0 || GetMenuBarAttribute(menuBar, menuItem, ATTR_ITEM_NAME, name) < 0) return "";
+namespace {
+
+// A command's name as a dialog title: "&&" stands for one ampersand, a single one marks the
+// mnemonic, and the trailing dots that promise a dialog go.
+std::string TitleOf(const char *name) {
     std::string title;
     for (const char *c = name; *c != '\0'; ++c) {
-        // "&&" stands for one ampersand; a single one marks the mnemonic.
         if (*c == '&' && *++c == '\0') break;
         title += *c;
     }
     while (!title.empty() && (title.back() == '.' || title.back() == ' '))
         title.pop_back();
     return title;
+}
+
+} // namespace
+
+std::string KsCommandTitle(int menuItem) {
+    char name[KS_FULL_PATH_SIZE] = "";
+    const int menuBar = panelHandle > 0 ? GetPanelMenuBar(panelHandle) : 0;
+    if (menuBar <= 0 || GetMenuBarAttribute(menuBar, menuItem, ATTR_ITEM_NAME, name) < 0) return "";
+    return TitleOf(name);
+}
+
+std::string KsButtonTitle(int panel, int control) {
+    char name[KS_FULL_PATH_SIZE] = "";
+    if (GetCtrlAttribute(panel, control, ATTR_LABEL_TEXT, name) < 0) return "";
+    return TitleOf(name);
 }
 
 int KsWaitForControlUntil(int panel, const double *deadline, int control, int orControl) {

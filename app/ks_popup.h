@@ -13,6 +13,8 @@ int KsLoadPanelInLanguage(int panelId);
 // mark and its closing "...": the title of the dialog the command opens. Empty when the item has
 // no name (the dialog then takes the run-time's own title).
 std::string KsCommandTitle(int menuItem);
+// The same for a command button of a panel: its label, as a dialog title.
+std::string KsButtonTitle(int panel, int control);
 
 // Stands for any control in the waits below.
 enum { KS_ANY_CONTROL = 0 };

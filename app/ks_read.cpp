@@ -8,9 +8,11 @@
 #include <cstring>
 #include <string>
 
+#include "app/ks_hist.h"
 #include "app/ks_language.h"
 #include "app/ks_popup.h"
 #include "app/ks_save.h"
+#include "app/ks_status.h"
 #include "localization/localize.h"
 #include "platform/runtime.h"
 #include "toolbox/locale_layout.h"
@@ -33,6 +35,7 @@ constexpr int kProgressStep = 5;
 constexpr int kLineSize = 256; // most bytes of one received line
 constexpr int kEscRaiseRts = 3, kEscRaiseDtr = 5, kEscLowerDtr = 6;
 constexpr int kDateSize = 256;
+constexpr int kMeasuredSize = 64; // "2147483647 A, 100 %" and room to spare
 constexpr int kTextBoxLineSize = 256;
 constexpr int kLegacyFileSize = 4;
 constexpr double kPortRetrySeconds = 2.0; // between attempts to open a port that failed to open
@@ -99,6 +102,8 @@ void OpenPort(bool retry) {
     commStatus = OpenComConfig(port, "", kBaudRate, kParityNone, kDataBits, kStopBits, kInputQueue,
                                kOutputQueue);
     if (commStatus < 0) {
+        // The line says so before the notice waits for the operator.
+        KsStatusUpdate();
         // commStatus is already negative, so idle events during the notice do nothing.
         if (!retry) ShowPortNotice(port);
         // Unless the notice's wait ended the program (or the operator chose a port meanwhile).
@@ -140,6 +145,7 @@ void LogPreviousRecord() {
 void CompleteRecord(int dialog) {
     DiscardProgressDialog(dialog);
     SetWaitCursor(0);
+    KsStatusSetReceiving(0);
     // Keys and clicks the operator made while the record came in are waiting in the window
     // system. They are delivered now, before anything on the panel changes, so they reach the
     // control that had the focus when they were made (text typed into the entry goes with the
@@ -152,6 +158,7 @@ void CompleteRecord(int dialog) {
     ResetTextBox(panelHandle, MAIN_NOTES, "");
     SetCtrlVal(panelHandle, MAIN_ENTRY, "");
     NewDataInput = DataInput;
+    KsHistoryStoreShown(NewDataInput, /*typed=*/0);
     InstallMainCallback(KSMainCB, nullptr, 1);
     KsTrimInfoBox();
     SetActiveCtrl(panelHandle, MAIN_NOTES);
@@ -163,6 +170,7 @@ bool IsStartLine(const char *line) {
 
 void ReceiveRecord() {
     InstallMainCallback(nullptr, nullptr, 1);
+    KsStatusSetReceiving(1);
     SetWaitCursor(1);
     // No cancel button: the reception never looks at one, and without it the dialog leaves the
     // keyboard with the main panel, so what the operator types meanwhile is not lost.
@@ -200,6 +208,7 @@ void ReceiveRecord() {
     }
     DiscardProgressDialog(dialog);
     SetWaitCursor(0);
+    KsStatusSetReceiving(0);
     KsShowNotice(PNL_RECORD_TIMEOUT);
     InstallMainCallback(KSMainCB, nullptr, 1);
 }
@@ -387,7 +396,9 @@ void KsResetState(void) {
     KsResetGlobals();
     KsResetPopups();
     KsResetLogState();
+    KsResetHistoryState();
     RT_WakeIdleOnComInput(0, 0.0);
+    KsStatusReset();
     receptionDepth = 0;
     portRetryAt = 0.0;
     startupDone = false;
@@ -414,6 +425,7 @@ int KSMainCB(int, int, int, void *, int, int) {
         return 0;
     }
     KsRetryLog();
+    KsHistoryIdle();
     if (commStatus == 1) {
         OpenPort(/*retry=*/false);
         if (commStatus < 0) return 0;
@@ -421,6 +433,7 @@ int KSMainCB(int, int, int, void *, int, int) {
         OpenPort(/*retry=*/true);
         if (commStatus < 0) return 0;
     }
+    KsStatusUpdate();
     if (commStatus != 0) return 0;
     // Nothing queued (or the device is away): nothing to read, and the loop stays free.
     if (GetInQLen(HostConfig.ComPort) <= 0) return 0;
@@ -446,6 +459,16 @@ int KSMainCB(int, int, int, void *, int, int) {
 
 // ---- Display -----------------------------------------------------------------------------------
 
+namespace {
+
+void ShowMeasuredCca(const TestRecord &record) {
+    char text[kMeasuredSize] = "";
+    KsFormatMeasuredCca(record, text, sizeof text);
+    SetCtrlVal(panelHandle, MAIN_MEASURED, text);
+}
+
+} // namespace
+
 void KsShowRecord(void) {
     DataInput.ShownAt = RT_CurrentTime();
     int lines = 0;
@@ -460,6 +483,7 @@ void KsShowRecord(void) {
     }
     KsWriteSettings();
     SetCtrlVal(panelHandle, MAIN_SETPNT, static_cast<int>(DataInput.SetPoint));
+    ShowMeasuredCca(DataInput);
     SetCtrlVal(panelHandle, MAIN_BVOLT, DataInput.BVolt);
     SetCtrlVal(panelHandle, MAIN_BRSLT, static_cast<int>(DataInput.BRslt));
     SetCtrlIndex(panelHandle, MAIN_SYSTEM, DataInput.System);
@@ -473,10 +497,13 @@ void KsShowRecord(void) {
     char date[kDateSize] = "";
     InternationalDate(date, sizeof date);
     SetCtrlVal(panelHandle, MAIN_DATE, date);
+    KsStatusResultShown(DataInput.ShownAt);
 }
 
 void ClearData(void) {
     SetCtrlVal(panelHandle, MAIN_SETPNT, 0);
+    // The measured value goes with the rating it is a share of.
+    SetCtrlVal(panelHandle, MAIN_MEASURED, "");
     SetCtrlVal(panelHandle, MAIN_BVOLT, 0.0);
     for (int ring : {MAIN_BRSLT, MAIN_SYSTEM}) {
         int count = 0;
@@ -520,12 +547,15 @@ int TestcodeCD(int, int, int event, void *, int, int) {
     DataInput.TComp = code.TComp;
     SetCtrlIndex(panelHandle, MAIN_TCOMP, DataInput.TComp);
     DataInput.BCca = code.BCca;
+    DataInput.BCcaGiven = 1;
+    ShowMeasuredCca(DataInput);
     DataInput.Soc = code.Soc;
     SetCtrlIndex(panelHandle, MAIN_SOC, DataInput.Soc);
     SetCtrlVal(panelHandle, MAIN_TCODE, code.shown);
     char date[kDateSize] = "";
     InternationalDate(date, sizeof date);
     SetCtrlVal(panelHandle, MAIN_DATE, date);
+    KsStatusResultShown(DataInput.ShownAt);
 
     int lines = 0;
     GetNumTextBoxLines(panelHandle, MAIN_INFO, &lines);
@@ -544,5 +574,6 @@ int TestcodeCD(int, int, int event, void *, int, int) {
     SetCtrlVal(panelHandle, MAIN_ENTRY, "");
     NewDataInput = DataInput;
     KsCopyField(NewDataInput.TCode, code.shown);
+    KsHistoryStoreShown(NewDataInput, /*typed=*/1);
     return 0;
 }

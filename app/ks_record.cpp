@@ -248,6 +248,7 @@ void StoreValue(TestRecord &r, int index, const char *value) {
         break;
     case 14:
         r.BCca = KsAtoi(value);
+        r.BCcaGiven = 1;
         break;
     case 15:
         r.BRslt = KsAtoi(value);
@@ -301,6 +302,18 @@ int KsStoreValueLine(TestRecord &record, const char *line) {
         }
     }
     return 0;
+}
+
+void KsFormatMeasuredCca(const TestRecord &record, char *text, size_t size) {
+    if (size == 0) return;
+    std::string shown;
+    if (record.BCcaGiven != 0) {
+        shown = std::to_string(record.BCca) + " A";
+        if (record.SetPoint > 0)
+            shown +=
+                ", " + std::to_string(std::lround(100.0 * record.BCca / record.SetPoint)) + " %";
+    }
+    KsCopyField(text, size, shown.c_str());
 }
 
 int KsIsStopLine(const char *line) {

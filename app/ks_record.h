@@ -91,6 +91,9 @@ struct TestRecord {
     // When the record was shown (received, or decoded from a typed code), as RT_CurrentTime
     // counts; the log row of the record carries this date and time.
     int64_t ShownAt;
+    // 1 when the record carries a measured cold-cranking value (a "B CCA  : " line, or a typed
+    // code, which always holds one): BCca 0 then means a measured 0, not a missing value.
+    int32_t BCcaGiven;
 };
 
 // The labels of the value lines, in the order a received line is compared with them.
@@ -103,6 +106,10 @@ extern const char kStopLabel[];    // "STOP   : ", at the start of the stop line
 // equal one in table order). Returns 1 when a label matched, 0 when the line is not a value line.
 // A value longer than its text field is cut to the field (see KsCopyField).
 int KsStoreValueLine(TestRecord &record, const char *line);
+// The measured cold-cranking amps for display: "620 A, 85 %" (the share of SetPoint, rounded to
+// a whole percent), "620 A" without a rating, "" when the record carries no measured value.
+// Cut to size bytes like a field.
+void KsFormatMeasuredCca(const TestRecord &record, char *text, size_t size);
 // 1 when the line begins with the stop label.
 int KsIsStopLine(const char *line);
 

@@ -8,6 +8,7 @@
 #include <limits>
 #include <string>
 
+#include "app/ks_hist.h"
 #include "app/ks_ids.h"
 #include "app/ks_popup.h"
 #include "app/ks_state.h"
@@ -228,6 +229,8 @@ void KsReportUnwrittenRows(void) {
 }
 
 void Save2LogFile(TestRecord *record) {
+    // The entry and notes being logged are those of the shown result's history row too.
+    KsHistoryUpdateTexts();
     if (logStarted == 0) StartLog();
     unwrittenRows.push_back(DataRow(*record));
     KsFlushLog();

@@ -4,7 +4,7 @@
 if(NOT DEFINED KS_INSTALL_PROGRAM_DIR)
   set(KS_INSTALL_PROGRAM_DIR lib/ks_read)
 endif()
-install(TARGETS ks_read ks_tester_sim ks_langtool ks_uiview
+install(TARGETS ks_read ks_tester_sim ks_langtool ks_uiview ks_history
         RUNTIME DESTINATION ${KS_INSTALL_PROGRAM_DIR})
 
 install(CODE "

@@ -17,8 +17,8 @@ macro(ks_require_package package)
   endif()
 endmacro()
 
-ks_require_package(Qt6 COMPONENTS Core Gui Widgets PrintSupport SerialPort Test
-                   DEBIAN qt6-base-dev qt6-serialport-dev)
+ks_require_package(Qt6 COMPONENTS Core Gui Widgets PrintSupport SerialPort Sql Test
+                   DEBIAN qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite)
 # The run-time reads the font configuration early, on a thread of its own.
 ks_require_package(Fontconfig DEBIAN libfontconfig-dev)
 if(KS_BUILD_TESTS)

@@ -56,6 +56,7 @@ struct ComPort {
     std::string path; // what (re)opening resolves: a COM<n> link or a device path
     LineSettings settings;
     double timeout = kDefaultTimeout;
+    std::string device;                  // the device path opened last (the link's target)
     std::unique_ptr<QSerialPort> serial; // open, or closed while lost
     bool lost = false;
     bool lossReported = false;
@@ -184,6 +185,7 @@ int openDevice(ComPort &p, int port) {
     QSerialPort &serial = *p.serial;
     if (serial.isOpen()) serial.close();
     serial.clearError();
+    p.device = real;
     serial.setPortName(QString::fromLocal8Bit(real));
     if (!serial.open(QIODevice::ReadWrite)) {
         const auto error = serial.error();
@@ -460,6 +462,23 @@ int RT_ComSetArrivalNotify(int port, void (*notify)(void *), void *data) {
     else
         arrivalNotifies()[port] = ArrivalNotify{notify, data};
     return 0;
+}
+
+int RT_ComPortState(int port, char *device, int size) {
+    if (!validPort(port)) return RT_COM_ERR_PORT_NUMBER;
+    if (device != nullptr && size <= 0) return RT_ERR_INVALID_VALUE;
+    if (device != nullptr) device[0] = '\0';
+    const auto it = ports().find(port);
+    if (it == ports().end()) return RT_COM_STATE_CLOSED;
+    ComPort &p = *it->second;
+    if (!p.lost && hungUp(*p.serial)) markLost(p, port, QStringLiteral("the device hung up"));
+    tryReopen(p, port);
+    if (device != nullptr) {
+        const size_t n = std::min(p.device.size(), static_cast<size_t>(size) - 1);
+        std::memcpy(device, p.device.data(), n);
+        device[n] = '\0';
+    }
+    return p.lost ? RT_COM_STATE_LOST : RT_COM_STATE_OPEN;
 }
 
 void RT_TestInterruptComWaits(int count) {

@@ -76,3 +76,13 @@ int GetInQLen(int port);
 // waits for them). The registration belongs to the port number: it stays while the port is
 // closed, reopened or lost; a null notify ends it. 0 or RT_COM_ERR_PORT_NUMBER.
 int RT_ComSetArrivalNotify(int port, void (*notify)(void *), void *data);
+
+// What a port is doing, for a status display: RT_COM_STATE_CLOSED (never opened, or closed),
+// RT_COM_STATE_OPEN, or RT_COM_STATE_LOST (the device failed; reads and GetInQLen reopen it when
+// it comes back). A device that has hung up since the last read is found here and marked lost at
+// once, and a lost one is tried again at the pace of the reads, so the answer follows the device
+// without a read. When device is not null, the device the port opened (a COM<n> link resolved to
+// its target) is copied into it, cut to size bytes (size > 0); "" for a closed port. Returns the
+// state, RT_COM_ERR_PORT_NUMBER, or RT_ERR_INVALID_VALUE for a device buffer of no size.
+enum { RT_COM_STATE_CLOSED = 0, RT_COM_STATE_OPEN = 1, RT_COM_STATE_LOST = 2 };
+int RT_ComPortState(int port, char *device, int size);

@@ -172,3 +172,5 @@ enum {
     VAL_LOAD_BUTTON = 3,
 };
 enum { VAL_WHITE = 0xFFFFFF };
+// An item's colour that is the control's own (RT_GetListItemLook, RT_SetListItemLook).
+enum { RT_ITEM_COLOR_OWN = -1 };

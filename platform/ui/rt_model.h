@@ -5,6 +5,7 @@
 // back to it. Nothing outside platform/ includes this header.
 #pragma once
 
+#include <QColor>
 #include <QImage>
 #include <QPointer>
 #include <QRect>
@@ -49,9 +50,9 @@ enum Mode { MODE_NORMAL = 1, MODE_INDICATOR = 2, MODE_HOT = 3, MODE_VALIDATE = 4
 
 // Defaults of the look; geometry in pixels.
 constexpr int kDefaultPanelBack = 0xF0F0F0;
-constexpr int kThemeColor = -1;       // "use the theme's colour"
-constexpr int kFillTheme = 0x1000000; // progress-bar fill value meaning the theme's colour
-constexpr int kLabelGap = 2;          // pixels between an auto-placed label and its control
+constexpr int kThemeColor = RT_ITEM_COLOR_OWN; // "use the theme's colour"
+constexpr int kFillTheme = 0x1000000;          // progress-bar fill value meaning the theme's colour
+constexpr int kLabelGap = 2; // pixels between an auto-placed label and its control
 // Room a label keeps free at the right end of its width (672), after its text: a label laid
 // out to end where its control begins (left = control left - label width) still stands clear.
 constexpr int kLabelEndRoom = 6;
@@ -66,6 +67,20 @@ struct Value {
 struct ListItem {
     QString label;
     Value value;
+    // How a ring shows the item while it is chosen: its own colours (kThemeColor: the control's)
+    // and a mark drawn before the label, so that the class of a value does not rest on colour
+    // alone. Neither is localized text.
+    int textColor = kThemeColor;
+    int backColor = kThemeColor;
+    QString mark;
+};
+
+// What a ring shows for its chosen item: the item's mark and label in the item's colours, else
+// the control's, else the theme's (white and black, as on paper).
+struct ItemLook {
+    QString text;
+    QColor back;
+    QColor ink;
 };
 
 struct AxisItem {
@@ -235,6 +250,8 @@ MenuBar *createMenuBar(int panel);
 void destroyPanel(int handle);
 
 // ---- Values ----------------------------------------------------------------------------------
+
+ItemLook chosenItemLook(const Control &c);
 
 QString formatNumber(const Control &c, double v);
 // Re-reads the value of a list control from its selected item.

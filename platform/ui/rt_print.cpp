@@ -220,10 +220,19 @@ void drawControl(QPainter &g, const Control &c) {
                        : c.align == 2 ? Qt::AlignRight
                                       : Qt::AlignLeft);
     switch (c.kind) {
+    case Kind::Ring: {
+        // The chosen item as the screen shows it: its colours and its mark.
+        const ItemLook look = chosenItemLook(c);
+        g.fillRect(r, look.back);
+        g.setPen(Qt::gray);
+        g.drawRect(r.adjusted(0, 0, -1, -1));
+        g.setPen(look.ink);
+        g.drawText(r.adjusted(3, 0, -3, 0), flags | Qt::AlignVCenter, look.text);
+        break;
+    }
     case Kind::Numeric:
     case Kind::NumericDisplay:
     case Kind::String:
-    case Kind::Ring:
         g.fillRect(r, back);
         g.setPen(Qt::gray);
         g.drawRect(r.adjusted(0, 0, -1, -1));

@@ -202,7 +202,7 @@ std::unique_ptr<Control> controlOf(const QJsonObject &o) {
                   "lines",     "readOnly",     "callback",  "textBgColor", "textColor", "font",
                   "pointSize", "bold",         "align",     "onText",      "offText",   "image",
                   "xName",     "yName",        "ryName",    "xItems",      "yItems",    "ryItems",
-                  "rowLabels", "columnLabels", "cells"});
+                  "rowLabels", "columnLabels", "cells",     "visible"});
     if (!o.contains(QLatin1String("id")) || !o.contains(QLatin1String("style")))
         fail(RT_ERR_RESOURCE_FILE);
     const int id = toInt(o.value(QLatin1String("id")), -1000000, 1000000);
@@ -258,6 +258,7 @@ std::unique_ptr<Control> controlOf(const QJsonObject &o) {
     c->maxLength = intOf(o, "maxLength", 0, 0, 1000000);
     c->lines = intOf(o, "lines", 0, 0, 1000000);
     c->readOnly = boolOf(o, "readOnly", false);
+    c->visible = boolOf(o, "visible", true);
     c->callback = reinterpret_cast<CtrlCallbackPtr>(callbackOf(o, RT_CTRL_CALLBACK));
     c->textBgColor = colorOf(o, "textBgColor", kThemeColor);
     c->textColor = colorOf(o, "textColor", kThemeColor);
@@ -285,9 +286,12 @@ std::unique_ptr<Control> controlOf(const QJsonObject &o) {
 
     for (const QJsonValue &v : arrayOf(o, "items")) {
         QJsonObject item = asObject(v);
-        checkKeys(item, {"label", "value"});
+        checkKeys(item, {"label", "value", "textColor", "backColor", "mark"});
         ListItem li;
         li.label = stringOf(item, "label");
+        li.textColor = colorOf(item, "textColor", kThemeColor);
+        li.backColor = colorOf(item, "backColor", kThemeColor);
+        li.mark = stringOf(item, "mark");
         li.value = item.contains(QLatin1String("value"))
                        ? valueOf(item.value(QLatin1String("value")), c->dataType)
                        : Value{};

@@ -15,6 +15,21 @@ QString formatNumber(const Control &c, double v) {
     return QString::number(static_cast<long long>(v));
 }
 
+ItemLook chosenItemLook(const Control &c) {
+    auto color = [](int own, int control, QColor theme) {
+        const int v = own != kThemeColor ? own : control;
+        return v == kThemeColor ? theme : QColor((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+    };
+    ItemLook look{QString(), color(kThemeColor, c.textBgColor, Qt::white),
+                  color(kThemeColor, c.textColor, Qt::black)};
+    if (c.index < 0 || c.index >= static_cast<int>(c.items.size())) return look;
+    const ListItem &item = c.items[static_cast<size_t>(c.index)];
+    look.text = item.mark.isEmpty() ? item.label : item.mark + QLatin1Char(' ') + item.label;
+    look.back = color(item.backColor, c.textBgColor, Qt::white);
+    look.ink = color(item.textColor, c.textColor, Qt::black);
+    return look;
+}
+
 void selectIndex(Control &c, int index) {
     c.index = index;
 }
@@ -322,6 +337,34 @@ int GetLabelFromIndex(int panel, int control, int index, char *buffer, size_t bu
     if (int r = itemAt(panel, control, index, &c)) return r;
     return copyOut(c->items[static_cast<size_t>(index)].label, buffer, bufferSize);
 }
+int RT_GetListItemLook(int panel, int control, int index, int *textColor, int *backColor,
+                       char *mark, size_t markSize) {
+    Control *c;
+    if (int r = itemAt(panel, control, index, &c)) return r;
+    const ListItem &item = c->items[static_cast<size_t>(index)];
+    if (textColor) *textColor = item.textColor;
+    if (backColor) *backColor = item.backColor;
+    return mark ? copyOut(item.mark, mark, markSize) : 0;
+}
+
+int RT_SetListItemLook(int panel, int control, int index, int textColor, int backColor,
+                       const char *mark) {
+    Panel *p;
+    Control *c;
+    if (int r = itemAt(panel, control, index, &c)) return r;
+    if (int r = lookup(panel, control, &p, &c)) return r;
+    auto valid = [](int colour) {
+        return colour == kThemeColor || (colour >= 0 && colour <= 0xFFFFFF);
+    };
+    if (!valid(textColor) || !valid(backColor)) return RT_ERR_INVALID_VALUE;
+    ListItem &item = c->items[static_cast<size_t>(index)];
+    item.textColor = textColor;
+    item.backColor = backColor;
+    item.mark = fromC(mark);
+    changed(*p, *c);
+    return 0;
+}
+
 int GetValueLengthFromIndex(int panel, int control, int index, int *length) {
     Control *c;
     if (int r = itemAt(panel, control, index, &c)) return r;

@@ -26,6 +26,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -232,6 +233,53 @@ class PictureWidget : public QWidget {
     }
 
   private:
+    int panel_, control_;
+};
+
+// Rings: a drop-down while the operator may choose; in indicator mode a read-out of the chosen
+// item, framed like a number display, without arrow or list, in the item's colours and with its
+// mark (see chosenItemLook).
+class RingWidget : public QComboBox {
+  public:
+    RingWidget(int panel, int control, QWidget *parent)
+        : QComboBox(parent), panel_(panel), control_(control) {}
+
+    void showPopup() override {
+        if (const Control *c = record(); c && c->mode == MODE_INDICATOR) return;
+        QComboBox::showPopup();
+    }
+
+  protected:
+    void paintEvent(QPaintEvent *e) override {
+        const Control *c = record();
+        if (!c || c->mode != MODE_INDICATOR) {
+            QComboBox::paintEvent(e);
+            return;
+        }
+        const ItemLook look = chosenItemLook(*c);
+        QPainter g(this);
+        QStyleOptionFrame frame;
+        frame.initFrom(this);
+        frame.lineWidth = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, this);
+        frame.state |= QStyle::State_Sunken | QStyle::State_ReadOnly;
+        frame.palette.setColor(QPalette::Base, look.back);
+        style()->drawPrimitive(QStyle::PE_PanelLineEdit, &frame, &g, this);
+        const int inset = frame.lineWidth + kReadoutPadding;
+        g.setFont(font());
+        g.setPen(look.ink);
+        g.drawText(rect().adjusted(inset, 0, -inset, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                   look.text);
+    }
+
+  private:
+    // Pixels between the frame and the text, as a line edit keeps them.
+    static constexpr int kReadoutPadding = 2;
+
+    const Control *record() const {
+        Panel *p = findPanel(panel_);
+        return p ? findControl(*p, control_) : nullptr;
+    }
+
     int panel_, control_;
 };
 
@@ -652,7 +700,7 @@ QWidget *makeWidget(Panel &p, Control &c) {
         return b;
     }
     case Kind::Ring:
-        return new QComboBox(parent);
+        return new RingWidget(p.handle, c.id, parent);
     case Kind::ListBox:
         return new QListWidget(parent);
     case Kind::Decoration: {
@@ -977,6 +1025,7 @@ void syncControl(Panel &p, Control &c) {
                 box->addItem(item.label);
         }
         box->setCurrentIndex(c.index);
+        box->update(); // a read-out draws from the record: mode and colours too
         break;
     }
     case Kind::ListBox: {
@@ -988,6 +1037,17 @@ void syncControl(Panel &p, Control &c) {
             list->clear();
             for (const auto &item : c.items)
                 list->addItem(item.label);
+        }
+        // Items with colours of their own show them on their rows (a result's verdict class).
+        for (int i = 0; i < list->count(); ++i) {
+            const ListItem &item = c.items[static_cast<size_t>(i)];
+            QListWidgetItem *row = list->item(i);
+            row->setData(Qt::ForegroundRole, item.textColor == kThemeColor
+                                                 ? QVariant()
+                                                 : QVariant(QBrush(rgb(item.textColor))));
+            row->setData(Qt::BackgroundRole, item.backColor == kThemeColor
+                                                 ? QVariant()
+                                                 : QVariant(QBrush(rgb(item.backColor))));
         }
         list->setCurrentRow(c.index);
         break;

@@ -191,6 +191,14 @@ int GetLabelFromIndex(int panel, int control, int index, char *buffer, size_t bu
 template <size_t N> int GetLabelFromIndex(int panel, int control, int index, char (&buffer)[N]) {
     return GetLabelFromIndex(panel, control, index, buffer, N);
 }
+// How an item of a ring or list box looks: its text and background colours (RT_ITEM_COLOR_OWN:
+// the control's own) and the mark drawn before it (a ring shows both for its chosen item, a list
+// box shows the colours on the item's row). The mark is copied into mark, cut on a character
+// boundary. 0 or a negative code.
+int RT_GetListItemLook(int panel, int control, int index, int *textColor, int *backColor,
+                       char *mark, size_t markSize);
+int RT_SetListItemLook(int panel, int control, int index, int textColor, int backColor,
+                       const char *mark);
 int GetValueLengthFromIndex(int panel, int control, int index, int *length);
 int GetValueFromIndex(int panel, int control, int index, int *value);
 int GetValueFromIndex(int panel, int control, int index, double *value);

@@ -10,6 +10,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QColor>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QFont>
 #include <QFontMetrics>
 #include <QImage>
@@ -20,6 +25,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
+#include <map>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -78,12 +85,17 @@ enum {
     LOGO1 = 16,
     LOGO2 = 17,
     LOGO3 = 18,
+    MEASURED = 20,
+    STATUS = 21,
+    STATUS_TEXTS = 22,
 };
-const std::vector<int> kLeftColumn = {ENTRY, TEMPCOMP, LOCATION, RATING, STANDARD};
+const std::vector<int> kLeftColumn = {ENTRY, TEMPCOMP, LOCATION, RATING, MEASURED, STANDARD};
 const std::vector<int> kRightColumn = {TESTCODE, VOLTAGE, SOC, RESULT};
 
 // Room a widget needs beside its text: a ring's arrow and frame, a button's bevel, a list's frame.
 const int kRingChrome = 28;
+// A ring in indicator mode is a read-out: its frame and the room inside it, no arrow.
+const int kReadoutChrome = 10;
 const int kButtonChrome = 16;
 const int kListChrome = 8;
 // Least room between the left column's labels and the panel's edge.
@@ -438,8 +450,9 @@ int inkColumns(const QImage &image, int top, int height, int from, int to) {
 TEST(Content, MainPanelLabelsStartAtTheirColumnsEdgeAndStandClearOfTheirFields) {
     // The least room between a label's text and its field, on the screen and on paper.
     const int kLeastLabelRoom = 4;
-    const std::vector<std::vector<int>> columns = {{ENTRY, RATING, STANDARD, TEMPCOMP, LOCATION},
-                                                   {DATE, RESULT, VOLTAGE, SOC, TESTCODE}};
+    const std::vector<std::vector<int>> columns = {
+        {ENTRY, RATING, MEASURED, STANDARD, TEMPCOMP, LOCATION},
+        {DATE, RESULT, VOLTAGE, SOC, TESTCODE}};
     ks_test::TempDir folder;
     for (const std::string &language : kLanguages) {
         SCOPED_TRACE(language);
@@ -483,6 +496,26 @@ TEST(Content, MainPanelLabelsStartAtTheirColumnsEdgeAndStandClearOfTheirFields) 
     panelHandle = 0;
 }
 
+// The result ring's items as the resource gives them, in item order.
+QJsonArray resultItems() {
+    QFile file(QString::fromStdString((gProgramDir / kResource).string()));
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    for (const QJsonValue &panel :
+         QJsonDocument::fromJson(file.readAll()).object().value("panels").toArray())
+        if (panel.toObject().value("id").toInt() == kMainPanel)
+            for (const QJsonValue &control : panel.toObject().value("controls").toArray())
+                if (control.toObject().value("id").toInt() == RESULT)
+                    return control.toObject().value("items").toArray();
+    return {};
+}
+
+std::vector<std::string> resultMarks() {
+    std::vector<std::string> marks;
+    for (const QJsonValue &item : resultItems())
+        marks.push_back(item.toObject().value("mark").toString().toStdString());
+    return marks;
+}
+
 TEST(Content, TranslatedTextsFitTheirControlsOnEveryPanel) {
     for (const std::string &language : kLanguages) {
         for (int id = kFirstPanel; id <= kLastPanel; ++id) {
@@ -509,9 +542,20 @@ TEST(Content, TranslatedTextsFitTheirControlsOnEveryPanel) {
                     EXPECT_LE(widest(fm, textAttr(p, c, ATTR_LABEL_TEXT)) + kButtonChrome, w)
                         << "button " << c;
                 } else if (style == CTRL_RING) {
-                    for (const std::string &item : itemLabels(p, c))
-                        EXPECT_LE(widest(fm, item) + kRingChrome, w)
-                            << "ring " << c << " item " << item;
+                    // A read-out shows an item's mark before its label.
+                    const auto marks = id == kMainPanel && c == RESULT ? resultMarks()
+                                                                       : std::vector<std::string>();
+                    const auto labels = itemLabels(p, c);
+                    for (size_t i = 0; i < labels.size(); ++i) {
+                        const std::string shown = i < marks.size() && !marks[i].empty()
+                                                      ? marks[i] + " " + labels[i]
+                                                      : labels[i];
+                        const int chrome = intAttr(p, c, ATTR_CTRL_MODE) == VAL_INDICATOR
+                                               ? kReadoutChrome
+                                               : kRingChrome;
+                        EXPECT_LE(widest(fm, shown) + chrome, w)
+                            << "ring " << c << " item " << shown;
+                    }
                 } else if (style == CTRL_LIST_BOX) {
                     const auto items = itemLabels(p, c);
                     for (const std::string &item : items)
@@ -522,6 +566,95 @@ TEST(Content, TranslatedTextsFitTheirControlsOnEveryPanel) {
                 }
             }
         }
+    }
+}
+
+// ---- The verdict's colours and the status line -------------------------------------------------
+
+// Relative luminance of a colour (sRGB), as contrast ratios are computed.
+double luminance(const QColor &c) {
+    auto channel = [](int v) {
+        const double s = v / 255.0;
+        return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(c.red()) + 0.7152 * channel(c.green()) + 0.0722 * channel(c.blue());
+}
+
+double contrast(const QColor &a, const QColor &b) {
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+TEST(Content, VerdictColoursAreReadableAndDoNotRestOnHueAlone) {
+    QFile file(QString::fromStdString((gProgramDir / kResource).string()));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QJsonArray items;
+    for (const QJsonValue &panel :
+         QJsonDocument::fromJson(file.readAll()).object().value("panels").toArray())
+        if (panel.toObject().value("id").toInt() == kMainPanel)
+            for (const QJsonValue &control : panel.toObject().value("controls").toArray())
+                if (control.toObject().value("id").toInt() == RESULT)
+                    items = control.toObject().value("items").toArray();
+    ASSERT_EQ(items.size(), 9);
+    // Text against its back at least 4.5 : 1 (the common rule for normal text).
+    const double kLeastContrast = 4.5;
+    std::map<QRgb, std::set<QString>> marksOfColour;
+    for (const QJsonValue &v : items) {
+        const QJsonObject item = v.toObject();
+        SCOPED_TRACE(item.value("label").toString().toStdString());
+        const QColor back(item.value("backColor").toString());
+        const QColor ink(item.value("textColor").toString());
+        ASSERT_TRUE(back.isValid() && ink.isValid());
+        EXPECT_GE(contrast(back, ink), kLeastContrast);
+        marksOfColour[back.rgb()].insert(item.value("mark").toString());
+    }
+    // Four classes, each colour paired with marks no other colour uses, so that a reader who
+    // cannot tell red from green still tells the classes apart.
+    EXPECT_EQ(marksOfColour.size(), 4u);
+    std::set<QString> allMarks;
+    size_t marks = 0;
+    for (const auto &[colour, set] : marksOfColour) {
+        allMarks.insert(set.begin(), set.end());
+        marks += set.size();
+    }
+    EXPECT_EQ(allMarks.size(), marks) << "a mark is shared by two colours";
+    // Good and failed differ in lightness too, not only in hue.
+    const QColor good(items[0].toObject().value("backColor").toString());
+    const QColor replace(items[3].toObject().value("backColor").toString());
+    EXPECT_GE(contrast(good, replace), 1.5);
+    EXPECT_NE(items[0].toObject().value("mark").toString(), QString());
+    EXPECT_NE(items[3].toObject().value("mark").toString(), QString());
+}
+
+TEST(Content, StatusLineWithItsLongestWordsFitsInEveryLanguage) {
+    // As the program composes it, with the longest state and a device path as long as it is
+    // ever shown (ks_status keeps 24 bytes of it).
+    const std::string device = "\u2026/serial/by-id/usb-FTDI_F";
+    const std::string sep = "  |  ";
+    for (const std::string &language : kLanguages) {
+        SCOPED_TRACE(language);
+        Loaded main(kMainPanel, language);
+        const int p = main.handle;
+        ASSERT_GT(p, 0);
+        const auto words = itemLabels(p, STATUS_TEXTS);
+        ASSERT_EQ(words.size(), 10u);
+        for (int v = 1; v <= 10; ++v)
+            EXPECT_EQ(itemValue(p, STATUS_TEXTS, v - 1), v);
+        std::string longestState;
+        const QFontMetrics fm = metricsOf(p, STATUS);
+        for (int i = 1; i <= 6; ++i)
+            if (widest(fm, words[i]) > widest(fm, longestState)) longestState = words[i];
+        const std::string line = words[0] + " 99: " + device + sep + longestState + sep + words[7] +
+                                 ": 23:59:59" + sep + words[8] + ": 9999";
+        EXPECT_LE(widest(fm, line), intAttr(p, STATUS, ATTR_WIDTH)) << line;
+        // With results waiting for the history, the warning takes the place of the last two.
+        const std::string warned =
+            words[0] + " 99: " + device + sep + longestState + sep + words[9] + ": 9999";
+        EXPECT_LE(widest(fm, warned), intAttr(p, STATUS, ATTR_WIDTH)) << warned;
+        EXPECT_LE(fm.lineSpacing(), intAttr(p, STATUS, ATTR_HEIGHT));
+        // The words are there for the program, not for the operator.
+        EXPECT_EQ(intAttr(p, STATUS_TEXTS, ATTR_VISIBLE), 0);
+        EXPECT_EQ(intAttr(p, STATUS, ATTR_VISIBLE), 1);
     }
 }
 
@@ -588,7 +721,8 @@ const std::set<std::string> kSameInEveryLanguage = {
     "CA",          "SAE",     "EN",      "---",        "75 %",    "50 %",      "25 %"};
 const std::set<std::pair<std::string, std::string>> kSameInOneLanguage = {
     {"French", "Date"},   {"French", "Logos"},  {"French", "&Logos"}, {"German", "Logos"},
-    {"German", "&Logos"}, {"Italian", "&File"}, {"Dutch", "&Help"}};
+    {"German", "&Logos"}, {"Italian", "&File"}, {"Dutch", "&Help"},   {"French", "Port"},
+    {"German", "Port"},   {"Swedish", "Port"}};
 // Items that are not texts of the user interface.
 const std::set<std::string> kNotTexts = {"Type",  "Flags",         "NumItemLabels", "Version",
                                          "Magic", "NumItemValues", "NumXItems",     "NumYItems"};

@@ -63,6 +63,13 @@ constexpr ErrorText kErrorTexts[] = {
     {ToolErr_LineWouldNotReadBack, "Line Would Not Read Back Unchanged"},
 
     {RT_ERR_LANGUAGE_FILE, "Not a valid language file"},
+
+    {HISTORY_ERR_OPEN, "The results history cannot be opened or created"},
+    {HISTORY_ERR_READ_ONLY, "The results history was written by a newer program and is read-only"},
+    {HISTORY_ERR_WRITE, "The results history cannot be written"},
+    {HISTORY_ERR_NOT_FOUND, "No such result in the history"},
+    {HISTORY_ERR_QUERY, "The results history cannot be read"},
+    {HISTORY_ERR_NOT_OPEN, "The results history is not open"},
     {WORKSHOP_ERR_PASSWORD_GIVEN,
      "The connection holds a password; keep it in ~/.pgpass or PGPASSWORD instead"},
     {WORKSHOP_ERR_CONFIG, "The workshop settings file cannot be read or written"},

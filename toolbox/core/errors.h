@@ -10,6 +10,7 @@
 //   -300 .. -307           the serial port
 //   -5001 .. -5025         the INI library: files and value syntax
 //   -6000                  localized loading: not a usable language file
+//   -7001 .. -7006         the results history
 //   -7101 .. -7108         the workshop server
 //
 // -1 .. -11 never leave a library: the localization library uses them inside (langfileio.h) and
@@ -84,6 +85,14 @@ enum {
 
     // Localized loading.
     RT_ERR_LANGUAGE_FILE = -6000,
+
+    // The results history (history/history.h).
+    HISTORY_ERR_OPEN = -7001,      // the database cannot be opened or created
+    HISTORY_ERR_READ_ONLY = -7002, // written by a newer program: opened to read only
+    HISTORY_ERR_WRITE = -7003,     // a write failed (a full disk, a read-only folder)
+    HISTORY_ERR_NOT_FOUND = -7004, // no result of that local id
+    HISTORY_ERR_QUERY = -7005,     // a query failed (a damaged file found while reading)
+    HISTORY_ERR_NOT_OPEN = -7006,  // no database is open
 
     // The workshop server (workshop/).
     WORKSHOP_ERR_PASSWORD_GIVEN = -7101, // a connection string holds a password: never stored

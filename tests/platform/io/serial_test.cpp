@@ -464,3 +464,47 @@ TEST_F(SerialPort, LeadingNulBytesAreDiscardedAtOnceUpToTheNextLine) {
     EXPECT_EQ(RT_ComDiscardLeading(1, 256), RT_ERR_INVALID_VALUE);
     EXPECT_EQ(RT_ComDiscardLeading(2, 0), RT_COM_ERR_NOT_OPEN);
 }
+
+TEST_F(SerialPort, StateFollowsTheDeviceWithoutAReadAndNamesTheLinksTarget) {
+    TempDir folder;
+    RT_TestSetProgramDir(folder.path().c_str());
+    char device[256] = "x";
+    EXPECT_EQ(RT_ComPortState(0, device, sizeof device), RT_COM_ERR_PORT_NUMBER);
+    EXPECT_EQ(RT_ComPortState(6, device, 0), RT_ERR_INVALID_VALUE);
+    EXPECT_EQ(RT_ComPortState(6, device, sizeof device), RT_COM_STATE_CLOSED);
+    EXPECT_STREQ(device, "");
+
+    auto tester = std::make_unique<PtyPeer>();
+    fs::create_symlink(tester->devicePath(), folder.file("COM6"));
+    ASSERT_EQ(openPort(6), 0);
+    ASSERT_EQ(SetComTime(6, 0.2), 0);
+    EXPECT_EQ(RT_ComPortState(6, device, sizeof device), RT_COM_STATE_OPEN);
+    EXPECT_EQ(std::string(device), fs::canonical(tester->devicePath()).string())
+        << "the link's target, not the link";
+    char cut[4] = "";
+    EXPECT_EQ(RT_ComPortState(6, cut, sizeof cut), RT_COM_STATE_OPEN);
+    EXPECT_EQ(std::string(cut), std::string(device).substr(0, 3));
+
+    // The device vanishes while nobody reads: the state says so at once.
+    const QtMessageHandler previous = qInstallMessageHandler(countReports);
+    tester->close();
+    EXPECT_EQ(RT_ComPortState(6, nullptr, 0), RT_COM_STATE_LOST);
+    EXPECT_EQ(RT_ComPortState(6, nullptr, 0), RT_COM_STATE_LOST);
+
+    // It comes back behind the same link: asking again reopens it, without a read.
+    tester = std::make_unique<PtyPeer>();
+    fs::remove(folder.file("COM6"));
+    fs::create_symlink(tester->devicePath(), folder.file("COM6"));
+    const double deadline = wallSeconds() + 10.0;
+    while (RT_ComPortState(6, device, sizeof device) != RT_COM_STATE_OPEN &&
+           wallSeconds() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(RT_ComPortState(6, device, sizeof device), RT_COM_STATE_OPEN);
+    EXPECT_EQ(std::string(device), fs::canonical(tester->devicePath()).string());
+    tester->send(nul("after"));
+    EXPECT_EQ(readLine(6), "after");
+    qInstallMessageHandler(previous);
+
+    ASSERT_EQ(CloseCom(6), 0);
+    EXPECT_EQ(RT_ComPortState(6, device, sizeof device), RT_COM_STATE_CLOSED);
+}

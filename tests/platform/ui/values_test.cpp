@@ -1,7 +1,9 @@
 // Control values: typed values, list items, text-box lines, axis items, table cells, pictures.
 #include "rt_test_support.h"
 
+#include <QApplication>
 #include <QColor>
+#include <QListWidget>
 #include <QImage>
 
 #include <string>
@@ -102,6 +104,49 @@ TEST_F(Values, ListsSelectByValueAndIndexAndRefuseOutOfRange) {
     // A ring whose item values are fractional takes the double type.
     GetCtrlAttribute(p, 19, ATTR_DATA_TYPE, &type);
     EXPECT_EQ(type, VAL_DOUBLE);
+}
+
+TEST_F(Values, ListItemsKeepTheirLookAndAListBoxShowsTheirColoursOnTheirRows) {
+    const int p = keep(NewPanel(0, "Looks", 0, 0, 200, 300));
+    const int list = NewCtrl(p, CTRL_LIST_BOX, "", 10, 10);
+    ASSERT_EQ(InsertListItem(p, list, -1, "plain", 1), 0);
+    ASSERT_EQ(InsertListItem(p, list, -1, "coloured", 2), 0);
+    int ink = 0, back = 0;
+    char mark[8] = "x";
+    ASSERT_EQ(RT_GetListItemLook(p, list, 0, &ink, &back, mark, sizeof mark), 0);
+    EXPECT_EQ(ink, RT_ITEM_COLOR_OWN);
+    EXPECT_EQ(back, RT_ITEM_COLOR_OWN);
+    EXPECT_STREQ(mark, "");
+
+    ASSERT_EQ(RT_SetListItemLook(p, list, 1, 0xFFFFFF, 0xB3261E, "\u2716"), 0);
+    ASSERT_EQ(RT_GetListItemLook(p, list, 1, &ink, &back, mark, sizeof mark), 0);
+    EXPECT_EQ(ink, 0xFFFFFF);
+    EXPECT_EQ(back, 0xB3261E);
+    EXPECT_STREQ(mark, "\u2716");
+    // A mark cut to the buffer is cut between characters, never inside one.
+    char small[3] = "";
+    RT_GetListItemLook(p, list, 1, nullptr, nullptr, small, sizeof small);
+    EXPECT_STREQ(small, "");
+
+    ASSERT_EQ(DisplayPanel(p), 0);
+    QListWidget *widget = nullptr;
+    for (QWidget *top : QApplication::topLevelWidgets())
+        if (top->windowTitle() == "Looks") widget = top->findChild<QListWidget *>();
+    ASSERT_NE(widget, nullptr);
+    ASSERT_EQ(widget->count(), 2);
+    EXPECT_EQ(widget->item(1)->background().color(), QColor(0xB3, 0x26, 0x1E));
+    EXPECT_EQ(widget->item(1)->foreground().color(), QColor(Qt::white));
+    EXPECT_EQ(widget->item(0)->background().style(), Qt::NoBrush); // the theme's
+
+    // Back to the control's own colours.
+    ASSERT_EQ(RT_SetListItemLook(p, list, 1, RT_ITEM_COLOR_OWN, RT_ITEM_COLOR_OWN, nullptr), 0);
+    EXPECT_EQ(widget->item(1)->background().style(), Qt::NoBrush);
+
+    EXPECT_EQ(RT_SetListItemLook(p, list, 2, 0, 0, ""), RT_ERR_INDEX_OUT_OF_RANGE);
+    EXPECT_EQ(RT_SetListItemLook(p, list, 0, 0x1000000, 0, ""), RT_ERR_INVALID_VALUE);
+    EXPECT_EQ(RT_SetListItemLook(p, list, 0, 0, -2, ""), RT_ERR_INVALID_VALUE);
+    EXPECT_EQ(RT_GetListItemLook(p, list + 1, 0, &ink, &back, mark, sizeof mark),
+              RT_ERR_INVALID_CONTROL);
 }
 
 class TextBoxes : public RuntimeTest {
