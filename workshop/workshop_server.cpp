@@ -9,6 +9,7 @@
 
 #include <atomic>
 
+#include "history/history.h"
 #include "toolbox/core/errors.h"
 #include "workshop/workshop_schema_sql.h"
 #include "workshop/workshop_config.h"
@@ -46,7 +47,10 @@ int Classify(const QSqlError &error) {
         return WORKSHOP_ERR_TLS;
     if (Contains(text, "could not connect") || Contains(text, "Connection refused") ||
         Contains(text, "could not translate host name") || Contains(text, "timeout expired") ||
-        Contains(text, "Network is unreachable") || Contains(text, "No route to host"))
+        Contains(text, "Network is unreachable") || Contains(text, "No route to host") ||
+        Contains(text, "server closed the connection") ||
+        Contains(text, "terminating connection") || Contains(text, "no connection to the server") ||
+        Contains(text, "connection to server"))
         return WORKSHOP_ERR_UNREACHABLE;
     return WORKSHOP_ERR_SERVER;
 }
@@ -123,6 +127,101 @@ int WorkshopServer::CheckSchema() {
                              ? Classify(query.lastError())
                              : WORKSHOP_ERR_SCHEMA;
         return Fail(code, query.lastError().text().toStdString());
+    }
+    detail_.clear();
+    return 0;
+}
+
+namespace {
+
+// Every column of a result on the server, in the order Send binds them.
+constexpr const char *kColumns[] = {
+    "bench",      "local_id",        "revision",  "source", "shown_utc",
+    "utc_offset", "program_version", "logo0",     "logo1",  "info0",
+    "info1",      "info2",           "info3",     "info4",  "info5",
+    "sys24v",     "in_vehicle",      "set_point", "system", "jis_no",
+    "b_volt",     "b_cca",           "b_rslt",    "b_type", "soc",
+    "t_code",     "c_code",          "ver",       "t_comp", "b4a_ch",
+    "s_chrg",     "sys6v",           "test_no",   "ser_no", "entry",
+    "notes",      "search_folded"};
+
+QString UpsertStatement() {
+    QStringList names, values, updates;
+    for (const char *column : kColumns) {
+        const QString name = QLatin1String(column);
+        names << name;
+        values << (name == QLatin1String("shown_utc") ? QStringLiteral("to_timestamp(?)")
+                                                      : QStringLiteral("?"));
+        if (name != QLatin1String("bench") && name != QLatin1String("local_id"))
+            updates << name + QStringLiteral(" = EXCLUDED.") + name;
+    }
+    return QStringLiteral("INSERT INTO ks_results (") + names.join(QLatin1String(", ")) +
+           QStringLiteral(") VALUES (") + values.join(QLatin1String(", ")) +
+           QStringLiteral(") ON CONFLICT (bench, local_id) DO UPDATE SET ") +
+           updates.join(QLatin1String(", ")) +
+           QStringLiteral(" WHERE ks_results.revision < EXCLUDED.revision");
+}
+
+QString Text(const std::string &text) {
+    return QString::fromStdString(text);
+}
+
+} // namespace
+
+int WorkshopServer::Send(const std::string &bench, int64_t revision, const HistoryResult &r) {
+    QSqlDatabase db = QSqlDatabase::database(QString::fromStdString(name_), false);
+    if (!db.isOpen()) return Fail(WORKSHOP_ERR_UNREACHABLE, "not connected");
+    QSqlQuery query(db);
+    // Prepared once per connection by the driver; values are always bound, never spliced in.
+    if (!query.prepare(UpsertStatement()))
+        return Fail(Classify(query.lastError()), query.lastError().text().toStdString());
+    const QVariantList values = {Text(bench),
+                                 qlonglong(r.localId),
+                                 qlonglong(revision),
+                                 r.source,
+                                 qlonglong(r.shownUtc),
+                                 r.utcOffset,
+                                 Text(r.programVersion),
+                                 Text(r.logo0),
+                                 Text(r.logo1),
+                                 Text(r.info[0]),
+                                 Text(r.info[1]),
+                                 Text(r.info[2]),
+                                 Text(r.info[3]),
+                                 Text(r.info[4]),
+                                 Text(r.info[5]),
+                                 r.sys24V,
+                                 r.inVehicle,
+                                 r.setPoint,
+                                 r.system,
+                                 Text(r.jisNo),
+                                 r.bVolt,
+                                 r.bCca,
+                                 r.bRslt,
+                                 r.bType,
+                                 r.soc,
+                                 Text(r.tCode),
+                                 Text(r.cCode),
+                                 Text(r.ver),
+                                 r.tComp,
+                                 r.b4aCh,
+                                 r.sChrg,
+                                 r.sys6V,
+                                 r.testNo,
+                                 r.serNo,
+                                 Text(r.entry),
+                                 Text(r.notes),
+                                 Text(HistorySearchText(r))};
+    static_assert(std::size(kColumns) == 37, "one value per column");
+    for (const QVariant &value : values)
+        query.addBindValue(value);
+    if (!query.exec()) {
+        const QSqlError error = query.lastError();
+        // 42501: insufficient privilege, which row-level security also reports.
+        const int code = error.type() == QSqlError::ConnectionError          ? Classify(error)
+                         : error.nativeErrorCode() == QLatin1String("42501") ? WORKSHOP_ERR_SCHEMA
+                                                                             : Classify(error);
+        return Fail(code, error.text().toStdString());
     }
     detail_.clear();
     return 0;

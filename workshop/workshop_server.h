@@ -6,7 +6,10 @@
 // (or the client library's) own words kept as the detail, never holding a password.
 #pragma once
 
+#include <cstdint>
 #include <string>
+
+struct HistoryResult;
 
 class WorkshopServer {
   public:
@@ -23,6 +26,11 @@ class WorkshopServer {
     // Whether the workshop's tables are there and this role may read them. 0 or
     // WORKSHOP_ERR_SCHEMA (or a connection's code when the connection broke).
     int CheckSchema();
+    // Stores one result of this bench on the server, or brings the server's copy up to this
+    // revision; a copy of the same or a newer revision already there is left as it is, so a
+    // retry changes nothing. 0, or a code (WORKSHOP_ERR_SCHEMA when this role may not write the
+    // bench's rows: the bench's name differs from its role's).
+    int Send(const std::string &bench, int64_t revision, const HistoryResult &result);
     // Creates the workshop's tables, indexes and roles, or brings them up to date (the schema
     // shipped as workshop/server_schema.sql); run by the database's owner. 0 or a code.
     int ApplySchema();
