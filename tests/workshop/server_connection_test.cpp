@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "tests/support/command.h"
 #include "tests/support/paths.h"
 #include "tests/support/pg_cluster.h"
 #include "tests/support/qt_core_environment.h"
@@ -109,6 +110,27 @@ TEST_F(ServerConnection, TheShippedSchemaIsAppliedByTheProgramAsByPsql) {
     ASSERT_EQ(cluster->Sql("GRANT CONNECT ON DATABASE fresh TO ks_bench", "fresh").status, 0);
     std::string detail;
     EXPECT_EQ(WorkshopTestConnection(Keywords("fresh"), &detail), 0) << detail;
+}
+
+TEST_F(ServerConnection, KsHistoryServerInitAppliesTheSchemaAndSaysWhatFailed) {
+    ASSERT_EQ(cluster->Sql("CREATE DATABASE byhand").status, 0);
+    const std::string tool = ks_test::programPath("ks_history");
+    const std::string admin = "host=" + cluster->Folder() +
+                              "/sockets port=" + std::to_string(cluster->Port()) +
+                              " dbname=byhand user=" + PgCluster::kAdmin;
+    for (int run = 0; run < 2; ++run) {
+        const auto applied = ks_test::runCommand(tool + " server-init '" + admin + "'");
+        EXPECT_EQ(applied.status, 0) << applied.output;
+    }
+    EXPECT_EQ(cluster->Sql("SELECT version FROM ks_schema", "byhand").output, "1\n");
+    const auto usage = ks_test::runCommand(tool + " server-init");
+    EXPECT_EQ(usage.status, 2) << usage.output;
+    const auto refused = ks_test::runCommand("PGPASSWORD=wrong " + tool + " server-init '" +
+                                             Keywords("workshop") + " password=hidden'");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.output.find("refused the user name or password"), std::string::npos)
+        << refused.output;
+    EXPECT_EQ(refused.output.find("hidden"), std::string::npos) << "the password is not shown";
 }
 
 } // namespace
