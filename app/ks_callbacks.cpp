@@ -5,6 +5,7 @@
 
 #include "app/ks_cb.h"
 #include "app/ks_hist.h"
+#include "app/ks_workshop.h"
 #include "app/ks_histpanel.h"
 #include "app/ks_read.h"
 #include "app/ks_save.h"
@@ -49,6 +50,7 @@ int KsReadMain(char **argv) {
     KsRegisterCallbacks();
     if (KsStartup(argv) < 0) return -1;
     RunUserInterface();
+    KsWorkshopFinish();
     KsHistoryFinish();
     return 0;
 }

@@ -80,6 +80,12 @@ HistoryResult FromRecord(const TestRecord &record, int typed) {
     return r;
 }
 
+void (*changeListener)(void) = nullptr;
+
+void Changed() {
+    if (changeListener) changeListener();
+}
+
 std::string DatabasePath() {
     char directory[KS_FULL_PATH_SIZE] = "";
     if (GetProjectDir(directory) != 0) return "";
@@ -111,6 +117,7 @@ void Flush() {
             return;
         }
         waiting.pop_front();
+        Changed();
         if (waiting.empty() && shownWaits) {
             shownWaits = false;
             shownId = id;
@@ -137,7 +144,15 @@ void KsHistoryUpdateTexts(void) {
         waiting.back().notes = notes;
         return;
     }
-    if (store && store->IsOpen()) store->UpdateTexts(shownId, entry, notes);
+    if (store && store->IsOpen() && store->UpdateTexts(shownId, entry, notes) == 0) Changed();
+}
+
+std::string KsHistoryPath(void) {
+    return DatabasePath();
+}
+
+void KsHistoryOnChange(void (*listener)(void)) {
+    changeListener = listener;
 }
 
 void KsHistoryMarkOpened(const char *marker) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "app/ks_record.h"
 #include "history/history.h"
@@ -33,5 +34,10 @@ HistoryStore *KsHistoryStore(void);
 void KsHistoryMarkOpened(const char *marker);
 // 1 while the main panel shows a result opened from the history.
 int KsHistoryOpenedShown(void);
+// Where the database is (in the program folder), or "" when the folder cannot be had.
+std::string KsHistoryPath(void);
+// Called after each result or change of its texts went into the database (one listener: the
+// workshop server's sender), on the thread of the user interface.
+void KsHistoryOnChange(void (*listener)(void));
 // Back to the state of a fresh run: the database closed, nothing waiting.
 void KsResetHistoryState(void);

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/ks_hist.h"
+#include "app/ks_workshop.h"
 #include "app/ks_language.h"
 #include "app/ks_popup.h"
 #include "app/ks_save.h"
@@ -396,6 +397,7 @@ void KsResetState(void) {
     KsResetGlobals();
     KsResetPopups();
     KsResetLogState();
+    KsResetWorkshopState();
     KsResetHistoryState();
     RT_WakeIdleOnComInput(0, 0.0);
     KsStatusReset();
@@ -426,6 +428,7 @@ int KSMainCB(int, int, int, void *, int, int) {
     }
     KsRetryLog();
     KsHistoryIdle();
+    KsWorkshopIdle();
     if (commStatus == 1) {
         OpenPort(/*retry=*/false);
         if (commStatus < 0) return 0;

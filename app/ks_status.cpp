@@ -5,6 +5,7 @@
 
 #include "app/ks_hist.h"
 #include "app/ks_ids.h"
+#include "app/ks_workshop.h"
 #include "app/ks_popup.h"
 #include "app/ks_state.h"
 #include "platform/runtime.h"
@@ -19,7 +20,15 @@ constexpr char kSeparator[] = "  |  ";
 constexpr int kTextSize = 512; // a status word, a device path, the whole line
 
 // Values of the status-text ring's items that are not link states.
-enum { TEXT_PORT = 1, TEXT_LAST_RECORD = 8, TEXT_RESULTS_TODAY = 9, TEXT_HISTORY_UNSAVED = 10 };
+enum {
+    TEXT_PORT = 1,
+    TEXT_LAST_RECORD = 8,
+    TEXT_RESULTS_TODAY = 9,
+    TEXT_HISTORY_UNSAVED = 10,
+    TEXT_SERVER_UP_TO_DATE = 11,
+    TEXT_SERVER_WAITING = 12,
+    TEXT_SERVER_NO_CONNECTION = 13,
+};
 
 bool receiving = false;
 long long lastShown = 0; // 0: no result yet in this run
@@ -34,6 +43,14 @@ std::string Word(int value) {
         GetLabelFromIndex(panelHandle, MAIN_STATUS_TEXTS, index, text) < 0)
         return std::string();
     return text;
+}
+
+// The workshop server's part of the line: its state and the results it still lacks.
+std::string ServerPart(const WorkshopStatus &server) {
+    if (server.state == WORKSHOP_UP_TO_DATE) return Word(TEXT_SERVER_UP_TO_DATE);
+    const std::string count = " (" + std::to_string(server.backlog) + ")";
+    if (server.state == WORKSHOP_FAILING) return Word(TEXT_SERVER_NO_CONNECTION) + count;
+    return Word(TEXT_SERVER_WAITING) + count;
 }
 
 std::string Shortened(const std::string &device) {
@@ -56,8 +73,14 @@ std::string Composed(KsLinkState state, const std::string &device) {
         if (!note.empty()) line += kSeparator + note;
         return line;
     }
-    line += kSeparator + Word(TEXT_LAST_RECORD) + ": " +
-            (lastShown != 0 ? std::string(RT_TimeStrAt(lastShown)) : std::string("-"));
+    // With a workshop server, its state takes the place of the last record's time.
+    const WorkshopStatus server = KsWorkshopStatus();
+    if (server.state != WORKSHOP_OFF) {
+        line += kSeparator + ServerPart(server);
+    } else {
+        line += kSeparator + Word(TEXT_LAST_RECORD) + ": " +
+                (lastShown != 0 ? std::string(RT_TimeStrAt(lastShown)) : std::string("-"));
+    }
     const bool today = countedDay == RT_DateStrAt(RT_CurrentTime());
     line +=
         kSeparator + Word(TEXT_RESULTS_TODAY) + ": " + std::to_string(today ? resultsThatDay : 0);

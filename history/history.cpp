@@ -52,10 +52,7 @@ QString NewConnectionName() {
 
 // The text a search looks through, folded once when the row is written.
 std::string SearchText(const HistoryResult &r) {
-    std::string text = r.entry + "\n" + r.tCode + "\n";
-    for (const auto &line : r.info)
-        text += line + "\n";
-    return HistoryFoldText(text + r.notes);
+    return HistorySearchText(r);
 }
 
 } // namespace
@@ -418,8 +415,9 @@ int HistoryStore::UpdateTexts(int64_t localId, const std::string &entry, const s
     row.entry = entry;
     row.notes = notes;
     QSqlQuery q(d.Db());
-    q.prepare(
-        QStringLiteral("UPDATE results SET entry = ?, notes = ?, folded = ? WHERE local_id = ?"));
+    // A new revision: the workshop server's copy is out of date from here on.
+    q.prepare(QStringLiteral("UPDATE results SET entry = ?, notes = ?, folded = ?, "
+                             "revision = revision + 1 WHERE local_id = ?"));
     q.addBindValue(Q(entry));
     q.addBindValue(Q(notes));
     q.addBindValue(Q(SearchText(row)));
@@ -431,6 +429,58 @@ int HistoryStore::UpdateTexts(int64_t localId, const std::string &entry, const s
     }
     d.health = HistoryHealth{};
     return 0;
+}
+
+int HistoryStore::PendingForServer(int limit, std::vector<HistoryPending> *rows) {
+    Impl &d = *impl_;
+    rows->clear();
+    if (!d.open) return HISTORY_ERR_NOT_OPEN;
+    QSqlQuery q(d.Db());
+    q.setForwardOnly(true);
+    if (!Run(q,
+             QStringLiteral("SELECT %1, revision FROM results WHERE sent_revision < revision "
+                            "ORDER BY local_id LIMIT ?")
+                 .arg(QLatin1String(kColumns)),
+             {limit}))
+        return HISTORY_ERR_QUERY;
+    while (q.next()) {
+        HistoryPending pending;
+        pending.result = ReadResult(q);
+        pending.revision = q.value(QStringLiteral("revision")).toLongLong();
+        rows->push_back(std::move(pending));
+    }
+    return 0;
+}
+
+int64_t HistoryStore::PendingForServerCount() {
+    Impl &d = *impl_;
+    if (!d.open) return HISTORY_ERR_NOT_OPEN;
+    QSqlQuery q(d.Db());
+    if (!Run(q, QStringLiteral("SELECT count(*) FROM results WHERE sent_revision < revision"),
+             {}) ||
+        !q.next())
+        return HISTORY_ERR_QUERY;
+    return q.value(0).toLongLong();
+}
+
+int HistoryStore::MarkSentToServer(const std::vector<std::pair<int64_t, int64_t>> &sent) {
+    Impl &d = *impl_;
+    if (!d.open) return HISTORY_ERR_NOT_OPEN;
+    if (d.readOnly) return HISTORY_ERR_READ_ONLY;
+    QSqlDatabase db = d.Db();
+    if (!db.transaction()) return HISTORY_ERR_WRITE;
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral(
+        "UPDATE results SET sent_revision = max(sent_revision, ?) WHERE local_id = ?"));
+    for (const auto &[id, revision] : sent) {
+        q.addBindValue(static_cast<qlonglong>(revision));
+        q.addBindValue(static_cast<qlonglong>(id));
+        if (!q.exec()) {
+            db.rollback();
+            return HISTORY_ERR_WRITE;
+        }
+    }
+    return db.commit() ? 0 : HISTORY_ERR_WRITE;
 }
 
 int HistoryStore::Get(int64_t localId, HistoryResult *result) {

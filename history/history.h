@@ -26,13 +26,14 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 constexpr char kHistoryFileName[] = "history.sqlite"; // in the program folder, beside the log
 // A damaged file is renamed to "<file><suffix><UTC yyyyMMddThhmmssZ>" and a new one started.
 constexpr char kHistoryCorruptSuffix[] = ".corrupt-";
 // The schema this code writes; a file of a higher version is opened to read only.
-constexpr int kHistorySchemaVersion = 1;
+constexpr int kHistorySchemaVersion = 2;
 // How long a write waits for another process that holds the database.
 constexpr int kHistoryBusyMs = 2000;
 // The tester's information lines: which one names the vehicle and which the site.
@@ -61,6 +62,13 @@ struct HistoryResult {
     std::string tCode, cCode, ver;
     int32_t tComp = 0, b4aCh = 0, sChrg = 0, sys6V = 0, testNo = 0, serNo = 0;
     std::string entry, notes; // typed by the operator after the result is shown
+};
+
+// A result the workshop server has not confirmed yet, at the revision to send (the revision
+// rises each time the operator's entry or notes change).
+struct HistoryPending {
+    HistoryResult result;
+    int64_t revision = 1;
 };
 
 // Which rows Search and Count look at. Every condition given must hold.
@@ -133,6 +141,15 @@ class HistoryStore {
     // Results per local day and verdict within the query's dates, oldest day first.
     int Stats(const HistoryQuery &query, std::vector<HistoryDayCount> *days);
 
+    // The workshop server's queue: results (or changes) the server has not confirmed, oldest
+    // local id first, at most limit of them. 0 or HISTORY_ERR_QUERY.
+    int PendingForServer(int limit, std::vector<HistoryPending> *rows);
+    // How many results wait for the server, or a negative code.
+    int64_t PendingForServerCount();
+    // The server has these (local id, revision) pairs: they leave the queue unless changed since.
+    // All in one transaction. 0, or a code above.
+    int MarkSentToServer(const std::vector<std::pair<int64_t, int64_t>> &sent);
+
     // Whether the last write went in; a warning (and its code) once one failed. A write that goes
     // in again clears it.
     HistoryHealth Health() const;
@@ -141,6 +158,10 @@ class HistoryStore {
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
+
+// The folded text a search looks through for a result: its entry, test code, information lines
+// and notes (what the workshop server's search compares too).
+std::string HistorySearchText(const HistoryResult &result);
 
 // Folds a text for searching: accents dropped, case folded (what Search compares).
 std::string HistoryFoldText(const std::string &text);

@@ -38,6 +38,14 @@ const char *const kVersion1[] = {
     " INSERT INTO results_fts (rowid, folded) VALUES (new.local_id, new.folded); END",
 };
 
+// Version 2: the workshop server's queue. Each row counts the changes of its entry and notes and
+// remembers the last of them the server confirmed; a partial index finds the ones it lacks.
+const char *const kVersion2[] = {
+    "ALTER TABLE results ADD COLUMN revision INTEGER NOT NULL DEFAULT 1",
+    "ALTER TABLE results ADD COLUMN sent_revision INTEGER NOT NULL DEFAULT 0",
+    "CREATE INDEX results_unsent ON results (local_id) WHERE sent_revision < revision",
+};
+
 struct Step {
     const char *const *statements;
     size_t count;
@@ -46,6 +54,7 @@ struct Step {
 // released is never changed, since files out there were made by it.
 constexpr Step kSteps[] = {
     {kVersion1, std::size(kVersion1)},
+    {kVersion2, std::size(kVersion2)},
 };
 static_assert(std::size(kSteps) == kHistorySchemaVersion, "one migration step per version");
 

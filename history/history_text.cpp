@@ -42,6 +42,13 @@ const char *HistoryVerdictText(int32_t bRslt) {
     return "no result";
 }
 
+std::string HistorySearchText(const HistoryResult &r) {
+    std::string text = r.entry + "\n" + r.tCode + "\n";
+    for (const auto &line : r.info)
+        text += line + "\n";
+    return HistoryFoldText(text + r.notes);
+}
+
 std::string HistoryFoldText(const std::string &text) {
     const QString decomposed = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))
                                    .normalized(QString::NormalizationForm_KD);

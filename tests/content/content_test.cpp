@@ -637,8 +637,8 @@ TEST(Content, StatusLineWithItsLongestWordsFitsInEveryLanguage) {
         const int p = main.handle;
         ASSERT_GT(p, 0);
         const auto words = itemLabels(p, STATUS_TEXTS);
-        ASSERT_EQ(words.size(), 10u);
-        for (int v = 1; v <= 10; ++v)
+        ASSERT_EQ(words.size(), 13u);
+        for (int v = 1; v <= 13; ++v)
             EXPECT_EQ(itemValue(p, STATUS_TEXTS, v - 1), v);
         std::string longestState;
         const QFontMetrics fm = metricsOf(p, STATUS);
@@ -651,6 +651,13 @@ TEST(Content, StatusLineWithItsLongestWordsFitsInEveryLanguage) {
         const std::string warned =
             words[0] + " 99: " + device + sep + longestState + sep + words[9] + ": 9999";
         EXPECT_LE(widest(fm, warned), intAttr(p, STATUS, ATTR_WIDTH)) << warned;
+        // With a workshop server, its state takes the place of the last record's time.
+        for (int server = 10; server <= 12; ++server) {
+            const std::string withServer = words[0] + " 99: " + device + sep + longestState +
+                                           sep + words[server] + " (9999)" + sep + words[8] +
+                                           ": 9999";
+            EXPECT_LE(widest(fm, withServer), intAttr(p, STATUS, ATTR_WIDTH)) << withServer;
+        }
         EXPECT_LE(fm.lineSpacing(), intAttr(p, STATUS, ATTR_HEIGHT));
         // The words are there for the program, not for the operator.
         EXPECT_EQ(intAttr(p, STATUS_TEXTS, ATTR_VISIBLE), 0);

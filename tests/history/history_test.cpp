@@ -186,6 +186,53 @@ TEST_F(HistoryTest, NewerSchemaIsOpenedToReadOnly) {
     EXPECT_EQ(store.UpdateTexts(1, "a", "b"), HISTORY_ERR_READ_ONLY);
 }
 
+TEST_F(HistoryTest, TheServersQueueHoldsWhatItLacksInOrderAndFollowsChanges) {
+    {
+        HistoryStore store;
+        ASSERT_EQ(store.Open(path_), 0);
+        for (int n = 1; n <= 3; ++n)
+            ASSERT_EQ(store.Add(SampleResult(n, HISTORY_SOURCE_TESTER)), n);
+    }
+    // A file of the first version (without the queue) comes up to date with every result queued.
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "older");
+        db.setDatabaseName(QString::fromStdString(path_));
+        ASSERT_TRUE(db.open());
+        for (const char *sql :
+             {"DROP INDEX results_unsent", "ALTER TABLE results DROP COLUMN revision",
+              "ALTER TABLE results DROP COLUMN sent_revision",
+              "UPDATE schema_version SET version = 1"})
+            ASSERT_TRUE(QSqlQuery(db).exec(sql)) << sql;
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("older");
+    HistoryStore store;
+    ASSERT_EQ(store.Open(path_), 0);
+    EXPECT_EQ(store.SchemaVersion(), kHistorySchemaVersion);
+    std::vector<HistoryPending> pending;
+    ASSERT_EQ(store.PendingForServer(10, &pending), 0);
+    ASSERT_EQ(pending.size(), 3u);
+    EXPECT_EQ(pending[0].result.localId, 1);
+    EXPECT_EQ(pending[2].result.localId, 3);
+    EXPECT_EQ(pending[0].revision, 1);
+
+    ASSERT_EQ(store.MarkSentToServer({{1, 1}, {2, 1}}), 0);
+    EXPECT_EQ(store.PendingForServerCount(), 1);
+    // A change after sending queues the result again, at a new revision; a confirmation of the
+    // older revision arriving late leaves it queued.
+    ASSERT_EQ(store.UpdateTexts(1, "JOB-1", "changed after sending"), 0);
+    ASSERT_EQ(store.MarkSentToServer({{1, 1}}), 0);
+    ASSERT_EQ(store.PendingForServer(10, &pending), 0);
+    ASSERT_EQ(pending.size(), 2u);
+    EXPECT_EQ(pending[0].result.localId, 1);
+    EXPECT_EQ(pending[0].revision, 2);
+    EXPECT_EQ(pending[0].result.notes, "changed after sending");
+    ASSERT_EQ(store.PendingForServer(1, &pending), 0);
+    EXPECT_EQ(pending.size(), 1u) << "at most the limit";
+    ASSERT_EQ(store.MarkSentToServer({{1, 2}, {3, 1}}), 0);
+    EXPECT_EQ(store.PendingForServerCount(), 0);
+}
+
 TEST_F(HistoryTest, DamagedFileIsMovedAsideAndANewOneStarted) {
     const std::string garbage(8192, 'x');
     dir_.write(kHistoryFileName, garbage);

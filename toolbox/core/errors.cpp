@@ -70,6 +70,15 @@ constexpr ErrorText kErrorTexts[] = {
     {HISTORY_ERR_NOT_FOUND, "No such result in the history"},
     {HISTORY_ERR_QUERY, "The results history cannot be read"},
     {HISTORY_ERR_NOT_OPEN, "The results history is not open"},
+    {WORKSHOP_ERR_PASSWORD_GIVEN,
+     "The connection holds a password; keep it in ~/.pgpass or PGPASSWORD instead"},
+    {WORKSHOP_ERR_CONFIG, "The workshop settings file cannot be read or written"},
+    {WORKSHOP_ERR_UNREACHABLE, "The workshop server cannot be reached"},
+    {WORKSHOP_ERR_AUTHENTICATION, "The workshop server refused the user name or password"},
+    {WORKSHOP_ERR_NO_DATABASE, "The workshop server has no such database"},
+    {WORKSHOP_ERR_TLS, "The secure connection to the workshop server failed"},
+    {WORKSHOP_ERR_SCHEMA, "The workshop database lacks its tables or this bench's rights"},
+    {WORKSHOP_ERR_SERVER, "The workshop server refused the request"},
 };
 
 } // namespace

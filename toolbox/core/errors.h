@@ -10,6 +10,8 @@
 //   -300 .. -307           the serial port
 //   -5001 .. -5025         the INI library: files and value syntax
 //   -6000                  localized loading: not a usable language file
+//   -7001 .. -7006         the results history
+//   -7101 .. -7108         the workshop server
 //
 // -1 .. -11 never leave a library: the localization library uses them inside (langfileio.h) and
 // translates them at its entry points; the application's test-code checks use -1 .. -3 as
@@ -91,6 +93,16 @@ enum {
     HISTORY_ERR_NOT_FOUND = -7004, // no result of that local id
     HISTORY_ERR_QUERY = -7005,     // a query failed (a damaged file found while reading)
     HISTORY_ERR_NOT_OPEN = -7006,  // no database is open
+
+    // The workshop server (workshop/).
+    WORKSHOP_ERR_PASSWORD_GIVEN = -7101, // a connection string holds a password: never stored
+    WORKSHOP_ERR_CONFIG = -7102,         // workshop.ini cannot be read or written
+    WORKSHOP_ERR_UNREACHABLE = -7103,    // the server's host cannot be reached
+    WORKSHOP_ERR_AUTHENTICATION = -7104, // the server refused the user or password
+    WORKSHOP_ERR_NO_DATABASE = -7105,    // the server has no such database
+    WORKSHOP_ERR_TLS = -7106,            // the secure connection failed (certificate, mode)
+    WORKSHOP_ERR_SCHEMA = -7107,         // the database lacks the workshop tables or rights
+    WORKSHOP_ERR_SERVER = -7108,         // any other refusal of the server
 };
 
 // The text of any code above; "No error" for 0 and positive values, "Unknown error" for a

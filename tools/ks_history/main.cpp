@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "history/history.h"
+#include "workshop/workshop_config.h"
+#include "workshop/workshop_server.h"
 #include "toolbox/core/errors.h"
 
 namespace {
@@ -28,10 +30,15 @@ const char kUsage[] =
     "usage: ks_history [--db FILE] search TEXT [--from DATE] [--to DATE] [--limit N]\n"
     "       ks_history [--db FILE] export --csv FILE [--from DATE] [--to DATE] [--text TEXT]\n"
     "       ks_history [--db FILE] stats [--from DATE] [--to DATE]\n"
+    "       ks_history server-init CONNECTION\n"
     "DATE is YYYY-MM-DD (local time; --to includes that day) or an ISO 8601 date and time.\n"
     "FILE defaults to history.sqlite beside ks_history (the program folder), else to\n"
     "$XDG_DATA_HOME/ks_read/history.sqlite (~/.local/share/ks_read), where an installed\n"
-    "ks_read keeps it.\n";
+    "ks_read keeps it.\n"
+    "server-init creates the workshop server's tables and roles (or brings them up to date) in\n"
+    "the database CONNECTION names, as libpq takes it (\"host=... dbname=... user=...\", a\n"
+    "postgresql:// URI or \"service=NAME\"); run it as the database's owner. The password\n"
+    "comes from ~/.pgpass or PGPASSWORD.\n";
 
 struct Options {
     std::string db;
@@ -90,6 +97,9 @@ int ParseArguments(const std::vector<std::string> &args, Options *o) {
         if (o->csv.empty()) return Usage("export needs --csv FILE");
     } else if (o->command == "stats") {
         if (words.size() != 1) return Usage("stats takes no words, only options");
+    } else if (o->command == "server-init") {
+        if (words.size() != 2) return Usage("server-init takes one CONNECTION (quote it)");
+        o->text = words[1];
     } else {
         return Usage("unknown command " + o->command);
     }
@@ -159,6 +169,21 @@ std::string DefaultDatabase() {
     return (base + QStringLiteral("/ks_read/") + kHistoryFileName).toStdString();
 }
 
+// Applies the workshop server's schema shipped with the program.
+int ServerInit(const std::string &connection) {
+    WorkshopServer server;
+    int code = server.Connect(connection);
+    if (code == 0) code = server.ApplySchema();
+    if (code != 0) {
+        std::fprintf(stderr, "ks_history: %s: %s\n", GetToolboxErrorString(code),
+                     server.Detail().c_str());
+        return kExitFailure;
+    }
+    std::printf("The workshop server's schema is in place (%s).\n",
+                WorkshopConnectionForLog(connection).c_str());
+    return kExitOk;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -171,6 +196,7 @@ int main(int argc, char **argv) {
     Options o;
     const int usage = ParseArguments(args, &o);
     if (usage >= 0) return usage;
+    if (o.command == "server-init") return ServerInit(o.text);
     if (o.db.empty()) o.db = DefaultDatabase();
     HistoryStore store;
     const int opened = store.Open(o.db, /*readOnly=*/true);

@@ -33,7 +33,7 @@ bool inALayerRange(int code) {
            (code <= -42 && code >= -55) || code == RT_ERR_IMAGE_FILE || code == RT_ERR_PRINT ||
            (code <= -200 && code >= -205) || (code <= -300 && code >= -307) ||
            (code <= -5001 && code >= -5025) || code == RT_ERR_LANGUAGE_FILE ||
-           (code <= -7001 && code >= -7006);
+           (code <= -7001 && code >= -7006) || (code <= -7101 && code >= -7108);
 }
 
 TEST(ErrorTable, EveryCodeHasOneTextOfItsOwnInItsLayersRange) {

@@ -1,0 +1,59 @@
+// A private PostgreSQL server for one test program: a cluster made with initdb in a temporary
+// folder, listening on a free port of 127.0.0.1 and on a socket in that folder, stopped and
+// removed with the object. Started as the "postgres" user (or "nobody") when the test runs as
+// root, since the server refuses to run as root.
+//
+// The cluster's superuser is kAdmin, trusted on the socket only; connections over TCP need a
+// password (scram-sha-256), as a workshop's server would.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "tests/support/command.h"
+
+namespace ks_test {
+
+class PgCluster {
+  public:
+    static constexpr const char *kAdmin = "ks_admin";
+
+    // Whether the server's programs are installed (initdb, pg_ctl, psql).
+    static bool Available();
+
+    PgCluster(); // makes the cluster; throws std::runtime_error with the server's words
+    ~PgCluster();
+    PgCluster(const PgCluster &) = delete;
+    PgCluster &operator=(const PgCluster &) = delete;
+
+    void Start(); // throws when the server does not come up
+    void Stop();  // waits until it is down; harmless when it is
+    bool Running() const { return running_; }
+
+    int Port() const { return port_; }
+    const std::string &Host() const { return host_; } // "127.0.0.1"
+    // A libpq connection string over TCP for a user and password.
+    std::string ConnectionString(const std::string &user, const std::string &password,
+                                 const std::string &database) const;
+    // Runs SQL as the superuser with psql (stops at the first error) in a database.
+    CommandResult Sql(const std::string &sql, const std::string &database = "postgres") const;
+    // Runs a file of SQL the same way.
+    CommandResult SqlFile(const std::string &path, const std::string &database) const;
+    // The folder of the cluster's files (for a test that writes a pg_service.conf or a .pgpass).
+    const std::string &Folder() const { return folder_; }
+
+  private:
+    std::string Psql(const std::string &database) const;
+    std::string AsServerUser(const std::string &command) const;
+
+    std::string bin_;
+    std::string folder_;
+    std::string data_;
+    std::string sockets_;
+    std::string host_ = "127.0.0.1";
+    int port_ = 0;
+    bool running_ = false;
+    std::string user_; // the account the server runs as, "" when not root
+};
+
+} // namespace ks_test
