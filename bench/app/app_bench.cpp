@@ -32,6 +32,7 @@
 #include <string>
 #include <thread>
 #include <vector>
+#include "bench/support/bench_stats.h"
 
 extern char **environ;
 namespace fs = std::filesystem;
@@ -42,21 +43,6 @@ constexpr int kRecords = 100;
 constexpr int kStartupRounds = 15;
 constexpr double kLatencyTargetMs = 40.0;
 constexpr double kStartupTargetRatio = 1.25;
-
-double nowMs() {
-    using namespace std::chrono;
-    return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-double percentile(std::vector<double> v, double p) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[std::min(v.size() - 1, static_cast<size_t>(p * v.size()))];
-}
 
 std::vector<std::string> environmentWith(const std::vector<std::string> &extra) {
     std::vector<std::string> env;
@@ -96,12 +82,12 @@ pid_t spawn(const std::vector<std::string> &args, const std::vector<std::string>
 // Milliseconds from start to the end of a program that must exit 0; -1 on failure.
 double timedRun(const std::vector<std::string> &args, const std::vector<std::string> &env,
                 const std::string &cwd) {
-    const double start = nowMs();
+    const double start = bench::NowMs();
     const pid_t pid = spawn(args, env, cwd);
     if (pid < 0) return -1;
     int status = 0;
     waitpid(pid, &status, 0);
-    const double elapsed = nowMs() - start;
+    const double elapsed = bench::NowMs() - start;
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? elapsed : -1;
 }
 
@@ -129,9 +115,9 @@ struct Pty {
 
 // Waits until ks.ini in folder is replaced; false after timeoutMs.
 bool waitForSettings(int inotifyFd, double timeoutMs) {
-    const double end = nowMs() + timeoutMs;
+    const double end = bench::NowMs() + timeoutMs;
     alignas(inotify_event) char buffer[4096];
-    while (nowMs() < end) {
+    while (bench::NowMs() < end) {
         const ssize_t n = read(inotifyFd, buffer, sizeof buffer);
         if (n <= 0) {
             std::this_thread::sleep_for(std::chrono::microseconds(200));
@@ -208,7 +194,8 @@ int main() {
         if (m > 0) minimal.push_back(m);
         if (t > 0) withText.push_back(t);
     }
-    const double appMs = median(app), minimalMs = median(minimal), textMs = median(withText);
+    const double appMs = bench::Median(app), minimalMs = bench::Median(minimal),
+                 textMs = bench::Median(withText);
     std::printf("start-up to first paint (%dx%d main panel, median of %zu): ks_read %.1f ms, "
                 "minimal Qt window %.1f ms, ratio %.2f (target <= %.2f)\n",
                 width, height, app.size(), appMs, minimalMs, minimalMs > 0 ? appMs / minimalMs : 0,
@@ -233,18 +220,18 @@ int main() {
         pty.send("INFO 0 : RECORD " + std::to_string(n));
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         drain(inotifyFd);
-        const double start = nowMs();
+        const double start = bench::NowMs();
         pty.send("STOP   : ");
-        if (waitForSettings(inotifyFd, 5000)) latency.push_back(nowMs() - start);
+        if (waitForSettings(inotifyFd, 5000)) latency.push_back(bench::NowMs() - start);
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
     }
     kill(reader, SIGKILL);
     waitpid(reader, nullptr, 0);
     close(inotifyFd);
-    const double med = median(latency);
+    const double med = bench::Median(latency);
     std::printf("record latency, stop line to the record shown (%zu of %d records): median %.1f "
                 "ms, 90th percentile %.1f ms (target < %.0f ms, ratio %.2f)\n",
-                latency.size(), kRecords, med, percentile(latency, 0.9), kLatencyTargetMs,
+                latency.size(), kRecords, med, bench::Percentile(latency, 0.9), kLatencyTargetMs,
                 med / kLatencyTargetMs);
     std::error_code ignored;
     fs::remove_all(root, ignored);

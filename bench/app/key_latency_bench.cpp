@@ -24,6 +24,7 @@
 #include "app/ks_callbacks.h"
 #include "app/ks_read.h"
 #include "platform/testing.h"
+#include "bench/support/bench_stats.h"
 
 namespace fs = std::filesystem;
 
@@ -32,11 +33,6 @@ namespace {
 constexpr int kPresses = 100;
 constexpr int kMaxPauseMs = 250; // presses come at random moments against the 0.2 s poll rhythm
 constexpr double kTargetP95Ms = 30.0;
-
-double percentile(std::vector<double> v, double p) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[std::min(v.size() - 1, static_cast<size_t>(p * v.size()))];
-}
 
 // The tester's end of the line: a pseudo-terminal that stays quiet.
 struct QuietLine {
@@ -154,12 +150,13 @@ int main(int, char **argv) {
     InstallMainCallback(nullptr, nullptr, 0); // the peer: the same box, nothing polling
     const std::vector<double> bare = measure(notes);
 
-    const double p95 = percentile(polling, 0.95), bareP95 = percentile(bare, 0.95);
+    const double p95 = bench::Percentile(polling, 0.95), bareP95 = bench::Percentile(bare, 0.95);
     std::printf("key press to its character in the notes box, port open and quiet (%zu presses): "
                 "ks_read p95 %.2f ms, median %.2f ms, max %.2f ms; same box without polling p95 "
                 "%.2f ms; ratio %.2f (target p95 < %.0f ms)\n",
-                polling.size(), p95, percentile(polling, 0.5), percentile(polling, 1.0), bareP95,
-                bareP95 > 0 ? p95 / bareP95 : 0.0, kTargetP95Ms);
+                polling.size(), p95, bench::Percentile(polling, 0.5),
+                bench::Percentile(polling, 1.0), bareP95, bareP95 > 0 ? p95 / bareP95 : 0.0,
+                kTargetP95Ms);
     KsResetState();
     std::error_code ignored;
     fs::remove_all(root, ignored);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "history/history.h"
+#include "bench/support/bench_stats.h"
 
 namespace {
 
@@ -28,16 +29,6 @@ constexpr double kSearchTargetMs = 50.0;
 constexpr double kListTargetMs = 200.0;
 constexpr double kBytesPerResultTarget = 1024.0;
 constexpr int64_t kFirstShown = 1'480'000'000; // late 2016: ten years of a busy workshop
-
-double NowMs() {
-    using namespace std::chrono;
-    return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
 
 // A realistic result: vehicles come back (20,000 plates), five sites, eight operators, a job
 // reference on most, notes on some.
@@ -89,7 +80,7 @@ int Generate(const std::string &path) {
     HistoryStore store;
     if (store.Open(path) != 0) return -1;
     std::mt19937 random(12345);
-    const double start = NowMs();
+    const double start = bench::NowMs();
     std::vector<HistoryResult> batch;
     for (int n = 1; n <= kResults; ++n) {
         batch.push_back(Generate(random, n));
@@ -98,7 +89,7 @@ int Generate(const std::string &path) {
             batch.clear();
         }
     }
-    std::printf("generated in %.0f s\n", (NowMs() - start) / 1000);
+    std::printf("generated in %.0f s\n", (bench::NowMs() - start) / 1000);
     return 0;
 }
 
@@ -117,9 +108,9 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "history_bench: the database cannot be generated\n");
         return 1;
     }
-    const double openStart = NowMs();
+    const double openStart = bench::NowMs();
     const int opened = store.Open(path);
-    const double openMs = NowMs() - openStart;
+    const double openMs = bench::NowMs() - openStart;
     if (opened != 0 || store.Count(HistoryQuery{}) < kResults) {
         std::fprintf(stderr, "history_bench: %s is not a whole generated database; remove it\n",
                      path.c_str());
@@ -131,9 +122,9 @@ int main(int argc, char **argv) {
     std::vector<double> stores;
     for (int i = 0; i < kStores; ++i) {
         const HistoryResult r = Generate(random, kResults + i);
-        const double t = NowMs();
+        const double t = bench::NowMs();
         if (store.Add(r) <= 0) return 1;
-        stores.push_back(NowMs() - t);
+        stores.push_back(bench::NowMs() - t);
     }
 
     const char *const kTexts[] = {"KX-042",    "042-c",     "ro-100777", "dupont",  "müller",
@@ -147,9 +138,9 @@ int main(int argc, char **argv) {
         query.text = text;
         query.limit = kPage;
         std::vector<HistoryResult> rows;
-        const double t = NowMs();
+        const double t = bench::NowMs();
         store.Search(query, &rows);
-        const double ms = NowMs() - t;
+        const double ms = bench::NowMs() - t;
         searches.push_back(ms);
         if (ms > slowest) {
             slowest = ms;
@@ -161,9 +152,9 @@ int main(int argc, char **argv) {
     for (const char *text : {"dupont", "fleet", "ro-100777"}) {
         HistoryQuery query;
         query.text = text;
-        const double t = NowMs();
+        const double t = bench::NowMs();
         store.Count(query);
-        counts.push_back(NowMs() - t);
+        counts.push_back(bench::NowMs() - t);
     }
 
     std::vector<double> lists;
@@ -171,10 +162,10 @@ int main(int argc, char **argv) {
         HistoryQuery query;
         query.limit = kPage;
         std::vector<HistoryResult> rows;
-        const double t = NowMs();
+        const double t = bench::NowMs();
         store.Search(query, &rows);
         store.Count(HistoryQuery{});
-        lists.push_back(NowMs() - t);
+        lists.push_back(bench::NowMs() - t);
     }
     store.Close();
     const double bytes = static_cast<double>(QFileInfo(QString::fromStdString(path)).size());
@@ -182,12 +173,13 @@ int main(int argc, char **argv) {
     std::printf("history of %lld results\n", static_cast<long long>(count));
     std::printf("%-44s %10.2f ms   (after the first paint; no target)\n", "open the history",
                 openMs);
-    Report("store one result (median, synchronous=FULL)", Median(stores), kStoreTargetMs, "ms");
-    Report("search by text (median, first 200)", Median(searches), kSearchTargetMs, "ms");
+    Report("store one result (median, synchronous=FULL)", bench::Median(stores), kStoreTargetMs,
+           "ms");
+    Report("search by text (median, first 200)", bench::Median(searches), kSearchTargetMs, "ms");
     std::printf("%-44s %10.2f ms   (\"%s\")\n", "  slowest search", slowest, slowestText);
     std::printf("%-44s %10.2f ms   (no target; the panel shows it)\n",
-                "count of all matches of a text (median)", Median(counts));
-    Report("newest 200 and the count (median)", Median(lists), kListTargetMs, "ms");
+                "count of all matches of a text (median)", bench::Median(counts));
+    Report("newest 200 and the count (median)", bench::Median(lists), kListTargetMs, "ms");
     Report("file per result", bytes / static_cast<double>(count), kBytesPerResultTarget, "B");
     return 0;
 }

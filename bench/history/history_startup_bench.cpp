@@ -13,6 +13,7 @@
 #include <fstream>
 #include <string>
 #include <vector>
+#include "bench/support/bench_stats.h"
 
 extern char **environ;
 namespace fs = std::filesystem;
@@ -21,16 +22,6 @@ namespace {
 
 constexpr int kRounds = 21;
 constexpr double kTargetRatio = 1.05;
-
-double NowMs() {
-    using namespace std::chrono;
-    return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
 
 // Milliseconds from the start to the end of the probe in folder (it ends at the first paint);
 // -1 when it failed.
@@ -46,14 +37,14 @@ double TimedProbe(const std::string &folder, std::vector<std::string> env) {
     posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const double start = NowMs();
+    const double start = bench::NowMs();
     pid_t pid = -1;
     const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv, envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) return -1;
     int status = 0;
     waitpid(pid, &status, 0);
-    const double elapsed = NowMs() - start;
+    const double elapsed = bench::NowMs() - start;
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? elapsed : -1;
 }
 
@@ -105,7 +96,7 @@ int main() {
         if (x > 0) a.push_back(x);
         if (y > 0) b.push_back(y);
     }
-    const double withMs = Median(a), withoutMs = Median(b);
+    const double withMs = bench::Median(a), withoutMs = bench::Median(b);
     const double ratio = withoutMs > 0 ? withMs / withoutMs : 0;
     std::printf("start-up to first paint with the 1,000,000-result history %.1f ms, without %.1f "
                 "ms (median of %zu/%zu): ratio %.3f, target <= %.2f   %s\n",

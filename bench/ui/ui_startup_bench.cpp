@@ -20,6 +20,7 @@
 
 #include "platform/runtime.h"
 #include "ui_bench_resources.h"
+#include "bench/support/bench_stats.h"
 
 extern char **environ;
 
@@ -53,11 +54,6 @@ Run run(const std::vector<std::string> &args) {
     r.cpuMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
               (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
     return r;
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 double cpuSeconds() {
@@ -95,8 +91,8 @@ int main(int, char **argv) {
         minimalCpu.push_back(m.cpuMs);
         runtimeCpu.push_back(r.cpuMs);
     }
-    const double rw = median(runtimeWall), mw = median(minimalWall);
-    const double rc = median(runtimeCpu), mc = median(minimalCpu);
+    const double rw = bench::Median(runtimeWall), mw = bench::Median(minimalWall);
+    const double rc = bench::Median(runtimeCpu), mc = bench::Median(minimalCpu);
     std::printf(
         "start-up to first paint, median of %d alternating runs (target: ratio <= 1.25):\n"
         "  wall time: run-time + 25-control panel %.1f ms, minimal Qt window %.1f ms, ratio %.2f\n"

@@ -7,7 +7,6 @@
 #include <memory>
 
 #include "app/ks_workshop.h"
-#include "tests/support/paths.h"
 #include "tests/support/pg_cluster.h"
 #include "workshop/workshop_config.h"
 
@@ -20,16 +19,8 @@ class WorkshopUse : public AppTest {
     static void SetUpTestSuite() {
         if (!PgCluster::Available()) return;
         cluster = std::make_unique<PgCluster>();
-        ASSERT_EQ(cluster->Sql("CREATE DATABASE workshop").status, 0);
-        ASSERT_EQ(
-            cluster->SqlFile(ks_test::sourcePath("workshop/server_schema.sql"), "workshop").status,
-            0);
-        ASSERT_EQ(cluster
-                      ->Sql("CREATE ROLE bench7 LOGIN PASSWORD 'seven' IN ROLE ks_bench;"
-                            "GRANT CONNECT ON DATABASE workshop TO ks_bench;",
-                            "workshop")
-                      .status,
-                  0);
+        cluster->MakeWorkshopDatabase("workshop");
+        cluster->MakeLoginRole("bench7", "seven", "ks_bench", "workshop");
     }
     static void TearDownTestSuite() { cluster.reset(); }
     void SetUp() override {

@@ -1,5 +1,7 @@
 #include "tests/support/pg_cluster.h"
 
+#include "tests/support/paths.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <pwd.h>
@@ -139,6 +141,21 @@ CommandResult PgCluster::Sql(const std::string &sql, const std::string &database
 
 CommandResult PgCluster::SqlFile(const std::string &path, const std::string &database) const {
     return runCommand(Psql(database) + " -f " + Quote(path));
+}
+
+void PgCluster::MakeWorkshopDatabase(const std::string &database) const {
+    CommandResult made = Sql("CREATE DATABASE " + database);
+    if (made.status == 0) made = SqlFile(sourcePath("workshop/server_schema.sql"), database);
+    if (made.status != 0) throw std::runtime_error("cannot make " + database + ": " + made.output);
+}
+
+void PgCluster::MakeLoginRole(const std::string &name, const std::string &password,
+                              const std::string &group, const std::string &database) const {
+    const CommandResult made =
+        Sql("CREATE ROLE " + name + " LOGIN PASSWORD '" + password + "' IN ROLE " + group +
+                "; GRANT CONNECT ON DATABASE " + database + " TO " + group,
+            database);
+    if (made.status != 0) throw std::runtime_error("cannot make role " + name + ": " + made.output);
 }
 
 } // namespace ks_test

@@ -39,6 +39,13 @@ class PgCluster {
     CommandResult Sql(const std::string &sql, const std::string &database = "postgres") const;
     // Runs a file of SQL the same way.
     CommandResult SqlFile(const std::string &path, const std::string &database) const;
+    // A database with the workshop server's schema (workshop/server_schema.sql) applied; throws
+    // std::runtime_error with psql's words when it cannot be made.
+    void MakeWorkshopDatabase(const std::string &database) const;
+    // A login role with a password in a group role (ks_bench or ks_reader), allowed to connect
+    // to the database; throws as above.
+    void MakeLoginRole(const std::string &name, const std::string &password,
+                       const std::string &group, const std::string &database) const;
     // The folder of the cluster's files (for a test that writes a pg_service.conf or a .pgpass).
     const std::string &Folder() const { return folder_; }
 

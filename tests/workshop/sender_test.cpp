@@ -11,7 +11,6 @@
 #include <thread>
 
 #include "history/history.h"
-#include "tests/support/paths.h"
 #include "tests/support/pg_cluster.h"
 #include "tests/support/qt_core_environment.h"
 #include "tests/support/temp_dir.h"
@@ -59,15 +58,9 @@ class Sender : public ::testing::Test {
     static void SetUpTestSuite() {
         if (!PgCluster::Available()) return;
         cluster = std::make_unique<PgCluster>();
-        ASSERT_EQ(cluster->Sql(std::string("CREATE DATABASE ") + kDatabase).status, 0);
-        ASSERT_EQ(
-            cluster->SqlFile(ks_test::sourcePath("workshop/server_schema.sql"), kDatabase).status,
-            0);
-        const auto roles = cluster->Sql("CREATE ROLE bench1 LOGIN PASSWORD 'pw' IN ROLE ks_bench;"
-                                        "CREATE ROLE bench2 LOGIN PASSWORD 'pw' IN ROLE ks_bench;"
-                                        "GRANT CONNECT ON DATABASE workshop TO ks_bench;",
-                                        kDatabase);
-        ASSERT_EQ(roles.status, 0) << roles.output;
+        cluster->MakeWorkshopDatabase(kDatabase);
+        cluster->MakeLoginRole("bench1", "pw", "ks_bench", kDatabase);
+        cluster->MakeLoginRole("bench2", "pw", "ks_bench", kDatabase);
     }
     static void TearDownTestSuite() { cluster.reset(); }
     void SetUp() override {

@@ -25,17 +25,9 @@ class ServerConnection : public ::testing::Test {
     static void SetUpTestSuite() {
         if (!PgCluster::Available()) return;
         cluster = std::make_unique<PgCluster>();
-        ASSERT_EQ(cluster->Sql("CREATE DATABASE workshop").status, 0);
+        cluster->MakeWorkshopDatabase("workshop");
         ASSERT_EQ(cluster->Sql("CREATE DATABASE other").status, 0);
-        ASSERT_EQ(
-            cluster->SqlFile(ks_test::sourcePath("workshop/server_schema.sql"), "workshop").status,
-            0);
-        ASSERT_EQ(cluster
-                      ->Sql("CREATE ROLE bench1 LOGIN PASSWORD 'one' IN ROLE ks_bench;"
-                            "GRANT CONNECT ON DATABASE workshop TO ks_bench;",
-                            "workshop")
-                      .status,
-                  0);
+        cluster->MakeLoginRole("bench1", "one", "ks_bench", "workshop");
     }
     static void TearDownTestSuite() { cluster.reset(); }
     void SetUp() override {
