@@ -20,6 +20,7 @@ namespace {
 
 // The newest rows the list shows; the count tells how many match in all.
 constexpr int kListRows = 500;
+constexpr int64_t kCountCap = 10000; // results counted exactly; more show as "10000+"
 constexpr int kTextSize = 256;
 const char kCsvFiles[] = "*.csv";
 const char kPdfFiles[] = "*.pdf";
@@ -123,7 +124,8 @@ void Refresh() {
         query.plate = plate;
         query.limit = kListRows;
         store->Search(query, &view);
-        count = store->Count(query);
+        // Counted up to one past the cap: beyond it the panel says "10000+".
+        count = store->Count(query, kCountCap + 1);
     }
     for (size_t i = 0; i < view.size(); ++i) {
         InsertListItem(historyPanel, HISTORY_LIST, -1, Line(view[i]).c_str(), static_cast<int>(i));
@@ -131,7 +133,9 @@ void Refresh() {
         RT_SetListItemLook(historyPanel, HISTORY_LIST, static_cast<int>(i), look.textColor,
                            look.backColor, "");
     }
-    std::string counted = countPrefix + " " + std::to_string(count < 0 ? 0 : count);
+    std::string counted = countPrefix + " " +
+                          (count > kCountCap ? std::to_string(kCountCap) + "+"
+                                             : std::to_string(count < 0 ? 0 : count));
     if (!plate.empty()) counted += " (" + plate + ")";
     SetCtrlVal(historyPanel, HISTORY_COUNT, counted.c_str());
 }

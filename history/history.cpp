@@ -516,13 +516,19 @@ int HistoryStore::Search(const HistoryQuery &query, std::vector<HistoryResult> *
     return 0;
 }
 
-int64_t HistoryStore::Count(const HistoryQuery &query) {
+int64_t HistoryStore::Count(const HistoryQuery &query, int64_t atMost) {
     Impl &d = *impl_;
     if (!d.open) return HISTORY_ERR_NOT_OPEN;
     const Where w = BuildWhere(query);
     QSqlQuery q(d.Db());
-    if (!Run(q, QStringLiteral("SELECT count(*)") + w.sql, w.values) || !q.next())
-        return HISTORY_ERR_QUERY;
+    QVariantList values = w.values;
+    QString sql = QStringLiteral("SELECT count(*)") + w.sql;
+    if (atMost >= 0) {
+        sql =
+            QStringLiteral("SELECT count(*) FROM (SELECT 1") + w.sql + QStringLiteral(" LIMIT ?)");
+        values << static_cast<qlonglong>(atMost);
+    }
+    if (!Run(q, sql, values) || !q.next()) return HISTORY_ERR_QUERY;
     return q.value(0).toLongLong();
 }
 

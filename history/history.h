@@ -136,8 +136,10 @@ class HistoryStore {
     // order they were shown; one plate's rows by the time they were shown), into *rows
     // (replaced). 0 or HISTORY_ERR_QUERY.
     int Search(const HistoryQuery &query, std::vector<HistoryResult> *rows);
-    // How many rows the query selects (limit and offset ignored), or HISTORY_ERR_QUERY.
-    int64_t Count(const HistoryQuery &query);
+    // How many rows the query selects (limit and offset ignored), or HISTORY_ERR_QUERY. With
+    // atMost >= 0 the counting stops there: a common word's count then costs no more than
+    // finding that many rows (the panel counts on every keystroke).
+    int64_t Count(const HistoryQuery &query, int64_t atMost = -1);
     // Results per local day and verdict within the query's dates, oldest day first.
     int Stats(const HistoryQuery &query, std::vector<HistoryDayCount> *days);
 

@@ -186,6 +186,19 @@ TEST_F(HistoryTest, NewerSchemaIsOpenedToReadOnly) {
     EXPECT_EQ(store.UpdateTexts(1, "a", "b"), HISTORY_ERR_READ_ONLY);
 }
 
+TEST_F(HistoryTest, ACountCanStopAtACap) {
+    HistoryStore store;
+    ASSERT_EQ(store.Open(path_), 0);
+    for (int n = 1; n <= 5; ++n)
+        ASSERT_GT(store.Add(SampleResult(n, HISTORY_SOURCE_TESTER)), 0);
+    HistoryQuery all;
+    EXPECT_EQ(store.Count(all), 5);
+    EXPECT_EQ(store.Count(all, 3), 3);
+    EXPECT_EQ(store.Count(all, 10), 5);
+    all.text = "no such words anywhere";
+    EXPECT_EQ(store.Count(all, 3), 0);
+}
+
 TEST_F(HistoryTest, TheServersQueueHoldsWhatItLacksInOrderAndFollowsChanges) {
     {
         HistoryStore store;
