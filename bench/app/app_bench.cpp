@@ -32,9 +32,9 @@
 #include <string>
 #include <thread>
 #include <vector>
+#include "bench/support/bench_process.h"
 #include "bench/support/bench_stats.h"
 
-extern char **environ;
 namespace fs = std::filesystem;
 
 namespace {
@@ -43,53 +43,6 @@ constexpr int kRecords = 100;
 constexpr int kStartupRounds = 15;
 constexpr double kLatencyTargetMs = 40.0;
 constexpr double kStartupTargetRatio = 1.25;
-
-std::vector<std::string> environmentWith(const std::vector<std::string> &extra) {
-    std::vector<std::string> env;
-    for (char **e = environ; *e; ++e) {
-        const std::string entry = *e;
-        bool replaced = false;
-        for (const auto &x : extra)
-            if (entry.substr(0, entry.find('=') + 1) == x.substr(0, x.find('=') + 1))
-                replaced = true;
-        if (!replaced) env.push_back(entry);
-    }
-    env.insert(env.end(), extra.begin(), extra.end());
-    return env;
-}
-
-pid_t spawn(const std::vector<std::string> &args, const std::vector<std::string> &env,
-            const std::string &cwd) {
-    std::vector<char *> argv, envp;
-    std::vector<std::string> a = args, e = env;
-    for (auto &s : a)
-        argv.push_back(s.data());
-    argv.push_back(nullptr);
-    for (auto &s : e)
-        envp.push_back(s.data());
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-// Milliseconds from start to the end of a program that must exit 0; -1 on failure.
-double timedRun(const std::vector<std::string> &args, const std::vector<std::string> &env,
-                const std::string &cwd) {
-    const double start = bench::NowMs();
-    const pid_t pid = spawn(args, env, cwd);
-    if (pid < 0) return -1;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    const double elapsed = bench::NowMs() - start;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? elapsed : -1;
-}
 
 struct Pty {
     int master = -1;
@@ -171,8 +124,8 @@ int main() {
     fs::create_directories(root + "/runtime");
     fs::permissions(root + "/runtime", fs::perms::owner_all);
     const auto env =
-        environmentWith({"QT_QPA_PLATFORM=offscreen", "XDG_CONFIG_HOME=" + root + "/config",
-                         "XDG_RUNTIME_DIR=" + root + "/runtime", "HOME=" + root});
+        bench::EnvironmentWith({"QT_QPA_PLATFORM=offscreen", "XDG_CONFIG_HOME=" + root + "/config",
+                                "XDG_RUNTIME_DIR=" + root + "/runtime", "HOME=" + root});
 
     Pty pty;
     if (pty.master < 0) return 1;
@@ -182,14 +135,14 @@ int main() {
     int width = 0, height = 0;
     mainPanelSize(folder + "/ks_read.ui.json", &width, &height);
     // The first run consumes the legacy language file and writes ks.ini; it is not counted.
-    timedRun({folder + "/app_startup_probe"}, env, folder);
+    bench::TimedRun({folder + "/app_startup_probe"}, env, folder);
     std::vector<double> app, minimal, withText;
     const std::string peer = std::string(KS_APP_BENCH_HELPERS) + "/minimal_probe";
     const std::string w = std::to_string(width), h = std::to_string(height);
     for (int round = 0; round < kStartupRounds; ++round) {
-        const double a = timedRun({folder + "/app_startup_probe"}, env, folder);
-        const double m = timedRun({peer, w, h}, env, folder);
-        const double t = timedRun({peer, w, h, "text"}, env, folder);
+        const double a = bench::TimedRun({folder + "/app_startup_probe"}, env, folder);
+        const double m = bench::TimedRun({peer, w, h}, env, folder);
+        const double t = bench::TimedRun({peer, w, h, "text"}, env, folder);
         if (a > 0) app.push_back(a);
         if (m > 0) minimal.push_back(m);
         if (t > 0) withText.push_back(t);
@@ -209,7 +162,7 @@ int main() {
     // ---- Record latency ------------------------------------------------------------------------
     const int inotifyFd = inotify_init1(IN_NONBLOCK);
     inotify_add_watch(inotifyFd, folder.c_str(), IN_MOVED_TO | IN_CLOSE_WRITE);
-    const pid_t reader = spawn({folder + "/ks_read"}, env, folder);
+    const pid_t reader = bench::Spawn({folder + "/ks_read"}, env, folder);
     std::this_thread::sleep_for(std::chrono::seconds(3)); // start-up and the port's DTR pulse
     std::vector<double> latency;
     for (int n = 1; n <= kRecords; ++n) {

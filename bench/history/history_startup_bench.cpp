@@ -1,10 +1,6 @@
 // Start-up to the first paint of the main panel with the 1,000,000-result history in the program
 // folder against the same start-up without a history, runs alternating. Target: ratio of the
 // medians within 1.05 (the history opens after the first paint, so it must not delay it).
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -13,40 +9,15 @@
 #include <fstream>
 #include <string>
 #include <vector>
+#include "bench/support/bench_process.h"
 #include "bench/support/bench_stats.h"
 
-extern char **environ;
 namespace fs = std::filesystem;
 
 namespace {
 
 constexpr int kRounds = 21;
 constexpr double kTargetRatio = 1.05;
-
-// Milliseconds from the start to the end of the probe in folder (it ends at the first paint);
-// -1 when it failed.
-double TimedProbe(const std::string &folder, std::vector<std::string> env) {
-    std::string probe = folder + "/app_startup_probe";
-    char *argv[] = {probe.data(), nullptr};
-    std::vector<char *> envp;
-    for (auto &e : env)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const double start = bench::NowMs();
-    pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv, envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) return -1;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    const double elapsed = bench::NowMs() - start;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? elapsed : -1;
-}
 
 // A program folder for the probe: the resource, the language files, the logos, the settings.
 std::string MakeFolder(const std::string &root, const std::string &name) {
@@ -78,21 +49,23 @@ int main() {
     fs::create_symlink(database, with + "/history.sqlite");
     fs::create_directories(root + "/runtime");
     fs::permissions(root + "/runtime", fs::perms::owner_all);
-    std::vector<std::string> env;
-    for (char **e = environ; *e; ++e)
-        env.emplace_back(*e);
-    env.insert(env.end(), {"QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + root + "/runtime",
-                           "XDG_CONFIG_HOME=" + root + "/config", "HOME=" + root});
+    const std::vector<std::string> env =
+        bench::EnvironmentWith({"QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + root + "/runtime",
+                                "XDG_CONFIG_HOME=" + root + "/config", "HOME=" + root});
+    // The probe ends at the first paint.
+    auto probe = [&env](const std::string &folder) {
+        return bench::TimedRun({folder + "/app_startup_probe"}, env, folder);
+    };
     for (const std::string &folder : {with, without}) {
         // A first run writes ks.ini (language from the legacy file); it is not counted.
         fs::create_directories(root + "/config/ks_read");
         std::ofstream(root + "/config/ks_read/ks.ini", std::ios::binary).write("\x01\0\0\0", 4);
-        TimedProbe(folder, env);
+        probe(folder);
     }
     std::vector<double> a, b;
     for (int round = 0; round < kRounds; ++round) {
-        const double x = TimedProbe(with, env);
-        const double y = TimedProbe(without, env);
+        const double x = probe(with);
+        const double y = probe(without);
         if (x > 0) a.push_back(x);
         if (y > 0) b.push_back(y);
     }

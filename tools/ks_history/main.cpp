@@ -108,13 +108,17 @@ int ParseArguments(const std::vector<std::string> &args, Options *o) {
     return -1;
 }
 
-int Search(HistoryStore &store, Options &o) {
+// The rows the options select into *rows; false, after saying so, when they cannot be read.
+bool Selected(HistoryStore &store, Options &o, std::vector<HistoryResult> *rows) {
     o.query.text = o.text;
+    if (store.Search(o.query, rows) >= 0) return true;
+    std::fprintf(stderr, "ks_history: the results could not be read from %s\n", o.db.c_str());
+    return false;
+}
+
+int Search(HistoryStore &store, Options &o) {
     std::vector<HistoryResult> rows;
-    if (store.Search(o.query, &rows) < 0) {
-        std::fprintf(stderr, "ks_history: the results could not be read from %s\n", o.db.c_str());
-        return kExitFailure;
-    }
+    if (!Selected(store, o, &rows)) return kExitFailure;
     std::printf("shown_at\treference\ttest_code\tplate\tsite\tverdict\tvoltage\trating\t"
                 "measured_cca\n");
     for (const HistoryResult &r : rows)
@@ -127,12 +131,8 @@ int Search(HistoryStore &store, Options &o) {
 }
 
 int Export(HistoryStore &store, Options &o) {
-    o.query.text = o.text;
     std::vector<HistoryResult> rows;
-    if (store.Search(o.query, &rows) < 0) {
-        std::fprintf(stderr, "ks_history: the results could not be read from %s\n", o.db.c_str());
-        return kExitFailure;
-    }
+    if (!Selected(store, o, &rows)) return kExitFailure;
     if (HistoryWriteCsv(o.csv, rows) < 0) {
         std::fprintf(stderr, "ks_history: %s cannot be written\n", o.csv.c_str());
         return kExitFailure;
