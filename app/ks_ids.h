@@ -41,7 +41,8 @@ enum {
     PNL_HISTORY_NEWER = 21, // the history was written by a newer program: read-only
     PNL_HISTORY = 22,       // the history panel
 };
-// Every panel of the resource; start-up loads each once to find a damaged resource before use.
+// Every panel of the resource; each is loaded once at start-up to find a damaged resource before
+// use.
 constexpr int kResourcePanels[] = {
     PNL_ABOUT,
     PNL_PORT_FAILED,
@@ -65,6 +66,15 @@ constexpr int kResourcePanels[] = {
     PNL_HISTORY_MOVED,
     PNL_HISTORY_NEWER,
     PNL_HISTORY,
+};
+// The panels the start-up itself may show up to the first paint of the main panel. On a start
+// with a settings file only these are checked before that paint, and every panel right after
+// it; a first start checks every panel before it writes anything.
+constexpr int kStartupPanels[] = {
+    PNL_MAIN,
+    PNL_LANGUAGE_FAILED,
+    PNL_LOGO_PATH_TOO_LONG,
+    PNL_SETTINGS_NOT_WRITTEN,
 };
 
 // ---- Controls of the main panel ----------------------------------------------------------------

@@ -293,16 +293,16 @@ void SetDefaultLogo(char (&field)[KS_PATH_WIDTH], const std::string &directory, 
     }
 }
 
-// The UI resource must be whole before anything is built from it: every panel is loaded once.
-// Returns false, after telling why, when it is missing or damaged.
-bool ResourceUsable(const std::string &directory) {
+// The UI resource must be whole before anything is built from it. Returns false, after telling
+// why, when one of the panels is missing or damaged.
+template <size_t N> bool ResourceUsable(const std::string &directory, const int (&panels)[N]) {
     const std::string path = directory + "/" + kUiFile;
-    int size = 0;
-    const bool present = GetFileInfo(path.c_str(), &size) == 1;
-    for (int id : kResourcePanels) {
-        // Checked without building the panels: this runs before every first paint.
+    for (int id : panels) {
+        // Checked without building the panels.
         const int panel = RT_CheckPanelResource(kUiFile, id);
         if (panel == 0) continue;
+        int size = 0;
+        const bool present = GetFileInfo(path.c_str(), &size) == 1;
         KsReportStartFailure(
             std::string("The user-interface file ") + (present ? "is damaged" : "is missing") +
             ", so the program cannot start.\n\nLooked for: " + path +
@@ -342,8 +342,14 @@ int KsStartup(char **argv) {
                              "a folder with a shorter path.");
         return -1;
     }
-    if (!ResourceUsable(directory)) return -1;
-    if (!KsReadSettings()) {
+    // Reading the settings writes nothing: a start with them checks the panels its first paint
+    // needs, and the rest right after that paint. A first start checks them all before it
+    // writes the settings.
+    const bool settingsRead = KsReadSettings() != 0;
+    if (settingsRead ? !ResourceUsable(directory, kStartupPanels)
+                     : !ResourceUsable(directory, kResourcePanels))
+        return -1;
+    if (!settingsRead) {
         HostConfigStartFresh(HostConfig);
         const std::string legacyFile = ReadLegacyLanguage();
         if (legacyFile.empty()) {
@@ -371,8 +377,6 @@ int KsStartup(char **argv) {
         if (panelHandle < 0) return -1;
     }
 
-    InstallMainCallback(KSMainCB, nullptr, 1);
-    SetIdleEventRate(0);
     for (int i = 0; i < KS_PRINT_SLOTS; ++i)
         SetPrintAttributeEx(kPrintAttributes[i], HostConfig.PrintSettings[i]);
 
@@ -384,6 +388,11 @@ int KsStartup(char **argv) {
 
     SetSystemAttribute(ATTR_SYS_USE_LOCALIZED_DECIMAL_SYMBOL, 1);
     DisplayPanel(panelHandle);
+    // The panels this start did not need yet, now that the main panel has been drawn.
+    if (settingsRead && !ResourceUsable(directory, kResourcePanels)) return -1;
+    // Polling (and the port) begins only with a whole resource.
+    InstallMainCallback(KSMainCB, nullptr, 1);
+    SetIdleEventRate(0);
     InsertTextBoxLine(panelHandle, MAIN_INFO, -1, "");
     for (const auto &line : HostConfig.InfoLines)
         InsertTextBoxLine(panelHandle, MAIN_INFO, -1, line);

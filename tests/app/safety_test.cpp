@@ -463,6 +463,50 @@ TEST_F(SafetyTest, DamagedOrMissingResourceIsNamedOnStandardErrorAndInAPlainMess
     }
 }
 
+TEST_F(SafetyTest, DamagedPanelThatTheFirstPaintDoesNotNeedFailsTheStartRightAfterIt) {
+    // A start with a settings file checks only the panels its first paint needs before that
+    // paint; the history panel is checked right after it, before the start-up ends.
+    ASSERT_EQ(0, Start(1));
+    const std::string settings = readFile(WorkPath("ks.ini"));
+    ASSERT_EQ(940u, settings.size());
+    KsResetState();
+    RT_TestClearAnswers();
+    const std::string resource = ProgPath("ks_read.ui.json");
+    std::string damaged = readFile(resource);
+    const size_t history = damaged.find("\"name\": \"HISTORY\"");
+    ASSERT_NE(std::string::npos, history);
+    damaged.replace(history, 6, "\"nome\""); // a key the panels do not have
+    writeFile(resource, damaged);
+
+    auto shown = std::make_shared<std::string>();
+    auto closeBox = std::make_shared<std::function<void()>>();
+    *closeBox = [shown, weak = std::weak_ptr<std::function<void()>>(closeBox)] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            *shown = box->text().toStdString();
+            box->accept();
+            return;
+        }
+        if (auto again = weak.lock()) RT_TestPost(*again, 10);
+    };
+    RT_TestPost(*closeBox, 10);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(-1, Start(1));
+    const std::string said = testing::internal::GetCapturedStderr();
+    for (const std::string &text : {said, *shown}) {
+        EXPECT_NE(std::string::npos, text.find(resource)) << text;
+        EXPECT_NE(std::string::npos, text.find("panel " + std::to_string(PNL_HISTORY))) << text;
+    }
+    // The main panel was drawn before the check.
+    int mainShown = 0;
+    GetPanelAttribute(panelHandle, ATTR_VISIBLE, &mainShown);
+    EXPECT_EQ(1, mainShown);
+    // The port was never opened and the settings are as they were.
+    EXPECT_NE(0, commStatus);
+    KsResetState();
+    RT_TestClearAnswers();
+    EXPECT_EQ(settings, readFile(WorkPath("ks.ini")));
+}
+
 // ---- The serial line ---------------------------------------------------------------------------
 
 TEST_F(SafetyTest, RecordAfterAFloodOfEmptyLinesIsShownAtOnce) {
