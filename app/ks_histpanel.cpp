@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/ks_hist.h"
@@ -14,7 +15,9 @@
 #include "app/ks_read.h"
 #include "app/ks_save.h"
 #include "app/ks_state.h"
+#include "app/ks_workshop.h"
 #include "platform/runtime.h"
+#include "toolbox/core/errors.h"
 
 namespace {
 
@@ -25,10 +28,37 @@ constexpr int kTextSize = 256;
 const char kCsvFiles[] = "*.csv";
 const char kPdfFiles[] = "*.pdf";
 
+constexpr size_t kBenchWidth = 8; // characters of the bench column (all benches only)
+
+// Values of the hidden ring HISTORY_TEXTS: the words of HISTORY_SEARCHED and of the bench
+// column, and why a search of every bench failed.
+enum {
+    TEXT_THIS_BENCH = 1,
+    TEXT_ALL_BENCHES = 2,
+    TEXT_ALL_SEARCHING = 3,
+    TEXT_ALL_UNREACHABLE = 4, // "...: searching this bench", the reason follows
+    TEXT_BENCH_COLUMN = 5,
+    TEXT_WHY_UNREACHABLE = 6,
+    TEXT_WHY_AUTHENTICATION = 7,
+    TEXT_WHY_NO_DATABASE = 8,
+    TEXT_WHY_TLS = 9,
+    TEXT_WHY_SCHEMA = 10,
+    TEXT_WHY_OTHER = 11,
+};
+
 int historyPanel = 0;
-std::vector<HistoryResult> view; // the rows in the list, in its order
-std::string countPrefix;         // the count text of the panel's language ("Results:")
-std::string plate;               // the vehicle whose results are shown, or "" for all
+std::vector<HistoryResult> view;  // the rows in the list, in its order
+std::vector<std::string> benches; // each row's bench when the list is every bench's, else empty
+std::string countPrefix;          // the count text of the panel's language ("Results:")
+std::string header;               // the list's column titles in the panel's language
+std::string plate;                // the vehicle whose results are shown, or "" for all
+// The server search the list waits for (0: none). An answer to any other came too late: the
+// operator has asked something else since.
+int64_t awaited = 0;
+HistoryQuery awaitedQuery;
+// Why the last search of every bench failed ("" after one that worked): while it fails, each
+// search shows this bench's results at once instead of waiting for the server.
+std::string serverTrouble;
 
 std::string TextOf(int control) {
     char text[kTextSize] = "";
@@ -111,24 +141,59 @@ std::string Line(const HistoryResult &r) {
     return line;
 }
 
-void Refresh() {
-    ClearListCtrl(historyPanel, HISTORY_LIST);
-    view.clear();
-    HistoryStore *store = KsHistoryStore();
-    int64_t count = 0;
-    if (store != nullptr) {
-        HistoryQuery query;
-        query.text = TextOf(HISTORY_SEARCH);
-        query.fromUtc = DateLimit(TextOf(HISTORY_FROM), false, query.fromUtc);
-        query.toUtc = DateLimit(TextOf(HISTORY_TO), true, query.toUtc);
-        query.plate = plate;
-        query.limit = kListRows;
-        store->Search(query, &view);
-        // Counted up to one past the cap: beyond it the panel says "10000+".
-        count = store->Count(query, kCountCap + 1);
+// A word of the hidden ring HISTORY_TEXTS.
+std::string Word(int value) {
+    int index = -1;
+    char text[kTextSize] = "";
+    if (GetIndexFromValue(historyPanel, HISTORY_TEXTS, &index, value) < 0 ||
+        GetLabelFromIndex(historyPanel, HISTORY_TEXTS, index, text) < 0)
+        return std::string();
+    return text;
+}
+
+int Reason(int error) {
+    switch (error) {
+    case WORKSHOP_ERR_UNREACHABLE:
+        return TEXT_WHY_UNREACHABLE;
+    case WORKSHOP_ERR_AUTHENTICATION:
+        return TEXT_WHY_AUTHENTICATION;
+    case WORKSHOP_ERR_NO_DATABASE:
+        return TEXT_WHY_NO_DATABASE;
+    case WORKSHOP_ERR_TLS:
+        return TEXT_WHY_TLS;
+    case WORKSHOP_ERR_SCHEMA:
+        return TEXT_WHY_SCHEMA;
+    default:
+        return TEXT_WHY_OTHER;
     }
+}
+
+HistoryQuery Query() {
+    HistoryQuery query;
+    query.text = TextOf(HISTORY_SEARCH);
+    query.fromUtc = DateLimit(TextOf(HISTORY_FROM), false, query.fromUtc);
+    query.toUtc = DateLimit(TextOf(HISTORY_TO), true, query.toUtc);
+    query.plate = plate;
+    query.limit = kListRows;
+    return query;
+}
+
+// Fills the list with rows (benches: each row's bench, or empty for this bench's history) and
+// the count, and says which history they come from.
+void Show(std::vector<HistoryResult> rows, std::vector<std::string> rowBenches, int64_t count,
+          const std::string &searched) {
+    ClearListCtrl(historyPanel, HISTORY_LIST);
+    view = std::move(rows);
+    benches = std::move(rowBenches);
+    const std::string benchTitle =
+        benches.empty() ? std::string() : Column(Word(TEXT_BENCH_COLUMN), kBenchWidth) + "  ";
+    SetCtrlVal(historyPanel, HISTORY_HEADER, (benchTitle + header).c_str());
+    SetCtrlVal(historyPanel, HISTORY_SEARCHED, searched.c_str());
     for (size_t i = 0; i < view.size(); ++i) {
-        InsertListItem(historyPanel, HISTORY_LIST, -1, Line(view[i]).c_str(), static_cast<int>(i));
+        const std::string bench =
+            i < benches.size() ? Column(benches[i], kBenchWidth) + "  " : std::string();
+        InsertListItem(historyPanel, HISTORY_LIST, -1, (bench + Line(view[i])).c_str(),
+                       static_cast<int>(i));
         const VerdictLook look = Verdict(view[i].bRslt);
         RT_SetListItemLook(historyPanel, HISTORY_LIST, static_cast<int>(i), look.textColor,
                            look.backColor, "");
@@ -138,6 +203,58 @@ void Refresh() {
                                              : std::to_string(count < 0 ? 0 : count));
     if (!plate.empty()) counted += " (" + plate + ")";
     SetCtrlVal(historyPanel, HISTORY_COUNT, counted.c_str());
+}
+
+// This bench's own history, searched here and now (it is local and indexed).
+void ShowThisBench(const HistoryQuery &query, const std::string &searched) {
+    std::vector<HistoryResult> rows;
+    int64_t count = 0;
+    if (HistoryStore *store = KsHistoryStore()) {
+        store->Search(query, &rows);
+        // Counted up to one past the cap: beyond it the panel says "10000+".
+        count = store->Count(query, kCountCap + 1);
+    }
+    Show(std::move(rows), {}, count, searched);
+}
+
+std::string Unreachable() {
+    return Word(TEXT_ALL_UNREACHABLE) + " (" + serverTrouble + ")";
+}
+
+void Refresh() {
+    const HistoryQuery query = Query();
+    WorkshopSearcher *searcher = KsWorkshopSearcher();
+    if (searcher == nullptr) {
+        awaited = 0;
+        ShowThisBench(query, Word(TEXT_THIS_BENCH));
+        return;
+    }
+    // The server answers on its own thread; the idle callback brings the answer (Answered).
+    awaited = searcher->Submit(query, kCountCap + 1);
+    awaitedQuery = query;
+    if (serverTrouble.empty())
+        SetCtrlVal(historyPanel, HISTORY_SEARCHED, Word(TEXT_ALL_SEARCHING).c_str());
+    else
+        ShowThisBench(query, Unreachable());
+}
+
+// An answer of the search of every bench, on the thread of the user interface.
+void Answered(const WorkshopAnswer &answer) {
+    if (historyPanel <= 0 || answer.ticket != awaited) return;
+    awaited = 0;
+    if (answer.error != 0) {
+        serverTrouble = Word(Reason(answer.error));
+        ShowThisBench(awaitedQuery, Unreachable());
+        return;
+    }
+    serverTrouble.clear();
+    std::vector<HistoryResult> rows;
+    std::vector<std::string> rowBenches;
+    for (const WorkshopRow &row : answer.rows) {
+        rows.push_back(row.result);
+        rowBenches.push_back(row.bench);
+    }
+    Show(std::move(rows), std::move(rowBenches), answer.count, Word(TEXT_ALL_BENCHES));
 }
 
 // The row selected in the list, or nullptr.
@@ -234,6 +351,7 @@ void ExportPdf() {
 
 void Close() {
     if (historyPanel > 0) DiscardPanel(historyPanel);
+    KsWorkshopOnAnswer(nullptr);
     KsResetHistoryPanel();
 }
 
@@ -248,7 +366,10 @@ void HistoryMCB(int, int, void *, int) {
         return;
     }
     countPrefix = TextOf(HISTORY_COUNT);
+    header = TextOf(HISTORY_HEADER);
     plate.clear();
+    serverTrouble.clear();
+    KsWorkshopOnAnswer(Answered);
     Refresh();
     DisplayPanel(historyPanel);
     SetActiveCtrl(historyPanel, HISTORY_SEARCH);
@@ -300,6 +421,10 @@ int KsHistoryPanel(void) {
 void KsResetHistoryPanel(void) {
     historyPanel = 0;
     view.clear();
+    benches.clear();
     countPrefix.clear();
+    header.clear();
     plate.clear();
+    awaited = 0;
+    serverTrouble.clear();
 }

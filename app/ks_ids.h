@@ -136,7 +136,10 @@ enum {
     HISTORY_OPEN = 8,
     HISTORY_VEHICLE = 9, // the selected result's vehicle only, or all again
     HISTORY_EXPORT = 10,
-    HISTORY_PDF = 13, // one PDF per result in view, named after its reference and date
+    HISTORY_HEADER = 11,   // the list's column titles; a bench column joins them for all benches
+    HISTORY_PDF = 13,      // one PDF per result in view, named after its reference and date
+    HISTORY_SEARCHED = 14, // which history the list comes from: this bench's or every bench's
+    HISTORY_TEXTS = 15,    // hidden ring: the source's words and the reasons a server search failed
 };
 
 // ---- Menu items of the main menu bar -----------------------------------------------------------

@@ -69,6 +69,18 @@ CREATE TABLE IF NOT EXISTS ks_results (
 CREATE INDEX IF NOT EXISTS ks_results_shown ON ks_results (shown_utc DESC);
 CREATE INDEX IF NOT EXISTS ks_results_plate ON ks_results (info4, shown_utc DESC);
 
+-- The all-benches search looks for any part of a word in search_folded: a trigram index answers
+-- that where the server has the pg_trgm extension (shipped with PostgreSQL, trusted: the
+-- database's owner may create it). Without it the search still works, by reading the table.
+DO $$
+BEGIN
+    CREATE EXTENSION IF NOT EXISTS pg_trgm;
+    CREATE INDEX IF NOT EXISTS ks_results_search ON ks_results USING gin (search_folded gin_trgm_ops);
+EXCEPTION WHEN OTHERS THEN
+    RAISE NOTICE 'the search of every bench goes without a trigram index: %', SQLERRM;
+END
+$$;
+
 DO $$
 BEGIN
     IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = 'ks_bench') THEN

@@ -17,8 +17,6 @@
 namespace {
 
 constexpr char kDriver[] = "QPSQL";
-// Seconds a connection attempt may take before the host counts as unreachable.
-constexpr int kConnectTimeoutSeconds = 10;
 
 std::string QuoteValue(const std::string &value) {
     std::string quoted = "'";
@@ -104,7 +102,7 @@ int WorkshopServer::Fail(int code, const std::string &detail) {
     return code;
 }
 
-int WorkshopServer::Connect(const std::string &connection) {
+int WorkshopServer::Connect(const std::string &connection, int timeoutSeconds) {
     Disconnect();
     detail_.clear();
     if (!QSqlDatabase::isDriverAvailable(kDriver))
@@ -112,10 +110,18 @@ int WorkshopServer::Connect(const std::string &connection) {
     QSqlDatabase db = QSqlDatabase::addDatabase(kDriver, QString::fromStdString(name_));
     std::string options = WorkshopConnectOptions(connection);
     if (options.find("connect_timeout") == std::string::npos)
-        options += " connect_timeout=" + std::to_string(kConnectTimeoutSeconds);
+        options += " connect_timeout=" + std::to_string(timeoutSeconds);
     db.setConnectOptions(QString::fromStdString(options));
     if (!db.open()) return Fail(Classify(db.lastError()), db.lastError().text().toStdString());
     return 0;
+}
+
+int WorkshopServer::FailQuery(const QSqlError &error) {
+    const int code = error.type() == QSqlError::ConnectionError ? Classify(error)
+                     // 42501: insufficient privilege, which row-level security also reports.
+                     : error.nativeErrorCode() == QLatin1String("42501") ? WORKSHOP_ERR_SCHEMA
+                                                                         : Classify(error);
+    return Fail(code, error.text().toStdString());
 }
 
 int WorkshopServer::CheckSchema() {
@@ -215,14 +221,7 @@ int WorkshopServer::Send(const std::string &bench, int64_t revision, const Histo
     static_assert(std::size(kColumns) == 37, "one value per column");
     for (const QVariant &value : values)
         query.addBindValue(value);
-    if (!query.exec()) {
-        const QSqlError error = query.lastError();
-        // 42501: insufficient privilege, which row-level security also reports.
-        const int code = error.type() == QSqlError::ConnectionError          ? Classify(error)
-                         : error.nativeErrorCode() == QLatin1String("42501") ? WORKSHOP_ERR_SCHEMA
-                                                                             : Classify(error);
-        return Fail(code, error.text().toStdString());
-    }
+    if (!query.exec()) return FailQuery(query.lastError());
     detail_.clear();
     return 0;
 }

@@ -1,11 +1,12 @@
 // A bench with a workshop server configured: received results reach the server while the panel
-// goes on as without it, and the status line tells the server's state, also when it refuses the
-// bench.
+// goes on as without it, the status line tells the server's state, also when it refuses the
+// bench, and the history panel searches every bench while the server answers.
 #include "app_fixture.h"
 
 #include <cstdlib>
 #include <memory>
 
+#include "app/ks_histpanel.h"
 #include "app/ks_workshop.h"
 #include "tests/support/pg_cluster.h"
 #include "workshop/workshop_config.h"
@@ -21,6 +22,7 @@ class WorkshopUse : public AppTest {
         cluster = std::make_unique<PgCluster>();
         cluster->MakeWorkshopDatabase("workshop");
         cluster->MakeLoginRole("bench7", "seven", "ks_bench", "workshop");
+        cluster->MakeLoginRole("office", "seven", "ks_reader", "workshop");
     }
     static void TearDownTestSuite() { cluster.reset(); }
     void SetUp() override {
@@ -28,6 +30,7 @@ class WorkshopUse : public AppTest {
             GTEST_SKIP() << "the PostgreSQL server is not installed (scripts/install-deps)";
         ASSERT_TRUE(cluster) << "the private server did not start";
         AppTest::SetUp();
+        if (!cluster->Running()) cluster->Start();
         ASSERT_EQ(cluster->Sql("DELETE FROM ks_results", "workshop").status, 0);
     }
     void TearDown() override {
@@ -35,16 +38,28 @@ class WorkshopUse : public AppTest {
         unsetenv("PGPASSWORD");
     }
 
-    // workshop.ini beside ks.ini, for bench7.
-    void Configure(const std::string &password) {
+    // workshop.ini beside ks.ini, for bench7 (searching every bench as `reader` when given).
+    void Configure(const std::string &password, const std::string &reader = "") {
         setenv("PGPASSWORD", password.c_str(), 1);
-        const WorkshopConfig config{"bench7",
-                                    "host=127.0.0.1 port=" + std::to_string(cluster->Port()) +
-                                        " dbname=workshop user=bench7 connect_timeout=2",
-                                    ""};
+        auto connection = [](const std::string &role) {
+            return "host=127.0.0.1 port=" + std::to_string(cluster->Port()) +
+                   " dbname=workshop user=" + role + " connect_timeout=2";
+        };
+        const WorkshopConfig config{"bench7", connection("bench7"),
+                                    reader.empty() ? "" : connection(reader)};
         ASSERT_EQ(WorkshopWriteConfig(WorkPath(kWorkshopFileName), config), 0);
     }
     std::string OnServer(const std::string &sql) { return cluster->Sql(sql, "workshop").output; }
+    static std::string Text(int panel, int control) {
+        char text[512] = "";
+        GetCtrlVal(panel, control, text);
+        return text;
+    }
+    static int Items(int panel) {
+        int items = -1;
+        GetNumListItems(panel, HISTORY_LIST, &items);
+        return items;
+    }
 
     static std::unique_ptr<PgCluster> cluster;
 };
@@ -82,6 +97,61 @@ TEST_F(WorkshopUse, AServerThatRefusesTheBenchStopsNothingAndIsShown) {
     ASSERT_TRUE(SendRecordAndWait(SampleRecord("36425C81", 610, "12.10")));
     EXPECT_EQ(IntOf(MAIN_SETPNT), 610);
     EXPECT_EQ(OnServer("SELECT count(*) FROM ks_results"), "0\n");
+}
+
+TEST_F(WorkshopUse, TheHistoryPanelSearchesEveryBenchAndFallsBackToThisBench) {
+    Configure("seven", "office");
+    ASSERT_EQ(
+        OnServer("INSERT INTO ks_results (bench, local_id, source, shown_utc, utc_offset, "
+                 "entry, search_folded) VALUES ('bench8', 1, 0, to_timestamp(1500000000), 3600, "
+                 "'OTHER-BENCH', 'other-bench')"),
+        "");
+    ASSERT_EQ(0, Start(1));
+    ASSERT_TRUE(SendRecordAndWait(SampleRecord("3E225891", 500, "12.45")));
+    ASSERT_TRUE(
+        RunUntil([this] { return OnServer("SELECT count(*) FROM ks_results") == "2\n"; }, 30000));
+
+    ASSERT_EQ(0, RT_TestCommitMenuItem(MenuBar(), MENU_HISTORY));
+    const int panel = KsHistoryPanel();
+    ASSERT_GT(panel, 0);
+    ASSERT_TRUE(RunUntil([&] { return Text(panel, HISTORY_SEARCHED) == "All benches"; }, 30000))
+        << Text(panel, HISTORY_SEARCHED);
+    ASSERT_EQ(Items(panel), 2);
+    EXPECT_EQ(Text(panel, HISTORY_COUNT), "Results: 2");
+    EXPECT_EQ(Text(panel, HISTORY_HEADER).rfind("Bench     Date and time", 0), 0u)
+        << Text(panel, HISTORY_HEADER);
+    char line[512] = "";
+    GetLabelFromIndex(panel, HISTORY_LIST, 0, line);
+    EXPECT_EQ(std::string(line).rfind("bench7    ", 0), 0u) << line; // the newest (2026)
+    GetLabelFromIndex(panel, HISTORY_LIST, 1, line);
+    EXPECT_EQ(std::string(line).rfind("bench8    ", 0), 0u) << line;
+    EXPECT_NE(std::string(line).find("OTHER-BENCH"), std::string::npos) << line;
+
+    // A search the operator changed before the answer came shows only the newer one's answer.
+    SetCtrlVal(panel, HISTORY_SEARCH, "other");
+    ASSERT_EQ(0, RT_TestCommit(panel, HISTORY_SEARCH));
+    SetCtrlVal(panel, HISTORY_SEARCH, "");
+    ASSERT_EQ(0, RT_TestCommit(panel, HISTORY_SEARCH));
+    EXPECT_EQ(Text(panel, HISTORY_SEARCHED), "All benches: searching...");
+    ASSERT_TRUE(RunUntil([&] { return Text(panel, HISTORY_SEARCHED) == "All benches"; }, 30000));
+    EXPECT_EQ(Items(panel), 2);
+
+    cluster->Stop();
+    SetCtrlVal(panel, HISTORY_SEARCH, "3E2");
+    ASSERT_EQ(0, RT_TestCommit(panel, HISTORY_SEARCH));
+    const std::string fallback = "All benches unreachable: searching this bench "
+                                 "(the server cannot be reached)";
+    ASSERT_TRUE(RunUntil([&] { return Text(panel, HISTORY_SEARCHED) == fallback; }, 30000))
+        << Text(panel, HISTORY_SEARCHED);
+    EXPECT_EQ(Items(panel), 1);
+    EXPECT_EQ(Text(panel, HISTORY_HEADER).rfind("Date and time", 0), 0u);
+    GetLabelFromIndex(panel, HISTORY_LIST, 0, line);
+    EXPECT_NE(std::string(line).find("3E225891"), std::string::npos) << line;
+    // While the server stays away, a search shows this bench's results at once.
+    SetCtrlVal(panel, HISTORY_SEARCH, "zzz");
+    ASSERT_EQ(0, RT_TestCommit(panel, HISTORY_SEARCH));
+    EXPECT_EQ(Items(panel), 0);
+    EXPECT_EQ(Text(panel, HISTORY_SEARCHED), fallback);
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <vector>
 
@@ -107,7 +108,7 @@ std::string PgCluster::AsServerUser(const std::string &command) const {
 void PgCluster::Start() {
     if (running_) return;
     const std::string options = "-p " + std::to_string(port_) + " -k " + sockets_ +
-                                " -c listen_addresses=127.0.0.1 -c fsync=off";
+                                " -c listen_addresses=127.0.0.1 -c fsync=off" + tlsOptions_;
     const CommandResult started =
         runCommand(AsServerUser(bin_ + "/pg_ctl -D " + Quote(data_) + " -o " + Quote(options) +
                                 " -l " + Quote(sockets_ + "/server.log") + " -w -t 60 start"));
@@ -147,6 +148,50 @@ void PgCluster::MakeWorkshopDatabase(const std::string &database) const {
     CommandResult made = Sql("CREATE DATABASE " + database);
     if (made.status == 0) made = SqlFile(sourcePath("workshop/server_schema.sql"), database);
     if (made.status != 0) throw std::runtime_error("cannot make " + database + ": " + made.output);
+}
+
+std::string PgCluster::MakeCertificateAuthority(const std::string &name) const {
+    const std::string base = folder_ + "/ca-" + name;
+    const CommandResult made = runCommand(
+        "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2"
+        " -subj " +
+        Quote("/CN=ks test authority " + name) +
+        " -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign,cRLSign"
+        " -keyout " +
+        Quote(base + ".key") + " -out " + Quote(base + ".crt") + " 2>&1");
+    if (made.status != 0) throw std::runtime_error("openssl (authority) failed: " + made.output);
+    return base + ".crt";
+}
+
+void PgCluster::EnableTls(const std::string &authority) {
+    const std::string ca = folder_ + "/ca-" + authority;
+    const std::string tls = folder_ + "/tls";
+    fs::create_directories(tls);
+    {
+        std::ofstream names(tls + "/names.cnf");
+        names << "subjectAltName=DNS:localhost,IP:127.0.0.1\n";
+    }
+    const CommandResult made = runCommand(
+        "openssl req -new -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -subj "
+        "/CN=localhost"
+        " -keyout " +
+        Quote(tls + "/server.key") + " -out " + Quote(tls + "/server.csr") +
+        " 2>&1 && openssl x509 -req -days 2 -in " + Quote(tls + "/server.csr") + " -CA " +
+        Quote(ca + ".crt") + " -CAkey " + Quote(ca + ".key") + " -CAcreateserial -extfile " +
+        Quote(tls + "/names.cnf") + " -out " + Quote(tls + "/server.crt") + " 2>&1");
+    if (made.status != 0) throw std::runtime_error("openssl (server) failed: " + made.output);
+    // The server refuses a key others may read, and must own it.
+    fs::permissions(tls + "/server.key", fs::perms::owner_read | fs::perms::owner_write);
+    if (!user_.empty()) {
+        const passwd *account = ::getpwnam(user_.c_str());
+        for (const std::string &path : {tls, tls + "/server.key", tls + "/server.crt"})
+            if (!account || ::chown(path.c_str(), account->pw_uid, account->pw_gid) != 0)
+                throw std::runtime_error("cannot give the server's certificate to " + user_);
+    }
+    tlsOptions_ =
+        " -c ssl=on -c ssl_cert_file=" + tls + "/server.crt -c ssl_key_file=" + tls + "/server.key";
+    Stop();
+    Start();
 }
 
 void PgCluster::MakeLoginRole(const std::string &name, const std::string &password,

@@ -4,7 +4,8 @@
 // root, since the server refuses to run as root.
 //
 // The cluster's superuser is kAdmin, trusted on the socket only; connections over TCP need a
-// password (scram-sha-256), as a workshop's server would.
+// password (scram-sha-256), as a workshop's server would. EnableTls turns TLS on with a
+// certificate of localhost signed by a certificate authority made for the test (openssl).
 #pragma once
 
 #include <memory>
@@ -46,6 +47,14 @@ class PgCluster {
     // to the database; throws as above.
     void MakeLoginRole(const std::string &name, const std::string &password,
                        const std::string &group, const std::string &database) const;
+    // Makes a certificate authority of its own in the cluster's folder (a key and a self-signed
+    // certificate, with openssl) and returns the certificate's path, for a client's sslrootcert.
+    // Throws std::runtime_error with openssl's words.
+    std::string MakeCertificateAuthority(const std::string &name) const;
+    // Gives the server a certificate for localhost (CN and subject names localhost and
+    // 127.0.0.1) signed by the authority MakeCertificateAuthority(authority) made, and restarts
+    // it with ssl=on. Throws as above.
+    void EnableTls(const std::string &authority);
     // The folder of the cluster's files (for a test that writes a pg_service.conf or a .pgpass).
     const std::string &Folder() const { return folder_; }
 
@@ -60,7 +69,8 @@ class PgCluster {
     std::string host_ = "127.0.0.1";
     int port_ = 0;
     bool running_ = false;
-    std::string user_; // the account the server runs as, "" when not root
+    std::string user_;       // the account the server runs as, "" when not root
+    std::string tlsOptions_; // the server's TLS settings for pg_ctl's -o, "" without TLS
 };
 
 } // namespace ks_test
