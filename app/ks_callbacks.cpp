@@ -6,6 +6,7 @@
 #include "app/ks_cb.h"
 #include "app/ks_hist.h"
 #include "app/ks_workshop.h"
+#include "app/ks_workshoppanel.h"
 #include "app/ks_histpanel.h"
 #include "app/ks_read.h"
 #include "app/ks_save.h"
@@ -38,6 +39,8 @@ const RT_Callback kCallbacks[] = {
     {"HistoryMCB", RT_MENU_CALLBACK, Fn(HistoryMCB)},
     {"HistoryCB", RT_CTRL_CALLBACK, Fn(HistoryCB)},
     {"HistoryPanelCB", RT_PANEL_CALLBACK, Fn(HistoryPanelCB)},
+    {"WorkshopMCB", RT_MENU_CALLBACK, Fn(WorkshopMCB)},
+    {"WorkshopCB", RT_CTRL_CALLBACK, Fn(WorkshopCB)},
 };
 
 } // namespace
@@ -50,6 +53,7 @@ int KsReadMain(char **argv) {
     KsRegisterCallbacks();
     if (KsStartup(argv) < 0) return -1;
     RunUserInterface();
+    KsResetWorkshopPanel();
     KsWorkshopFinish();
     KsHistoryFinish();
     return 0;

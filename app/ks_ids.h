@@ -40,6 +40,7 @@ enum {
     PNL_HISTORY_MOVED = 20, // the history could not be read: moved aside, names the old file
     PNL_HISTORY_NEWER = 21, // the history was written by a newer program: read-only
     PNL_HISTORY = 22,       // the history panel
+    PNL_WORKSHOP = 23,      // Settings > Workshop server
 };
 // Every panel of the resource; each is loaded once at start-up to find a damaged resource before
 // use.
@@ -66,6 +67,7 @@ constexpr int kResourcePanels[] = {
     PNL_HISTORY_MOVED,
     PNL_HISTORY_NEWER,
     PNL_HISTORY,
+    PNL_WORKSHOP,
 };
 // The panels the start-up itself may show up to the first paint of the main panel. On a start
 // with a settings file only these are checked before that paint, and every panel right after
@@ -142,6 +144,18 @@ enum {
     HISTORY_TEXTS = 15,    // hidden ring: the source's words and the reasons a server search failed
 };
 
+// Workshop server panel: Cancel (also Escape and the close box) leaves workshop.ini as it was.
+enum {
+    WORKSHOP_OK = 2,
+    WORKSHOP_BENCH = 3,
+    WORKSHOP_CONNECTION = 4,
+    WORKSHOP_READ_CONNECTION = 5,
+    WORKSHOP_TEST = 6,
+    WORKSHOP_MESSAGE = 7,  // what the test found, or why OK saved nothing
+    WORKSHOP_MESSAGES = 8, // hidden ring: the message texts, by value
+    WORKSHOP_CANCEL = 9,
+};
+
 // ---- Menu items of the main menu bar -----------------------------------------------------------
 
 // The save command names its file dialog.
@@ -155,4 +169,5 @@ enum {
     MENU_LOAD_LOGO3 = 14,
     MENU_UNLOAD_LOGO3 = 15,
     MENU_HISTORY = 20,
+    MENU_WORKSHOP = 21,
 };

@@ -14,6 +14,7 @@
 #include "app/ks_popup.h"
 #include "app/ks_save.h"
 #include "app/ks_status.h"
+#include "app/ks_workshoppanel.h"
 #include "localization/localize.h"
 #include "platform/runtime.h"
 #include "toolbox/locale_layout.h"
@@ -406,6 +407,7 @@ void KsResetState(void) {
     KsResetGlobals();
     KsResetPopups();
     KsResetLogState();
+    KsResetWorkshopPanel();
     KsResetWorkshopState();
     KsResetHistoryState();
     RT_WakeIdleOnComInput(0, 0.0);
@@ -438,6 +440,7 @@ int KSMainCB(int, int, int, void *, int, int) {
     KsRetryLog();
     KsHistoryIdle();
     KsWorkshopIdle();
+    KsWorkshopPanelIdle();
     if (commStatus == 1) {
         OpenPort(/*retry=*/false);
         if (commStatus < 0) return 0;

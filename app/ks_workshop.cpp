@@ -1,12 +1,15 @@
 // The bench's link to the workshop server. See ks_workshop.h.
 #include "app/ks_workshop.h"
 
+#include <algorithm>
+#include <chrono>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/ks_hist.h"
-#include "workshop/workshop_config.h"
 
 namespace {
 
@@ -14,9 +17,39 @@ std::unique_ptr<WorkshopSender> sender;
 std::unique_ptr<WorkshopSearcher> searcher;
 void (*answerListener)(const WorkshopAnswer &) = nullptr;
 bool started = false;
+// Replaced senders and searchers finishing their statement in flight, each on a thread of its
+// own.
+std::vector<std::future<void>> stopping;
 
 void WakeSender() {
     if (sender) sender->Wake();
+}
+
+void ForgetStopped() {
+    stopping.erase(std::remove_if(stopping.begin(), stopping.end(),
+                                  [](const std::future<void> &done) {
+                                      return done.wait_for(std::chrono::seconds(0)) ==
+                                             std::future_status::ready;
+                                  }),
+                   stopping.end());
+}
+
+// Ends an object that may be waiting for the network without making the caller wait for it.
+template <typename T> void StopAside(std::unique_ptr<T> &running) {
+    if (!running) return;
+    stopping.push_back(
+        std::async(std::launch::async, [old = std::move(running)]() mutable { old.reset(); }));
+}
+
+void Start(const WorkshopConfig &config) {
+    if (const std::string reading = WorkshopSearchConnection(config); !reading.empty())
+        searcher = std::make_unique<WorkshopSearcher>(reading);
+    if (!config.Enabled()) return;
+    const std::string history = KsHistoryPath();
+    if (history.empty()) return;
+    sender = std::make_unique<WorkshopSender>(history, config);
+    KsHistoryOnChange(WakeSender);
+    sender->Start();
 }
 
 } // namespace
@@ -33,14 +66,17 @@ void KsWorkshopIdle(void) {
     WorkshopConfig config;
     // Beside ks.ini, which lies in the current directory.
     if (WorkshopReadConfig(kWorkshopFileName, &config) != 0) return;
-    if (const std::string reading = WorkshopSearchConnection(config); !reading.empty())
-        searcher = std::make_unique<WorkshopSearcher>(reading);
-    if (!config.Enabled()) return;
-    const std::string history = KsHistoryPath();
-    if (history.empty()) return;
-    sender = std::make_unique<WorkshopSender>(history, config);
-    KsHistoryOnChange(WakeSender);
-    sender->Start();
+    Start(config);
+}
+
+void KsWorkshopRestart(const WorkshopConfig &config) {
+    started = true; // the settings given win over a file not read yet
+    ForgetStopped();
+    KsHistoryOnChange(nullptr);
+    // A sender or searcher in the middle of connecting can take the connect time-out to stop.
+    StopAside(sender);
+    StopAside(searcher);
+    Start(config);
 }
 
 WorkshopSearcher *KsWorkshopSearcher(void) {
@@ -59,6 +95,7 @@ void KsWorkshopFinish(void) {
     KsHistoryOnChange(nullptr);
     sender.reset();
     searcher.reset();
+    stopping.clear(); // waits for each
 }
 
 void KsResetWorkshopState(void) {

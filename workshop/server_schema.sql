@@ -17,6 +17,9 @@
 
 BEGIN;
 
+-- The notices of a second run (a policy or index that is already there) are not news.
+SET LOCAL client_min_messages = warning;
+
 CREATE TABLE IF NOT EXISTS ks_schema (version integer NOT NULL);
 INSERT INTO ks_schema (version) SELECT 1 WHERE NOT EXISTS (SELECT 1 FROM ks_schema);
 

@@ -8,6 +8,7 @@
 
 #include "app/ks_histpanel.h"
 #include "app/ks_workshop.h"
+#include "app/ks_workshoppanel.h"
 #include "tests/support/pg_cluster.h"
 #include "workshop/workshop_config.h"
 
@@ -23,6 +24,7 @@ class WorkshopUse : public AppTest {
         cluster->MakeWorkshopDatabase("workshop");
         cluster->MakeLoginRole("bench7", "seven", "ks_bench", "workshop");
         cluster->MakeLoginRole("office", "seven", "ks_reader", "workshop");
+        cluster->MakeLoginRole("bench8", "seven", "ks_bench", "workshop");
     }
     static void TearDownTestSuite() { cluster.reset(); }
     void SetUp() override {
@@ -59,6 +61,34 @@ class WorkshopUse : public AppTest {
         int items = -1;
         GetNumListItems(panel, HISTORY_LIST, &items);
         return items;
+    }
+
+    // A connection over TCP for a user, its password left to PGPASSWORD.
+    static std::string ConnectionFor(const std::string &user, const std::string &database) {
+        return "host=127.0.0.1 port=" + std::to_string(cluster->Port()) + " dbname=" + database +
+               " user=" + user + " connect_timeout=5";
+    }
+    // Settings > Workshop server, filled in and answered with `button`.
+    void Settle(const std::string &bench, const std::string &connection, int button) {
+        ASSERT_EQ(0, RT_TestCommitMenuItem(MenuBar(), MENU_WORKSHOP));
+        const int panel = KsWorkshopPanel();
+        ASSERT_GT(panel, 0);
+        SetCtrlVal(panel, WORKSHOP_BENCH, bench.c_str());
+        SetCtrlVal(panel, WORKSHOP_CONNECTION, connection.c_str());
+        ASSERT_EQ(0, RT_TestCommit(panel, button));
+        EXPECT_EQ(KsWorkshopPanel(), 0);
+    }
+    // What Test connection says of a connection, once the test is over.
+    std::string TestSays(int panel, const std::string &connection) {
+        SetCtrlVal(panel, WORKSHOP_CONNECTION, connection.c_str());
+        if (RT_TestCommit(panel, WORKSHOP_TEST) != 0) return "(not pressed)";
+        if (!RunUntil([] { return KsWorkshopTesting() == 0; }, 30000)) return "(still testing)";
+        char said[4096] = "";
+        RunUntil([panel, &said] {
+            GetCtrlVal(panel, WORKSHOP_MESSAGE, said);
+            return std::string(said).rfind("Testing", 0) != 0;
+        });
+        return said;
     }
 
     static std::unique_ptr<PgCluster> cluster;
@@ -152,6 +182,76 @@ TEST_F(WorkshopUse, TheHistoryPanelSearchesEveryBenchAndFallsBackToThisBench) {
     ASSERT_EQ(0, RT_TestCommit(panel, HISTORY_SEARCH));
     EXPECT_EQ(Items(panel), 0);
     EXPECT_EQ(Text(panel, HISTORY_SEARCHED), fallback);
+}
+
+TEST_F(WorkshopUse, OkWritesTheSettingsAndTheSenderStartsAgainWithThem) {
+    setenv("PGPASSWORD", "seven", 1);
+    ASSERT_EQ(0, Start(1));
+    ASSERT_TRUE(SendRecordAndWait(SampleRecord("3E225891", 500, "12.45")));
+    EXPECT_EQ(KsWorkshopStatus().state, WORKSHOP_OFF);
+
+    Settle("bench7", ConnectionFor("bench7", "workshop"), WORKSHOP_OK);
+    WorkshopConfig written;
+    ASSERT_EQ(WorkshopReadConfig(WorkPath(kWorkshopFileName), &written), 0);
+    EXPECT_EQ(written.bench, "bench7");
+    EXPECT_EQ(written.connection, ConnectionFor("bench7", "workshop"));
+    ASSERT_TRUE(RunUntil(
+        [this] { return OnServer("SELECT bench, set_point FROM ks_results") == "bench7|500\n"; },
+        30000))
+        << OnServer("SELECT bench, set_point FROM ks_results");
+    EXPECT_TRUE(RunUntil([this] {
+        return TextOf(MAIN_STATUS).find("Server: up to date") != std::string::npos;
+    })) << TextOf(MAIN_STATUS);
+
+    // Another bench's name and role: what comes next goes there.
+    Settle("bench8", ConnectionFor("bench8", "workshop"), WORKSHOP_OK);
+    ASSERT_TRUE(SendRecordAndWait(SampleRecord("36425C81", 610, "12.10")));
+    ASSERT_TRUE(RunUntil(
+        [this] {
+            return OnServer("SELECT bench, set_point FROM ks_results ORDER BY set_point") ==
+                   "bench7|500\nbench8|610\n";
+        },
+        30000))
+        << OnServer("SELECT bench, set_point FROM ks_results ORDER BY set_point");
+
+    // No connection: no server, and the status line as without one.
+    Settle("bench8", "", WORKSHOP_OK);
+    EXPECT_EQ(KsWorkshopStatus().state, WORKSHOP_OFF);
+    EXPECT_TRUE(RunUntil([this] {
+        return TextOf(MAIN_STATUS).find("Last record") != std::string::npos;
+    })) << TextOf(MAIN_STATUS);
+    ASSERT_TRUE(SendRecordAndWait(SampleRecord("3E225890", 720, "12.60")));
+    EXPECT_EQ(KsWorkshopStatus().state, WORKSHOP_OFF);
+}
+
+TEST_F(WorkshopUse, TestConnectionSaysWhatFailedInTheOperatorsWords) {
+    setenv("PGPASSWORD", "wrong", 1);
+    ASSERT_EQ(0, Start(1));
+    ASSERT_EQ(0, RT_TestCommitMenuItem(MenuBar(), MENU_WORKSHOP));
+    const int panel = KsWorkshopPanel();
+    ASSERT_GT(panel, 0);
+    SetCtrlVal(panel, WORKSHOP_BENCH, "bench7");
+
+    std::string said = TestSays(panel, ConnectionFor("bench7", "workshop"));
+    EXPECT_EQ(said.rfind("Connection: The server refused the user or its password "
+                         "(authentication).\n",
+                         0),
+              0u)
+        << said;
+    EXPECT_NE(said.find("bench7"), std::string::npos) << "the server's words follow: " << said;
+    EXPECT_EQ(said.find("wrong"), std::string::npos) << said;
+
+    setenv("PGPASSWORD", "seven", 1);
+    said = TestSays(panel, ConnectionFor("bench7", "nosuch"));
+    EXPECT_EQ(said.rfind("Connection: The server has no database of that name.", 0), 0u) << said;
+    said = TestSays(panel, ConnectionFor("bench7", "workshop"));
+    EXPECT_EQ(said, "The connection works: the server has the workshop's tables.");
+    // The server's plain database has no workshop tables.
+    said = TestSays(panel, ConnectionFor("bench7", "postgres"));
+    EXPECT_EQ(said.rfind("Connection: The workshop's tables are missing", 0), 0u) << said;
+
+    ASSERT_EQ(0, RT_TestCommit(panel, WORKSHOP_CANCEL));
+    EXPECT_FALSE(Exists(WorkPath(kWorkshopFileName)));
 }
 
 } // namespace

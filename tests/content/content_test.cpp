@@ -61,7 +61,7 @@ const std::vector<std::string> kLanguages = {"English",    "French",  "Spanish",
                                              "Portuguese", "Italian", "German",
                                              "Swedish",    "Finnish", "Dutch"};
 const int kFirstPanel = 1;
-const int kLastPanel = 19;
+const int kLastPanel = 23;
 const int kMainPanel = 9;
 const int kLanguagePanel = 7;
 const int kReadmePanel = 11;
@@ -653,9 +653,8 @@ TEST(Content, StatusLineWithItsLongestWordsFitsInEveryLanguage) {
         EXPECT_LE(widest(fm, warned), intAttr(p, STATUS, ATTR_WIDTH)) << warned;
         // With a workshop server, its state takes the place of the last record's time.
         for (int server = 10; server <= 12; ++server) {
-            const std::string withServer = words[0] + " 99: " + device + sep + longestState +
-                                           sep + words[server] + " (9999)" + sep + words[8] +
-                                           ": 9999";
+            const std::string withServer = words[0] + " 99: " + device + sep + longestState + sep +
+                                           words[server] + " (9999)" + sep + words[8] + ": 9999";
             EXPECT_LE(widest(fm, withServer), intAttr(p, STATUS, ATTR_WIDTH)) << withServer;
         }
         EXPECT_LE(fm.lineSpacing(), intAttr(p, STATUS, ATTR_HEIGHT));
@@ -680,8 +679,8 @@ QString menuText(int menuBar, int id, int attribute) {
 
 TEST(Content, EachGuideNamesTheMenusFieldsAndResultsOfItsLanguage) {
     // Main menu: (menu, item) pairs the guides send the operator to.
-    const std::vector<std::pair<int, int>> paths = {{2, 3}, {2, 4}, {2, 5},
-                                                    {6, 7}, {6, 8}, {16, 17}};
+    const std::vector<std::pair<int, int>> paths = {{2, 3}, {2, 4},  {2, 5},  {6, 7},
+                                                    {6, 8}, {6, 21}, {16, 17}};
     for (const std::string &language : kLanguages) {
         SCOPED_TRACE(language);
         const std::string raw = readFile(gProgramDir / (language + ".txt"));
