@@ -26,7 +26,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <map>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -65,6 +64,10 @@ const int kLastPanel = 23;
 const int kMainPanel = 9;
 const int kLanguagePanel = 7;
 const int kReadmePanel = 11;
+const int kHistoryPanel = 22;
+// History-panel controls: the line that says which history the list shows, and its words.
+const int HISTORY_SEARCHED = 14;
+const int HISTORY_TEXTS = 15;
 
 // Main-panel controls (ids the program addresses).
 enum {
@@ -542,6 +545,8 @@ TEST(Content, TranslatedTextsFitTheirControlsOnEveryPanel) {
                     EXPECT_LE(widest(fm, textAttr(p, c, ATTR_LABEL_TEXT)) + kButtonChrome, w)
                         << "button " << c;
                 } else if (style == CTRL_RING) {
+                    // A hidden ring keeps words for the program; they are checked where shown.
+                    if (intAttr(p, c, ATTR_VISIBLE) == 0) continue;
                     // A read-out shows an item's mark before its label.
                     const auto marks = id == kMainPanel && c == RESULT ? resultMarks()
                                                                        : std::vector<std::string>();
@@ -661,6 +666,27 @@ TEST(Content, StatusLineWithItsLongestWordsFitsInEveryLanguage) {
         // The words are there for the program, not for the operator.
         EXPECT_EQ(intAttr(p, STATUS_TEXTS, ATTR_VISIBLE), 0);
         EXPECT_EQ(intAttr(p, STATUS, ATTR_VISIBLE), 1);
+    }
+}
+
+TEST(Content, HistoryPanelSaysWhichHistoryItShowsInEveryLanguage) {
+    // As the panel composes it: the longest state, and the fallback with the longest reason.
+    for (const std::string &language : kLanguages) {
+        SCOPED_TRACE(language);
+        Loaded history(kHistoryPanel, language);
+        const int p = history.handle;
+        ASSERT_GT(p, 0);
+        const auto words = itemLabels(p, HISTORY_TEXTS);
+        ASSERT_EQ(words.size(), 11u);
+        const QFontMetrics fm = metricsOf(p, HISTORY_SEARCHED);
+        const int width = intAttr(p, HISTORY_SEARCHED, ATTR_WIDTH);
+        for (int i : {0, 1, 2})
+            EXPECT_LE(widest(fm, words[i]), width) << words[i];
+        for (int why = 5; why <= 10; ++why) {
+            const std::string fallback = words[3] + " (" + words[why] + ")";
+            EXPECT_LE(widest(fm, fallback), width) << fallback;
+        }
+        EXPECT_EQ(intAttr(p, HISTORY_TEXTS, ATTR_VISIBLE), 0);
     }
 }
 
