@@ -1,5 +1,6 @@
 // The results history store. See history.h.
 #include "history/history.h"
+#include "history/history_sql.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -251,45 +252,6 @@ void BindResult(QSqlQuery &q, const HistoryResult &r) {
     q.addBindValue(Q(SearchText(r)));
 }
 
-HistoryResult ReadResult(const QSqlQuery &q) {
-    HistoryResult r;
-    int i = 0;
-    auto next = [&]() { return q.value(i++); };
-    r.localId = next().toLongLong();
-    r.source = next().toInt();
-    r.shownUtc = next().toLongLong();
-    r.utcOffset = next().toInt();
-    r.programVersion = S(next());
-    r.logo0 = S(next());
-    r.logo1 = S(next());
-    for (auto &line : r.info)
-        line = S(next());
-    for (int32_t *v : {&r.sys24V, &r.inVehicle, &r.setPoint, &r.system})
-        *v = next().toInt();
-    r.jisNo = S(next());
-    r.bVolt = next().toDouble();
-    for (int32_t *v : {&r.bCca, &r.bRslt, &r.bType, &r.soc})
-        *v = next().toInt();
-    r.tCode = S(next());
-    r.cCode = S(next());
-    r.ver = S(next());
-    for (int32_t *v : {&r.tComp, &r.b4aCh, &r.sChrg, &r.sys6V, &r.testNo, &r.serNo})
-        *v = next().toInt();
-    r.entry = S(next());
-    r.notes = S(next());
-    return r;
-}
-
-// Escapes LIKE's wildcards (the escape character is a backslash).
-QString LikePattern(const QString &word) {
-    QString escaped;
-    for (QChar c : word) {
-        if (c == u'%' || c == u'_' || c == u'\\') escaped += u'\\';
-        escaped += c;
-    }
-    return u'%' + escaped + u'%';
-}
-
 // The FROM and WHERE clauses of a query and its bound values, in order. The results table is
 // "r". A text search walks the trigram index ("f") from the newest row down, so the first page
 // of even a common word is found without visiting every match. CROSS JOIN keeps the index as
@@ -315,7 +277,7 @@ Where BuildWhere(const HistoryQuery &query) {
             indexedValues << u'%' + word + u'%';
         } else {
             scanned += QStringLiteral(" AND r.folded LIKE ? ESCAPE '\\'");
-            scannedValues << LikePattern(word);
+            scannedValues << HistoryLikePattern(word);
         }
     }
     Where w;
@@ -445,7 +407,7 @@ int HistoryStore::PendingForServer(int limit, std::vector<HistoryPending> *rows)
         return HISTORY_ERR_QUERY;
     while (q.next()) {
         HistoryPending pending;
-        pending.result = ReadResult(q);
+        pending.result = HistoryResultFromQuery(q, 0);
         pending.revision = q.value(QStringLiteral("revision")).toLongLong();
         rows->push_back(std::move(pending));
     }
@@ -493,7 +455,7 @@ int HistoryStore::Get(int64_t localId, HistoryResult *result) {
              {static_cast<qlonglong>(localId)}))
         return HISTORY_ERR_QUERY;
     if (!q.next()) return HISTORY_ERR_NOT_FOUND;
-    *result = ReadResult(q);
+    *result = HistoryResultFromQuery(q, 0);
     return 0;
 }
 
@@ -512,7 +474,7 @@ int HistoryStore::Search(const HistoryQuery &query, std::vector<HistoryResult> *
              values))
         return HISTORY_ERR_QUERY;
     while (q.next())
-        rows->push_back(ReadResult(q));
+        rows->push_back(HistoryResultFromQuery(q, 0));
     return 0;
 }
 

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <utility>
 
+#include "history/history_sql.h"
 #include "toolbox/core/errors.h"
 #include "workshop/workshop_server.h"
 
@@ -32,44 +33,10 @@ std::string S(const QVariant &value) {
 }
 
 WorkshopRow ReadRow(const QSqlQuery &q) {
-    int column = 0;
-    auto next = [&q, &column] { return q.value(column++); };
     WorkshopRow row;
-    HistoryResult &r = row.result;
-    row.bench = S(next());
-    r.localId = next().toLongLong();
-    r.source = next().toInt();
-    r.shownUtc = next().toLongLong();
-    r.utcOffset = next().toInt();
-    r.programVersion = S(next());
-    r.logo0 = S(next());
-    r.logo1 = S(next());
-    for (std::string &line : r.info)
-        line = S(next());
-    for (int32_t *v : {&r.sys24V, &r.inVehicle, &r.setPoint, &r.system})
-        *v = next().toInt();
-    r.jisNo = S(next());
-    r.bVolt = next().toDouble();
-    for (int32_t *v : {&r.bCca, &r.bRslt, &r.bType, &r.soc})
-        *v = next().toInt();
-    r.tCode = S(next());
-    r.cCode = S(next());
-    r.ver = S(next());
-    for (int32_t *v : {&r.tComp, &r.b4aCh, &r.sChrg, &r.sys6V, &r.testNo, &r.serNo})
-        *v = next().toInt();
-    r.entry = S(next());
-    r.notes = S(next());
+    row.bench = S(q.value(0));
+    row.result = HistoryResultFromQuery(q, 1);
     return row;
-}
-
-// A word as a LIKE pattern for any part of a text: its own % _ and \ stand for themselves.
-QString LikePattern(const QString &word) {
-    QString escaped;
-    for (QChar c : word) {
-        if (c == u'%' || c == u'_' || c == u'\\') escaped += u'\\';
-        escaped += c;
-    }
-    return u'%' + escaped + u'%';
 }
 
 // The FROM and WHERE clauses of a query, made of fixed pieces only, and the values they bind.
@@ -84,7 +51,7 @@ Where BuildWhere(const HistoryQuery &query) {
                                   .split(QLatin1Char(' '), Qt::SkipEmptyParts);
     for (const QString &word : words) {
         w.sql += QStringLiteral(" AND search_folded LIKE ? ESCAPE '\\'");
-        w.values << LikePattern(word);
+        w.values << HistoryLikePattern(word);
     }
     if (query.fromUtc != INT64_MIN) {
         w.sql += QStringLiteral(" AND shown_utc >= to_timestamp(?)");

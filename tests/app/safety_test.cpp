@@ -120,6 +120,25 @@ class SafetyTest : public AppTest {
     std::atomic<double> testTimer_{1000.0};
 };
 
+// Accepts the next message box as soon as it is up and keeps its text (in the string returned).
+std::shared_ptr<std::string> AcceptNextMessageBox() {
+    auto shown = std::make_shared<std::string>();
+    auto closeBox = std::make_shared<std::function<void()>>();
+    *closeBox = [shown, weak = std::weak_ptr<std::function<void()>>(closeBox)] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            *shown = box->text().toStdString();
+            box->accept();
+            return;
+        }
+        if (auto again = weak.lock()) RT_TestPost(*again, 10);
+    };
+    RT_TestPost(*closeBox, 10);
+    // The box's closure keeps itself alive while it waits.
+    static std::vector<std::shared_ptr<std::function<void()>>> waiting;
+    waiting.push_back(closeBox);
+    return shown;
+}
+
 std::string DataRowCode(const std::string &line) {
     // Column 4 is the test code.
     size_t at = 0;
@@ -438,17 +457,7 @@ TEST_F(SafetyTest, DamagedOrMissingResourceIsNamedOnStandardErrorAndInAPlainMess
         fs::remove_all(resource);
         writeFile(resource, whole);
         c.damage();
-        auto shown = std::make_shared<std::string>();
-        auto closeBox = std::make_shared<std::function<void()>>();
-        *closeBox = [shown, weak = std::weak_ptr<std::function<void()>>(closeBox)] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                *shown = box->text().toStdString();
-                box->accept();
-                return;
-            }
-            if (auto again = weak.lock()) RT_TestPost(*again, 10);
-        };
-        RT_TestPost(*closeBox, 10);
+        const auto shown = AcceptNextMessageBox();
         testing::internal::CaptureStderr();
         EXPECT_EQ(-1, Start(1));
         const std::string said = testing::internal::GetCapturedStderr();
@@ -478,17 +487,7 @@ TEST_F(SafetyTest, DamagedPanelThatTheFirstPaintDoesNotNeedFailsTheStartRightAft
     damaged.replace(history, 6, "\"nome\""); // a key the panels do not have
     writeFile(resource, damaged);
 
-    auto shown = std::make_shared<std::string>();
-    auto closeBox = std::make_shared<std::function<void()>>();
-    *closeBox = [shown, weak = std::weak_ptr<std::function<void()>>(closeBox)] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            *shown = box->text().toStdString();
-            box->accept();
-            return;
-        }
-        if (auto again = weak.lock()) RT_TestPost(*again, 10);
-    };
-    RT_TestPost(*closeBox, 10);
+    const auto shown = AcceptNextMessageBox();
     testing::internal::CaptureStderr();
     EXPECT_EQ(-1, Start(1));
     const std::string said = testing::internal::GetCapturedStderr();
