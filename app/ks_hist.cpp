@@ -1,9 +1,10 @@
 // The application's side of the results history. See ks_hist.h.
 #include "app/ks_hist.h"
 
+#include <cstdlib>
 #include <ctime>
-#include <memory>
 #include <deque>
+#include <memory>
 #include <string>
 
 #include "app/ks_ids.h"
@@ -92,6 +93,13 @@ std::string DatabasePath() {
     return std::string(directory) + "/" + kHistoryFileName;
 }
 
+// An exit() from inside the event loop (the toolkit does so when the display goes away) runs the
+// static destructors, and Qt SQL's own come before the store's: the store is closed first by a
+// handler registered after Qt SQL has made them, so nothing of it is left for its destructor.
+void CloseAtExit() {
+    KsHistoryFinish();
+}
+
 // Opens the database; the operator hears once of a file moved aside or written by a newer program.
 bool Open() {
     if (store && store->IsOpen()) return true;
@@ -101,6 +109,9 @@ bool Open() {
     const std::string path = DatabasePath();
     if (path.empty()) return false;
     const int result = store->Open(path);
+    // Registered after the first open, which has made Qt SQL's statics.
+    static const bool closedAtExit = std::atexit(CloseAtExit) == 0;
+    (void)closedAtExit;
     if (result == 0 && !store->MovedAside().empty())
         KsShowFileNotice(PNL_HISTORY_MOVED, store->MovedAside().c_str(), 0);
     if (result == HISTORY_ERR_READ_ONLY && first) KsShowNotice(PNL_HISTORY_NEWER);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <future>
 #include <memory>
 #include <optional>
@@ -41,7 +42,16 @@ template <typename T> void StopAside(std::unique_ptr<T> &running) {
         std::async(std::launch::async, [old = std::move(running)]() mutable { old.reset(); }));
 }
 
+// An exit() from inside the event loop runs the static destructors after Qt SQL's own: the
+// sender's and searcher's threads, which use Qt SQL, are stopped first by a handler registered
+// once they exist (after the history's, so it runs before it).
+void FinishAtExit() {
+    KsWorkshopFinish();
+}
+
 void Start(const WorkshopConfig &config) {
+    static const bool finishedAtExit = std::atexit(FinishAtExit) == 0;
+    (void)finishedAtExit;
     if (const std::string reading = WorkshopSearchConnection(config); !reading.empty())
         searcher = std::make_unique<WorkshopSearcher>(reading);
     if (!config.Enabled()) return;

@@ -4,6 +4,8 @@
 // port that appears after the start.
 #include "app_fixture.h"
 
+#include "app/ks_hist.h"
+
 #include <QApplication>
 #include <QMessageBox>
 
@@ -504,6 +506,19 @@ TEST_F(SafetyTest, DamagedPanelThatTheFirstPaintDoesNotNeedFailsTheStartRightAft
     KsResetState();
     RT_TestClearAnswers();
     EXPECT_EQ(settings, readFile(WorkPath("ks.ini")));
+}
+
+TEST_F(SafetyTest, AnExitFromInsideTheRunClosesTheHistoryWithoutACrash) {
+    // The toolkit calls exit() when the display goes away: the static destructors then run with
+    // the history open, after Qt SQL's own.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            if (Start(1) != 0) std::_Exit(2);
+            if (!RunUntil([] { return KsHistoryStore() != nullptr; })) std::_Exit(3);
+            std::exit(7);
+        },
+        testing::ExitedWithCode(7), "");
 }
 
 // ---- The serial line ---------------------------------------------------------------------------

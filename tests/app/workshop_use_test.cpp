@@ -112,6 +112,23 @@ TEST_F(WorkshopUse, ReceivedResultsReachTheServerAndTheStatusLineSaysSo) {
     })) << TextOf(MAIN_STATUS);
 }
 
+TEST_F(WorkshopUse, AnExitFromInsideTheRunStopsTheServerThreadsWithoutACrash) {
+    // The toolkit calls exit() when the display goes away: the static destructors then run with
+    // the sender and the searcher connected, after Qt SQL's own.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            Configure("seven", "office");
+            if (Start(1) != 0) std::_Exit(2);
+            if (!RunUntil([this] {
+                    return TextOf(MAIN_STATUS).find("Server: up to date") != std::string::npos;
+                }))
+                std::_Exit(3);
+            std::exit(7);
+        },
+        testing::ExitedWithCode(7), "");
+}
+
 TEST_F(WorkshopUse, AServerThatRefusesTheBenchStopsNothingAndIsShown) {
     Configure("wrong");
     ASSERT_EQ(0, Start(1));
