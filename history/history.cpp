@@ -313,13 +313,6 @@ Where BuildWhere(const HistoryQuery &query) {
     return w;
 }
 
-bool Run(QSqlQuery &q, const QString &sql, const QVariantList &values) {
-    if (!q.prepare(sql)) return false;
-    for (const QVariant &v : values)
-        q.addBindValue(v);
-    return q.exec();
-}
-
 } // namespace
 
 int64_t HistoryStore::Add(const HistoryResult &result) {
@@ -399,11 +392,12 @@ int HistoryStore::PendingForServer(int limit, std::vector<HistoryPending> *rows)
     if (!d.open) return HISTORY_ERR_NOT_OPEN;
     QSqlQuery q(d.Db());
     q.setForwardOnly(true);
-    if (!Run(q,
-             QStringLiteral("SELECT %1, revision FROM results WHERE sent_revision < revision "
-                            "ORDER BY local_id LIMIT ?")
-                 .arg(QLatin1String(kColumns)),
-             {limit}))
+    if (!HistoryRunPrepared(
+            q,
+            QStringLiteral("SELECT %1, revision FROM results WHERE sent_revision < revision "
+                           "ORDER BY local_id LIMIT ?")
+                .arg(QLatin1String(kColumns)),
+            {limit}))
         return HISTORY_ERR_QUERY;
     while (q.next()) {
         HistoryPending pending;
@@ -418,8 +412,8 @@ int64_t HistoryStore::PendingForServerCount() {
     Impl &d = *impl_;
     if (!d.open) return HISTORY_ERR_NOT_OPEN;
     QSqlQuery q(d.Db());
-    if (!Run(q, QStringLiteral("SELECT count(*) FROM results WHERE sent_revision < revision"),
-             {}) ||
+    if (!HistoryRunPrepared(
+            q, QStringLiteral("SELECT count(*) FROM results WHERE sent_revision < revision"), {}) ||
         !q.next())
         return HISTORY_ERR_QUERY;
     return q.value(0).toLongLong();
@@ -449,10 +443,10 @@ int HistoryStore::Get(int64_t localId, HistoryResult *result) {
     Impl &d = *impl_;
     if (!d.open) return HISTORY_ERR_NOT_OPEN;
     QSqlQuery q(d.Db());
-    if (!Run(q,
-             QStringLiteral("SELECT %1 FROM results WHERE local_id = ?")
-                 .arg(QLatin1String(kColumns)),
-             {static_cast<qlonglong>(localId)}))
+    if (!HistoryRunPrepared(q,
+                            QStringLiteral("SELECT %1 FROM results WHERE local_id = ?")
+                                .arg(QLatin1String(kColumns)),
+                            {static_cast<qlonglong>(localId)}))
         return HISTORY_ERR_QUERY;
     if (!q.next()) return HISTORY_ERR_NOT_FOUND;
     *result = HistoryResultFromQuery(q, 0);
@@ -468,10 +462,10 @@ int HistoryStore::Search(const HistoryQuery &query, std::vector<HistoryResult> *
     q.setForwardOnly(true);
     QVariantList values = w.values;
     values << query.limit << query.offset;
-    if (!Run(q,
-             QStringLiteral("SELECT %1%2%3 LIMIT ? OFFSET ?")
-                 .arg(QualifiedColumns(), w.sql, w.newestFirst),
-             values))
+    if (!HistoryRunPrepared(q,
+                            QStringLiteral("SELECT %1%2%3 LIMIT ? OFFSET ?")
+                                .arg(QualifiedColumns(), w.sql, w.newestFirst),
+                            values))
         return HISTORY_ERR_QUERY;
     while (q.next())
         rows->push_back(HistoryResultFromQuery(q, 0));
@@ -490,7 +484,7 @@ int64_t HistoryStore::Count(const HistoryQuery &query, int64_t atMost) {
             QStringLiteral("SELECT count(*) FROM (SELECT 1") + w.sql + QStringLiteral(" LIMIT ?)");
         values << static_cast<qlonglong>(atMost);
     }
-    if (!Run(q, sql, values) || !q.next()) return HISTORY_ERR_QUERY;
+    if (!HistoryRunPrepared(q, sql, values) || !q.next()) return HISTORY_ERR_QUERY;
     return q.value(0).toLongLong();
 }
 
@@ -501,11 +495,12 @@ int HistoryStore::Stats(const HistoryQuery &query, std::vector<HistoryDayCount> 
     const Where w = BuildWhere(query);
     QSqlQuery q(d.Db());
     q.setForwardOnly(true);
-    if (!Run(q,
-             QStringLiteral("SELECT date(r.shown_utc + r.utc_offset, 'unixepoch') AS day, r.brslt, "
-                            "count(*)%1 GROUP BY day, r.brslt ORDER BY day, r.brslt")
-                 .arg(w.sql),
-             w.values))
+    if (!HistoryRunPrepared(
+            q,
+            QStringLiteral("SELECT date(r.shown_utc + r.utc_offset, 'unixepoch') AS day, r.brslt, "
+                           "count(*)%1 GROUP BY day, r.brslt ORDER BY day, r.brslt")
+                .arg(w.sql),
+            w.values))
         return HISTORY_ERR_QUERY;
     while (q.next())
         days->push_back({S(q.value(0)), q.value(1).toInt(), q.value(2).toLongLong()});

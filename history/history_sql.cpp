@@ -50,3 +50,10 @@ QString HistoryLikePattern(const QString &word) {
     }
     return u'%' + escaped + u'%';
 }
+
+bool HistoryRunPrepared(QSqlQuery &q, const QString &sql, const QVariantList &values) {
+    if (!q.prepare(sql)) return false;
+    for (const QVariant &v : values)
+        q.addBindValue(v);
+    return q.exec();
+}

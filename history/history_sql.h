@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <QVariantList>
 
 #include "history/history.h"
 
@@ -17,3 +18,6 @@ HistoryResult HistoryResultFromQuery(const QSqlQuery &query, int first);
 // The word as a LIKE pattern for any part of a text; its own % _ and \ stand for themselves (the
 // escape character is a backslash).
 QString HistoryLikePattern(const QString &word);
+// Prepares sql on the query, binds the values in order and runs it; false when any step fails
+// (the query's lastError() says why).
+bool HistoryRunPrepared(QSqlQuery &query, const QString &sql, const QVariantList &values);

@@ -68,13 +68,6 @@ Where BuildWhere(const HistoryQuery &query) {
     return w;
 }
 
-bool Run(QSqlQuery &q, const QString &sql, const QVariantList &values) {
-    if (!q.prepare(sql)) return false;
-    for (const QVariant &v : values)
-        q.addBindValue(v);
-    return q.exec();
-}
-
 } // namespace
 
 std::string WorkshopSearchConnection(const WorkshopConfig &config) {
@@ -92,10 +85,11 @@ int WorkshopServer::Search(const HistoryQuery &query, std::vector<WorkshopRow> *
     values << static_cast<qlonglong>(query.limit < 0 ? INT64_MAX : query.limit)
            << static_cast<qlonglong>(query.offset);
     // Newest first across benches; a bench and its ids break ties, so pages never overlap.
-    if (!Run(q,
-             QStringLiteral("SELECT ") + QLatin1String(kColumns) + w.sql +
-                 QStringLiteral(" ORDER BY shown_utc DESC, bench, local_id DESC LIMIT ? OFFSET ?"),
-             values))
+    if (!HistoryRunPrepared(
+            q,
+            QStringLiteral("SELECT ") + QLatin1String(kColumns) + w.sql +
+                QStringLiteral(" ORDER BY shown_utc DESC, bench, local_id DESC LIMIT ? OFFSET ?"),
+            values))
         return FailQuery(q.lastError());
     while (q.next())
         rows->push_back(ReadRow(q));
@@ -110,10 +104,10 @@ int64_t WorkshopServer::Count(const HistoryQuery &query, int64_t atMost) {
     QSqlQuery q(db);
     QVariantList values = w.values;
     values << static_cast<qlonglong>(atMost < 0 ? INT64_MAX : atMost);
-    if (!Run(q,
-             QStringLiteral("SELECT count(*) FROM (SELECT 1") + w.sql +
-                 QStringLiteral(" LIMIT ?) AS found"),
-             values) ||
+    if (!HistoryRunPrepared(q,
+                            QStringLiteral("SELECT count(*) FROM (SELECT 1") + w.sql +
+                                QStringLiteral(" LIMIT ?) AS found"),
+                            values) ||
         !q.next())
         return FailQuery(q.lastError());
     detail_.clear();
