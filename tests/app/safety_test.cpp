@@ -94,6 +94,25 @@ void CopyProgram(const std::string &from, const std::string &to) {
             fs::copy_file(entry.path(), to + "/" + entry.path().filename().string());
 }
 
+// Accepts the next message box as soon as it is up and keeps its text (in the string returned).
+std::shared_ptr<std::string> AcceptNextMessageBox() {
+    auto shown = std::make_shared<std::string>();
+    auto closeBox = std::make_shared<std::function<void()>>();
+    *closeBox = [shown, weak = std::weak_ptr<std::function<void()>>(closeBox)] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            *shown = box->text().toStdString();
+            box->accept();
+            return;
+        }
+        if (auto again = weak.lock()) RT_TestPost(*again, 10);
+    };
+    RT_TestPost(*closeBox, 10);
+    // The box's closure keeps itself alive while it waits.
+    static std::vector<std::shared_ptr<std::function<void()>>> waiting;
+    waiting.push_back(closeBox);
+    return shown;
+}
+
 class SafetyTest : public AppTest {
   protected:
     // Shows a record and waits until it is on the panel.
@@ -119,27 +138,16 @@ class SafetyTest : public AppTest {
         RT_TestSetFreeSpace(-1);
         AppTest::TearDown();
     }
+    // A start that must fail: what it said on standard error and in its message box.
+    std::vector<std::string> FailedStartSays() {
+        const auto shown = AcceptNextMessageBox();
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(-1, Start(1));
+        const std::string said = testing::internal::GetCapturedStderr();
+        return {said, *shown};
+    }
     std::atomic<double> testTimer_{1000.0};
 };
-
-// Accepts the next message box as soon as it is up and keeps its text (in the string returned).
-std::shared_ptr<std::string> AcceptNextMessageBox() {
-    auto shown = std::make_shared<std::string>();
-    auto closeBox = std::make_shared<std::function<void()>>();
-    *closeBox = [shown, weak = std::weak_ptr<std::function<void()>>(closeBox)] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            *shown = box->text().toStdString();
-            box->accept();
-            return;
-        }
-        if (auto again = weak.lock()) RT_TestPost(*again, 10);
-    };
-    RT_TestPost(*closeBox, 10);
-    // The box's closure keeps itself alive while it waits.
-    static std::vector<std::shared_ptr<std::function<void()>>> waiting;
-    waiting.push_back(closeBox);
-    return shown;
-}
 
 std::string DataRowCode(const std::string &line) {
     // Column 4 is the test code.
@@ -459,11 +467,7 @@ TEST_F(SafetyTest, DamagedOrMissingResourceIsNamedOnStandardErrorAndInAPlainMess
         fs::remove_all(resource);
         writeFile(resource, whole);
         c.damage();
-        const auto shown = AcceptNextMessageBox();
-        testing::internal::CaptureStderr();
-        EXPECT_EQ(-1, Start(1));
-        const std::string said = testing::internal::GetCapturedStderr();
-        for (const std::string &text : {said, *shown}) {
+        for (const std::string &text : FailedStartSays()) {
             EXPECT_NE(std::string::npos, text.find(resource)) << text;
             EXPECT_NE(std::string::npos, text.find(c.says)) << text;
             EXPECT_NE(std::string::npos, text.find("Install the program again")) << text;
@@ -489,11 +493,7 @@ TEST_F(SafetyTest, DamagedPanelThatTheFirstPaintDoesNotNeedFailsTheStartRightAft
     damaged.replace(history, 6, "\"nome\""); // a key the panels do not have
     writeFile(resource, damaged);
 
-    const auto shown = AcceptNextMessageBox();
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(-1, Start(1));
-    const std::string said = testing::internal::GetCapturedStderr();
-    for (const std::string &text : {said, *shown}) {
+    for (const std::string &text : FailedStartSays()) {
         EXPECT_NE(std::string::npos, text.find(resource)) << text;
         EXPECT_NE(std::string::npos, text.find("panel " + std::to_string(PNL_HISTORY))) << text;
     }
