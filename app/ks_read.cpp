@@ -369,6 +369,9 @@ int KsStartup(char **argv) {
     GetLocalLanguageFilePath(HostConfig.Language, langFilePath, readmeFilePath);
     KsUseToolkitLanguage(HostConfig.Language);
 
+    // The logos are read while the fonts are still being loaded on another thread.
+    for (const char *logo : {HostConfig.Logo1Path, HostConfig.Logo2Path, HostConfig.Logo3Path})
+        if (std::strcmp(logo, kLogoNone) != 0) RT_PreloadImageFile(logo);
     if (LoadLocalizedPanel(0, kUiFile, PNL_MAIN, langFilePath, &panelHandle) < 0) {
         // The language file failed, so this notice comes plain.
         MessagePanel = LoadPanel(0, kUiFile, PNL_LANGUAGE_FAILED);

@@ -313,6 +313,7 @@ int InitRuntime(int, char **argv, int) {
     }
     startFontWarmUp();
     new QApplication(argc, args);
+    fontWarmUpApplicationReady();
     QApplication::setStyle(newStartupFriendlyStyle());
     QApplication::setQuitOnLastWindowClosed(false);
     State &s = S();

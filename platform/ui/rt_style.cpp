@@ -1,11 +1,14 @@
 #include "platform/ui/rt_style.h"
 
+#include <QFontDatabase>
 #include <QIconEngine>
 #include <QPainter>
 #include <QPointer>
 #include <QProxyStyle>
 
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
 #include <thread>
 
 #include <fontconfig/fontconfig.h>
@@ -69,22 +72,67 @@ class StartupFriendlyStyle : public QProxyStyle {
     }
 };
 
-std::thread &fontWarmUp() {
-    static std::thread thread;
-    return thread;
+// The warm-up's progress, shared with the thread that does it.
+struct FontWarmUp {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool configurationLoaded = false;
+    bool applicationReady = false;
+    bool cancelled = false;
+    std::thread thread;
+};
+
+FontWarmUp &warmUp() {
+    static FontWarmUp state;
+    return state;
+}
+
+void warmUpFonts() {
+    FontWarmUp &w = warmUp();
+    FcInit();
+    std::unique_lock<std::mutex> lock(w.mutex);
+    w.configurationLoaded = true;
+    w.changed.notify_all();
+    w.changed.wait(lock, [&w] { return w.applicationReady || w.cancelled; });
+    if (w.cancelled) return;
+    lock.unlock();
+    // Qt's font database guards itself; filling it here spares the first panel the wait.
+    QFontDatabase::families();
 }
 
 } // namespace
 
 void startFontWarmUp() {
-    if (fontWarmUp().joinable()) return;
+    FontWarmUp &w = warmUp();
+    if (w.thread.joinable()) return;
     static const bool joinAtExit = std::atexit(finishFontWarmUp) == 0;
     (void)joinAtExit;
-    fontWarmUp() = std::thread([] { FcInit(); });
+    w.thread = std::thread(warmUpFonts);
+}
+
+void fontWarmUpApplicationReady() {
+    FontWarmUp &w = warmUp();
+    std::lock_guard<std::mutex> lock(w.mutex);
+    w.applicationReady = true;
+    w.changed.notify_all();
+}
+
+void waitForFontConfiguration() {
+    FontWarmUp &w = warmUp();
+    if (!w.thread.joinable()) return;
+    std::unique_lock<std::mutex> lock(w.mutex);
+    w.changed.wait(lock, [&w] { return w.configurationLoaded; });
 }
 
 void finishFontWarmUp() {
-    if (fontWarmUp().joinable()) fontWarmUp().join();
+    FontWarmUp &w = warmUp();
+    if (!w.thread.joinable()) return;
+    {
+        std::lock_guard<std::mutex> lock(w.mutex);
+        w.cancelled = true;
+        w.changed.notify_all();
+    }
+    w.thread.join();
 }
 
 QStyle *newStartupFriendlyStyle() {

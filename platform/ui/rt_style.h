@@ -13,10 +13,15 @@ namespace rt {
 QStyle *newStartupFriendlyStyle();
 
 // Reading the system's font configuration takes as long as everything else before the first
-// paint. It starts on a second thread before the application object is made, and the first
-// panel waits for it, so that Qt finds the configuration loaded instead of loading it again.
+// paint. It starts on a second thread before the application object is made; once that object
+// exists, the same thread fills Qt's font database while the first panel is being built.
 void startFontWarmUp();
-// Waits for the warm-up to end; harmless when it was never started or has ended.
+// The application object exists: the warm-up may go on into Qt's font database.
+void fontWarmUpApplicationReady();
+// Waits until the system's font configuration is loaded, so that the caller's first use of a font
+// finds it instead of loading it a second time; returns at once without a warm-up.
+void waitForFontConfiguration();
+// Stops the warm-up and waits for its thread; harmless when it was never started or has ended.
 void finishFontWarmUp();
 
 } // namespace rt

@@ -2,10 +2,12 @@
 // pictures. See platform/runtime.h for the entry points and their error codes.
 #include "platform/ui/rt_model.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QImageReader>
 
 #include <cmath>
+#include <map>
 
 namespace rt {
 
@@ -906,7 +908,47 @@ QImage readImageFile(const QString &path) {
     return image;
 }
 
+namespace {
+
+// Pictures read ahead by RT_PreloadImageFile, each kept until its file is shown once, and used
+// only while the file is the one that was read.
+struct PreloadedImage {
+    QImage image;
+    qint64 size = -1;
+    QDateTime modified;
+};
+
+std::map<QString, PreloadedImage> &preloadedImages() {
+    static std::map<QString, PreloadedImage> images;
+    return images;
+}
+
+// The image preloaded for the file, taken out of the store; null when there is none or the file
+// changed since.
+QImage takePreloadedImage(const QString &path, const QFileInfo &info) {
+    auto &images = preloadedImages();
+    const auto it = images.find(path);
+    if (it == images.end()) return {};
+    PreloadedImage entry = std::move(it->second);
+    images.erase(it);
+    if (entry.size != info.size() || entry.modified != info.lastModified()) return {};
+    return entry.image;
+}
+
+} // namespace
+
 } // namespace rt
+
+int RT_PreloadImageFile(const char *path) {
+    if (!path) return RT_ERR_NULL_POINTER;
+    const QString file = rt::fromC(path);
+    const QFileInfo info(file);
+    if (!info.isFile()) return RT_ERR_FILE_NOT_FOUND;
+    QImage image = rt::readImageFile(file);
+    if (image.isNull()) return RT_ERR_IMAGE_FILE;
+    rt::preloadedImages()[file] = {std::move(image), info.size(), info.lastModified()};
+    return 0;
+}
 
 int DisplayImageFile(int panel, int control, const char *path) {
     Panel *p;
@@ -918,10 +960,12 @@ int DisplayImageFile(int panel, int control, const char *path) {
     c->image = QImage();
     c->imagePath.clear();
     int result = 0;
-    if (!QFileInfo(file).isFile()) {
+    const QFileInfo info(file);
+    if (!info.isFile()) {
         result = RT_ERR_FILE_NOT_FOUND;
     } else {
-        QImage image = readImageFile(file);
+        QImage image = takePreloadedImage(file, info);
+        if (image.isNull()) image = readImageFile(file);
         if (image.isNull()) {
             result = RT_ERR_IMAGE_FILE;
         } else {

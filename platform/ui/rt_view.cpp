@@ -769,8 +769,8 @@ void keepTabPlace(Panel &p, Control &c) {
 
 void buildPanelWindow(Panel &p) {
     if (!runtimeReady()) return;
-    // Its widgets need the fonts now; the thread that reads them ends here, not at some later time.
-    finishFontWarmUp();
+    // Its widgets need the font configuration now.
+    waitForFontConfiguration();
     Panel *parent = findPanel(p.parent);
     if (parent && parent->client) {
         auto *frame = new QFrame(parent->client);

@@ -276,6 +276,11 @@ int GetTableCellVal(int panel, int control, Point cell, double *value);
 
 // Pictures.
 int DisplayImageFile(int panel, int control, const char *path);
+// Reads and decodes a picture file now, for the next DisplayImageFile of the same path, which
+// uses it unless the file has changed since (a caller with time to spare, such as a start-up
+// waiting for its fonts, reads ahead). 0, RT_ERR_NULL_POINTER, RT_ERR_FILE_NOT_FOUND or
+// RT_ERR_IMAGE_FILE (nothing kept).
+int RT_PreloadImageFile(const char *path);
 int DeleteImage(int panel, int control);
 
 // ---- Dialogs and printing ----------------------------------------------------------------------

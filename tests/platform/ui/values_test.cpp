@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QImage>
 
+#include <filesystem>
 #include <string>
 
 using namespace rtt;
@@ -328,6 +329,41 @@ TEST_F(Values, PicturesShowReadableImagesAndStayEmptyOtherwise) {
     EXPECT_EQ(DisplayImageFile(p, 16, dir.file("logo.png").c_str()), 0);
     EXPECT_EQ(DeleteImage(p, 16), 0);
     EXPECT_EQ(RT_TestWidgetText(p, 16), "");
+}
+
+TEST_F(Values, APreloadedPictureIsShownOnceAndOnlyWhileItsFileIsUnchanged) {
+    TempDir dir;
+    const std::string logo = dir.file("logo.bmp");
+    QImage wide(40, 20, QImage::Format_RGB32);
+    wide.fill(QColor(200, 30, 30));
+    ASSERT_TRUE(wide.save(QString::fromStdString(logo), "BMP"));
+    const int p = load(1);
+
+    // Damaged after the preload, but with its size and time kept: the preloaded picture is the
+    // file as it was read, shown once; the next show reads the file again.
+    ASSERT_EQ(RT_PreloadImageFile(logo.c_str()), 0);
+    const auto written = std::filesystem::last_write_time(logo);
+    const auto size = std::filesystem::file_size(logo);
+    dir.write("logo.bmp", std::string(size, 'x'));
+    std::filesystem::last_write_time(logo, written);
+    EXPECT_EQ(DisplayImageFile(p, 16, logo.c_str()), 0);
+    EXPECT_EQ(RT_TestWidgetText(p, 16), "40x20");
+    EXPECT_EQ(DisplayImageFile(p, 16, logo.c_str()), RT_ERR_IMAGE_FILE);
+
+    // Replaced after the preload: the new picture is shown.
+    ASSERT_TRUE(wide.save(QString::fromStdString(logo), "BMP"));
+    ASSERT_EQ(RT_PreloadImageFile(logo.c_str()), 0);
+    QImage small(30, 10, QImage::Format_RGB32);
+    small.fill(QColor(30, 200, 30));
+    ASSERT_TRUE(small.save(QString::fromStdString(logo), "BMP"));
+    EXPECT_EQ(DisplayImageFile(p, 16, logo.c_str()), 0);
+    EXPECT_EQ(RT_TestWidgetText(p, 16), "30x10");
+
+    // Nothing is kept from a file that cannot be shown.
+    dir.write("broken.bmp", "BM this is not a bitmap");
+    EXPECT_EQ(RT_PreloadImageFile(dir.file("broken.bmp").c_str()), RT_ERR_IMAGE_FILE);
+    EXPECT_EQ(RT_PreloadImageFile(dir.file("missing.bmp").c_str()), RT_ERR_FILE_NOT_FOUND);
+    EXPECT_EQ(RT_PreloadImageFile(nullptr), RT_ERR_NULL_POINTER);
 }
 
 } // namespace
