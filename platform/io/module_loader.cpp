@@ -32,8 +32,10 @@ bool firstTimeTold(const std::string &message) {
     return told.insert(message).second;
 }
 
-std::string installAgain(const std::string &what) {
-    return what + "; install the program again.";
+// The error text: what is wrong, short enough for one line of a notice, then on a line of its
+// own the detail, which names the module's path.
+std::string failure(const std::string &fileName, const char *what, const std::string &detail) {
+    return "The module " + fileName + " " + what + "; install the program again.\n" + detail;
 }
 
 // The module's handle, opened on first use from the executable's folder. nullptr and *error
@@ -42,21 +44,19 @@ void *handleOf(const std::string &fileName, std::string *error) {
     if (const auto it = loaded().find(fileName); it != loaded().end()) return it->second;
     const std::string folder = executableDir();
     if (folder.empty()) {
-        *error = installAgain("The module " + fileName +
-                              " cannot be found: the program's own folder is unknown");
+        *error = failure(fileName, "cannot be found", "The program's own folder is unknown.");
         return nullptr;
     }
     const std::string path = folder + "/" + fileName;
     if (::access(path.c_str(), F_OK) != 0) {
-        *error = installAgain("The module " + path + " is missing");
+        *error = failure(fileName, "is missing", path);
         return nullptr;
     }
     // A full path, so dlopen searches nowhere else. RTLD_LOCAL: a module's symbols stay its own.
     void *handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
-        const char *reason = ::dlerror();
-        *error = installAgain("The module " + path + " cannot be loaded (" +
-                              (reason != nullptr ? reason : "unknown reason") + ")");
+        const char *reason = ::dlerror(); // names the path
+        *error = failure(fileName, "cannot be loaded", reason != nullptr ? reason : path);
         return nullptr;
     }
     loaded()[fileName] = handle;
@@ -72,8 +72,8 @@ void *moduleSymbol(const char *fileName, const char *symbol, std::string *error)
     if (void *handle = handleOf(fileName, &why); handle != nullptr) {
         entry = ::dlsym(handle, symbol);
         if (entry == nullptr)
-            why = installAgain("The module " + executableDir() + "/" + fileName +
-                               " lacks its entry point " + symbol);
+            why = failure(fileName, "cannot be loaded",
+                          executableDir() + "/" + fileName + " lacks its entry point " + symbol);
     }
     if (entry == nullptr) {
         if (firstTimeTold(why)) qWarning("%s", why.c_str());

@@ -16,8 +16,9 @@ namespace ks_io {
 
 // The address of `symbol` (the module's entry point) in the module file `fileName` (a bare name
 // such as "ks_serial.so"), loading the module on first use. nullptr when the module is missing,
-// cannot be loaded or lacks the entry point; *error (when not null) then says so in a sentence
-// that names the module's path, and the same sentence goes once to Qt's warning channel.
+// cannot be loaded or lacks the entry point; *error (when not null) then says so in two lines,
+// "The module <fileName> is missing; install the program again." (or "cannot be loaded") and the
+// detail that names the module's full path. The same text goes once to Qt's warning channel.
 void *moduleSymbol(const char *fileName, const char *symbol, std::string *error);
 
 } // namespace ks_io

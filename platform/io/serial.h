@@ -90,6 +90,7 @@ int RT_ComSetArrivalNotify(int port, void (*notify)(void *), void *data);
 enum { RT_COM_STATE_CLOSED = 0, RT_COM_STATE_OPEN = 1, RT_COM_STATE_LOST = 2 };
 int RT_ComPortState(int port, char *device, int size);
 
-// After RT_ERR_MODULE: why the serial module could not be loaded, in a sentence that names the
-// module's file; "" once it has loaded. The text stays valid until the next OpenComConfig.
+// After RT_ERR_MODULE: why the serial module could not be loaded, in two lines (what is wrong,
+// then the detail that names the module's full path); "" once it has loaded. The text stays
+// valid until the next OpenComConfig.
 const char *RT_ComModuleError(void);

@@ -31,7 +31,10 @@ bool mapped(const char *name) {
     return false;
 }
 
-void report(const char *key, const std::string &value) {
+// One key=value line; a line break inside the value is written as \n.
+void report(const char *key, std::string value) {
+    for (size_t at = value.find('\n'); at != std::string::npos; at = value.find('\n', at + 2))
+        value.replace(at, 1, "\\n");
     std::printf("%s=%s\n", key, value.c_str());
 }
 
