@@ -95,7 +95,10 @@ void ShowPortNotice(int port) {
     const std::string name = "COM" + std::to_string(port);
     SetCtrlVal(MessagePanel, NOPORT_PORT,
                (device[0] != '\0' ? name + "  \u2192  " + device : name).c_str());
-    SetCtrlAttribute(MessagePanel, NOPORT_NO_DEVICE, ATTR_VISIBLE, device[0] == '\0' ? 1 : 0);
+    if (commStatus == RT_ERR_MODULE)
+        SetCtrlVal(MessagePanel, NOPORT_NO_DEVICE, RT_ComModuleError());
+    SetCtrlAttribute(MessagePanel, NOPORT_NO_DEVICE, ATTR_VISIBLE,
+                     device[0] == '\0' || commStatus == RT_ERR_MODULE ? 1 : 0);
     KsShowLoadedNotice(MessagePanel);
 }
 

@@ -4,8 +4,11 @@
 if(NOT DEFINED KS_INSTALL_PROGRAM_DIR)
   set(KS_INSTALL_PROGRAM_DIR lib/ks_read)
 endif()
-install(TARGETS ks_read ks_tester_sim ks_langtool ks_uiview ks_history
-        RUNTIME DESTINATION ${KS_INSTALL_PROGRAM_DIR})
+# The modules go beside the program: the run-time loads them from its own folder only.
+get_property(ks_modules GLOBAL PROPERTY KS_MODULE_TARGETS)
+install(TARGETS ks_read ks_tester_sim ks_langtool ks_uiview ks_history ${ks_modules}
+        RUNTIME DESTINATION ${KS_INSTALL_PROGRAM_DIR}
+        LIBRARY DESTINATION ${KS_INSTALL_PROGRAM_DIR})
 
 install(CODE "
   set(launcher \"\${CMAKE_INSTALL_PREFIX}/bin/ks_read\")

@@ -117,7 +117,8 @@ int main(int argc, char **argv) {
     for (const auto &entry : fs::directory_iterator(KS_PROGRAM_DIR)) {
         const std::string ext = entry.path().extension().string();
         const std::string name = entry.path().filename().string();
-        if (name == "ks_read" || ext == ".json" || ext == ".lng" || ext == ".BMP")
+        // ks_read loads its modules (.so) from its own folder once it opens the port.
+        if (name == "ks_read" || ext == ".so" || ext == ".json" || ext == ".lng" || ext == ".BMP")
             fs::copy_file(entry.path(), folder + "/" + name);
     }
     fs::copy_file(std::string(KS_APP_BENCH_HELPERS) + "/app_startup_probe",

@@ -152,13 +152,17 @@ int copyOut(const std::string &text, char *buffer, size_t bufferSize) {
     return 0;
 }
 
-std::string programDir() {
-    if (!programDirOverride().empty()) return programDirOverride();
+std::string executableDir() {
     std::string exe(PATH_MAX, '\0');
     const ssize_t n = ::readlink("/proc/self/exe", exe.data(), exe.size());
     if (n <= 0 || static_cast<size_t>(n) >= exe.size()) return std::string();
     exe.resize(static_cast<size_t>(n));
     return folderOf(exe);
+}
+
+std::string programDir() {
+    if (!programDirOverride().empty()) return programDirOverride();
+    return executableDir();
 }
 
 std::string legacyRoot() {

@@ -44,6 +44,9 @@ int errnoToError(int error);
 // Copies text with its terminator into buffer; RT_ERR_INVALID_VALUE (and an empty buffer) when it
 // does not fit, never a cut path.
 int copyOut(const std::string &text, char *buffer, size_t bufferSize);
+// The folder of the running executable (/proc/self/exe), which tests cannot redirect; "" when
+// unknown.
+std::string executableDir();
 // Program folder and legacy root as the public getters report them ("" when unknown).
 std::string programDir();
 std::string legacyRoot();

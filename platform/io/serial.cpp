@@ -1,5 +1,8 @@
-// Serial ports of the run-time on Qt SerialPort, used blocking from the one UI thread.
+// Serial ports of the run-time, used blocking from the one UI thread.
 // See platform/serial.h for the contract and docs/serial-ports.md for the port numbers.
+//
+// The devices themselves come from the serial module (platform/io/serial_device.h), loaded when
+// the first device is opened; until then no port call needs it.
 //
 // A port keeps the path it was opened by (the COM<n> link, a device path, or a platform device)
 // and its line settings. When the device fails (a USB adapter unplugged, a pseudo-terminal's
@@ -9,7 +12,6 @@
 #include "platform/io/serial.h"
 
 #include <QCoreApplication>
-#include <QSerialPort>
 
 #include <algorithm>
 #include <cerrno>
@@ -26,10 +28,14 @@
 #include <thread>
 
 #include "platform/io/io_internal.h"
+#include "platform/io/module_loader.h"
+#include "platform/io/serial_device.h"
 #include "platform/io/testing_io.h"
 #include "toolbox/core/errors.h"
 
 namespace {
+
+using ks_io::SerialDevice;
 
 // Read time-out until SetComTime sets one.
 constexpr double kDefaultTimeout = 10.0;
@@ -41,23 +47,15 @@ constexpr double kReopenInterval = 0.5;
 // (a megabyte takes a few milliseconds).
 constexpr int kMaxDiscardPerCall = 1 << 20;
 
-struct LineSettings {
-    qint32 baudRate = 9600;
-    QSerialPort::Parity parity = QSerialPort::NoParity;
-    QSerialPort::DataBits dataBits = QSerialPort::Data8;
-    QSerialPort::StopBits stopBits = QSerialPort::OneStop;
-    qint64 inputQueue = 0;
-};
-
 // A modem line's last requested state, applied again after a reopen.
 enum class Line { Unset, Raised, Lowered };
 
 struct ComPort {
     std::string path; // what (re)opening resolves: a COM<n> link or a device path
-    LineSettings settings;
+    ks_io::SerialLine settings;
     double timeout = kDefaultTimeout;
-    std::string device;                  // the device path opened last (the link's target)
-    std::unique_ptr<QSerialPort> serial; // open, or closed while lost
+    std::string device;                   // the device path opened last (the link's target)
+    std::unique_ptr<SerialDevice> serial; // open, or closed while lost
     bool lost = false;
     bool lossReported = false;
     double nextReopen = 0.0;
@@ -115,8 +113,8 @@ ComPort *findPort(int port, int *error) {
 }
 
 // True when the device behind an open port has hung up or gone.
-bool hungUp(QSerialPort &serial) {
-    const int fd = static_cast<int>(serial.handle());
+bool hungUp(SerialDevice &serial) {
+    const int fd = serial.handle();
     if (fd < 0) return true;
     pollfd p{fd, POLLIN, 0};
     return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
@@ -133,23 +131,46 @@ void markLost(ComPort &p, int port, const QString &reason) {
     }
 }
 
-void applyLine(QSerialPort &serial, bool rts, Line state) {
-    if (state == Line::Unset) return;
-    const bool raised = state == Line::Raised;
-    if (!(rts ? serial.setRequestToSend(raised) : serial.setDataTerminalReady(raised)))
-        serial.clearError();
+void applyLine(SerialDevice &serial, bool rts, Line state) {
+    if (state != Line::Unset) serial.setModemLine(rts, state == Line::Raised);
 }
 
-// A queued check after Qt reported a read failure outside our own reads (for example while the
-// event loop runs): closing there stops a hung-up device from waking the loop again and again.
-void checkReportedFailure(int port, QSerialPort *serial) {
+// A queued check after the device reported a failure outside our own reads (for example while
+// the event loop runs): closing there stops a hung-up device from waking the loop again and again.
+// A device destroyed meanwhile takes its queued check with it, so the check concerns the port's
+// current device.
+void checkReportedFailure(int port) {
     const auto it = ports().find(port);
-    if (it == ports().end() || it->second->serial.get() != serial || !serial->isOpen()) return;
-    if (hungUp(*serial)) markLost(*it->second, port, serial->errorString());
+    if (it == ports().end()) return;
+    ComPort &p = *it->second;
+    if (p.serial && p.serial->isOpen() && hungUp(*p.serial))
+        markLost(p, port, p.serial->errorString());
 }
 
 void closeAllPorts() {
     ports().clear();
+}
+
+// Why the serial module could not be loaded, for RT_ComModuleError.
+std::string &moduleError() {
+    static std::string error;
+    return error;
+}
+
+// A new device from the serial module, loading the module on first use. nullptr when it cannot
+// be loaded (moduleError() says why).
+std::unique_ptr<SerialDevice> newDevice(int port) {
+    auto create = reinterpret_cast<ks_io::NewSerialDevice>(ks_io::moduleSymbol(
+        ks_io::kSerialModuleFile, ks_io::kNewSerialDeviceSymbol, &moduleError()));
+    if (create == nullptr) return nullptr;
+    moduleError().clear();
+    ks_io::SerialEvents events;
+    events.arrived = [port] {
+        const auto it = arrivalNotifies().find(port);
+        if (it != arrivalNotifies().end()) it->second.notify(it->second.data);
+    };
+    events.failed = [port] { checkReportedFailure(port); };
+    return std::unique_ptr<SerialDevice>(create(events));
 }
 
 // Opens p.path with p.settings into p.serial. Returns 0 or a serial error code.
@@ -162,19 +183,8 @@ int openDevice(ComPort &p, int port) {
         return errno == EACCES ? RT_COM_ERR_OPEN : RT_COM_ERR_NO_DEVICE;
 
     if (!p.serial) {
-        p.serial = std::make_unique<QSerialPort>();
-        QSerialPort *raw = p.serial.get();
-        QObject::connect(
-            raw, &QSerialPort::errorOccurred, raw, [port, raw](QSerialPort::SerialPortError error) {
-                if (error == QSerialPort::ReadError || error == QSerialPort::ResourceError)
-                    QMetaObject::invokeMethod(
-                        raw, [port, raw] { checkReportedFailure(port, raw); },
-                        Qt::QueuedConnection);
-            });
-        QObject::connect(raw, &QSerialPort::readyRead, raw, [port] {
-            const auto it = arrivalNotifies().find(port);
-            if (it != arrivalNotifies().end()) it->second.notify(it->second.data);
-        });
+        p.serial = newDevice(port);
+        if (!p.serial) return RT_ERR_MODULE;
         static bool cleanupRegistered = false;
         if (!cleanupRegistered && QCoreApplication::instance() != nullptr) {
             // Ports must close while Qt is still up; static destruction comes too late.
@@ -182,25 +192,9 @@ int openDevice(ComPort &p, int port) {
             cleanupRegistered = true;
         }
     }
-    QSerialPort &serial = *p.serial;
-    if (serial.isOpen()) serial.close();
-    serial.clearError();
+    SerialDevice &serial = *p.serial;
     p.device = real;
-    serial.setPortName(QString::fromLocal8Bit(real));
-    if (!serial.open(QIODevice::ReadWrite)) {
-        const auto error = serial.error();
-        serial.clearError();
-        return error == QSerialPort::DeviceNotFoundError ? RT_COM_ERR_NO_DEVICE : RT_COM_ERR_OPEN;
-    }
-    const LineSettings &s = p.settings;
-    if (!serial.setBaudRate(s.baudRate) || !serial.setParity(s.parity) ||
-        !serial.setDataBits(s.dataBits) || !serial.setStopBits(s.stopBits) ||
-        !serial.setFlowControl(QSerialPort::NoFlowControl)) {
-        serial.close();
-        serial.clearError();
-        return RT_COM_ERR_CONFIG;
-    }
-    serial.setReadBufferSize(s.inputQueue);
+    if (const int result = serial.open(p.device, p.settings); result != 0) return result;
     applyLine(serial, true, p.rts);
     applyLine(serial, false, p.dtr);
     return 0;
@@ -235,7 +229,7 @@ bool waitForDevice(ComPort &p, int port, double deadline) {
 int interruptedWaitsForTests = 0;
 
 // Waits up to ms for bytes; false when none came, with errno as the wait left it.
-bool waitForBytes(QSerialPort &serial, int ms) {
+bool waitForBytes(SerialDevice &serial, int ms) {
     if (interruptedWaitsForTests > 0) {
         --interruptedWaitsForTests;
         errno = EINTR;
@@ -247,26 +241,18 @@ bool waitForBytes(QSerialPort &serial, int ms) {
 
 // True when a failed wait was only cut short by a signal: the device is still there, and the wait
 // is simply made again.
-bool waitInterrupted(QSerialPort &serial, int waitError) {
+bool waitInterrupted(SerialDevice &serial, int waitError) {
+    const auto error = serial.error();
     const bool interrupted =
         waitError == EINTR ||
-        (serial.error() != QSerialPort::TimeoutError && serial.error() != QSerialPort::NoError &&
+        (error != SerialDevice::Error::Timeout && error != SerialDevice::Error::None &&
          serial.errorString() == QString::fromLocal8Bit(std::strerror(EINTR)));
     return interrupted && serial.isOpen() && !hungUp(serial);
 }
 
 // True when a failed wait means the device is gone rather than a quiet line.
-bool deviceFailed(QSerialPort &serial) {
-    return !serial.isOpen() || serial.error() != QSerialPort::TimeoutError || hungUp(serial);
-}
-
-bool toParity(int parity, QSerialPort::Parity *out) {
-    static const QSerialPort::Parity table[] = {QSerialPort::NoParity, QSerialPort::OddParity,
-                                                QSerialPort::EvenParity, QSerialPort::MarkParity,
-                                                QSerialPort::SpaceParity};
-    if (parity < 0 || parity > 4) return false;
-    *out = table[parity];
-    return true;
+bool deviceFailed(SerialDevice &serial) {
+    return !serial.isOpen() || serial.error() != SerialDevice::Error::Timeout || hungUp(serial);
 }
 
 } // namespace
@@ -275,13 +261,14 @@ int OpenComConfig(int port, const char *deviceName, long baudRate, int parity, i
                   int stopBits, int inputQueueSize, int outputQueueSize) {
     (void)outputQueueSize; // writes block until sent, so no output queue is kept
     if (!validPort(port)) return RT_COM_ERR_PORT_NUMBER;
-    LineSettings settings;
-    if (baudRate <= 0 || baudRate > INT_MAX || !toParity(parity, &settings.parity) ||
-        dataBits < 5 || dataBits > 8 || (stopBits != 1 && stopBits != 2))
+    if (baudRate <= 0 || baudRate > INT_MAX || parity < 0 || parity > 4 || dataBits < 5 ||
+        dataBits > 8 || (stopBits != 1 && stopBits != 2))
         return RT_COM_ERR_CONFIG;
-    settings.baudRate = static_cast<qint32>(baudRate);
-    settings.dataBits = static_cast<QSerialPort::DataBits>(dataBits);
-    settings.stopBits = stopBits == 1 ? QSerialPort::OneStop : QSerialPort::TwoStop;
+    ks_io::SerialLine settings;
+    settings.baudRate = static_cast<int>(baudRate);
+    settings.parity = parity;
+    settings.dataBits = dataBits;
+    settings.stopBits = stopBits;
     settings.inputQueue = inputQueueSize > 0 ? inputQueueSize : 0;
 
     ports().erase(port);
@@ -319,14 +306,8 @@ int ComSetEscape(int port, int escapeCode) {
     if (escapeCode < 3 || escapeCode > 6) return RT_ERR_INVALID_VALUE;
     (rts ? p->rts : p->dtr) = raise ? Line::Raised : Line::Lowered;
     if (!tryReopen(*p, port)) return RT_COM_ERR_ESCAPE;
-    QSerialPort &serial = *p->serial;
-    const bool done = rts ? serial.setRequestToSend(raise) : serial.setDataTerminalReady(raise);
-    if (!done) {
-        // A pseudo-terminal has no modem lines; the port itself stays usable.
-        serial.clearError();
-        return RT_COM_ERR_ESCAPE;
-    }
-    return 0;
+    // A pseudo-terminal has no modem lines; the port itself stays usable.
+    return p->serial->setModemLine(rts, raise) ? 0 : RT_COM_ERR_ESCAPE;
 }
 
 int ComRdTerm(int port, char *buffer, int count, int terminator) {
@@ -343,10 +324,10 @@ int ComRdTerm(int port, char *buffer, int count, int terminator) {
     // 0 returns what has already arrived.
     bool lastLook = false;
     while (stored < count) {
-        QSerialPort &serial = *p->serial;
-        const qint64 available = serial.bytesAvailable();
+        SerialDevice &serial = *p->serial;
+        const long long available = serial.bytesAvailable();
         if (available > 0) {
-            const QByteArray chunk = serial.peek(std::min<qint64>(available, count - stored));
+            const QByteArray chunk = serial.peek(std::min<long long>(available, count - stored));
             const qsizetype cut = term >= 0 ? chunk.indexOf(static_cast<char>(term)) : -1;
             const qsizetype take = cut >= 0 ? cut : chunk.size();
             std::memcpy(buffer + stored, chunk.constData(), static_cast<size_t>(take));
@@ -387,7 +368,7 @@ int ComWrt(int port, const char *buffer, int count) {
     if (buffer == nullptr) return RT_ERR_NULL_POINTER;
     if (count < 0) return RT_ERR_INVALID_VALUE;
     if (!tryReopen(*p, port)) return RT_COM_ERR_WRITE;
-    QSerialPort &serial = *p->serial;
+    SerialDevice &serial = *p->serial;
     if (serial.write(buffer, count) != count) {
         serial.clearError();
         return RT_COM_ERR_WRITE;
@@ -397,7 +378,7 @@ int ComWrt(int port, const char *buffer, int count) {
         const double remaining = deadline - now();
         if (remaining <= 0.0 || !serial.waitForBytesWritten(waitMilliseconds(remaining))) {
             if (deviceFailed(serial)) markLost(*p, port, serial.errorString());
-            serial.clear(QSerialPort::Output);
+            serial.clear(false);
             serial.clearError();
             return RT_COM_ERR_WRITE;
         }
@@ -410,7 +391,7 @@ int FlushInQ(int port) {
     ComPort *p = findPort(port, &error);
     if (p == nullptr) return error;
     if (p->lost) return RT_COM_ERR_READ;
-    if (!p->serial->clear(QSerialPort::Input)) {
+    if (!p->serial->clear(true)) {
         p->serial->clearError();
         return RT_COM_ERR_READ;
     }
@@ -423,7 +404,7 @@ int RT_ComDiscardLeading(int port, int byteValue) {
     if (p == nullptr) return error;
     if (byteValue < 0 || byteValue > 255) return RT_ERR_INVALID_VALUE;
     if (!tryReopen(*p, port)) return RT_COM_ERR_READ;
-    QSerialPort &serial = *p->serial;
+    SerialDevice &serial = *p->serial;
     const char unwanted = static_cast<char>(byteValue);
     int discarded = 0;
     while (discarded < kMaxDiscardPerCall) {
@@ -432,8 +413,8 @@ int RT_ComDiscardLeading(int port, int byteValue) {
             if (!serial.waitForReadyRead(0)) serial.clearError();
             if (serial.bytesAvailable() == 0) break;
         }
-        const QByteArray chunk =
-            serial.peek(std::min<qint64>(serial.bytesAvailable(), kMaxDiscardPerCall - discarded));
+        const QByteArray chunk = serial.peek(
+            std::min<long long>(serial.bytesAvailable(), kMaxDiscardPerCall - discarded));
         qsizetype run = 0;
         while (run < chunk.size() && chunk[run] == unwanted)
             ++run;
@@ -450,8 +431,8 @@ int GetInQLen(int port) {
     if (p == nullptr) return error;
     if (!tryReopen(*p, port)) return RT_COM_ERR_READ;
     int queued = 0;
-    if (::ioctl(static_cast<int>(p->serial->handle()), FIONREAD, &queued) != 0) queued = 0;
-    const qint64 total = p->serial->bytesAvailable() + queued;
+    if (::ioctl(p->serial->handle(), FIONREAD, &queued) != 0) queued = 0;
+    const long long total = p->serial->bytesAvailable() + queued;
     return total > INT_MAX ? INT_MAX : static_cast<int>(total);
 }
 
@@ -479,6 +460,10 @@ int RT_ComPortState(int port, char *device, int size) {
         device[n] = '\0';
     }
     return p.lost ? RT_COM_STATE_LOST : RT_COM_STATE_OPEN;
+}
+
+const char *RT_ComModuleError(void) {
+    return moduleError().c_str();
 }
 
 void RT_TestInterruptComWaits(int count) {

@@ -7,7 +7,9 @@
 //
 // The ports are Qt SerialPort devices used blocking from the one UI thread; no threads. Create a
 // QCoreApplication (or QApplication) before opening a port: without one the ports still work,
-// but Qt warns that its socket notifiers need an event dispatcher.
+// but Qt warns that its socket notifiers need an event dispatcher. Qt SerialPort lives in the
+// serial module, ks_serial.so beside the executable, which the first OpenComConfig that finds a
+// device loads; no other call loads it, so a program that never opens a port never loads it.
 //
 // A device that fails (a USB adapter unplugged, a pseudo-terminal's master closed) is closed and
 // reported once on Qt's warning channel. Reads then return RT_COM_ERR_READ after waiting out their
@@ -31,7 +33,8 @@
 // inputQueueSize bounds the bytes held in memory (more waits in the driver; 0 or less: no bound);
 // outputQueueSize is accepted and ignored (writes block until sent). An open port is closed and
 // opened again. The read time-out starts at 10 s. Returns 0, RT_COM_ERR_PORT_NUMBER,
-// RT_COM_ERR_NO_DEVICE, RT_COM_ERR_OPEN or RT_COM_ERR_CONFIG (the port is then closed).
+// RT_COM_ERR_NO_DEVICE, RT_COM_ERR_OPEN or RT_COM_ERR_CONFIG (the port is then closed), or
+// RT_ERR_MODULE when the serial module cannot be loaded (RT_ComModuleError says why).
 int OpenComConfig(int port, const char *deviceName, long baudRate, int parity, int dataBits,
                   int stopBits, int inputQueueSize, int outputQueueSize);
 // The device port (1 .. 1000) opens now by the mapping above, links followed to their device (a
@@ -86,3 +89,8 @@ int RT_ComSetArrivalNotify(int port, void (*notify)(void *), void *data);
 // state, RT_COM_ERR_PORT_NUMBER, or RT_ERR_INVALID_VALUE for a device buffer of no size.
 enum { RT_COM_STATE_CLOSED = 0, RT_COM_STATE_OPEN = 1, RT_COM_STATE_LOST = 2 };
 int RT_ComPortState(int port, char *device, int size);
+
+// After RT_ERR_MODULE: why the serial module could not be loaded, in two lines (what is wrong,
+// then the detail that names the module's full path); "" once it has loaded. The text stays
+// valid until the next OpenComConfig.
+const char *RT_ComModuleError(void);

@@ -1,17 +1,19 @@
 // Printing panels and text files (docs/printing.md).
 //
 // Panels are printed by drawing the run-time's own records with QPainter, so texts stay text in
-// a PDF and a page never needs a full-page bitmap.
+// a PDF and a page never needs a full-page bitmap. The print attributes live here; the printer
+// and its dialog are in the print module (platform/ui/print_job.h), loaded on the first print job,
+// so nothing before it loads Qt PrintSupport.
+#include "platform/io/module_loader.h"
+#include "platform/ui/print_job.h"
 #include "platform/ui/rt_model.h"
 #include "platform/ui/rt_testing_hooks.h"
 
-#include <QApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QPageLayout>
+#include <QPagedPaintDevice>
 #include <QPainter>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QStringDecoder>
 #include <QTextDocument>
 
@@ -21,7 +23,6 @@
 namespace rt {
 namespace {
 
-constexpr int kMaxPrintResolution = 2400; // dpi; more only costs memory
 constexpr qint64 kMaxTextFileBytes = 64 * 1024 * 1024;
 
 // ---- Print attributes -------------------------------------------------------------------------
@@ -61,126 +62,35 @@ bool validPrintValue(int attribute, int v) {
     return false;
 }
 
-// Settings -> printer, before the dialog.
-void applyPrintAttributes(QPrinter &printer) {
-    auto &a = printAttributes();
-    printer.setResolution(std::min(a[ATTR_PRINT_XRESOLUTION], kMaxPrintResolution));
-    if (a[ATTR_PRINT_PAPER_WIDTH] > 0 && a[ATTR_PRINT_PAPER_HEIGHT] > 0)
-        printer.setPageSize(
-            QPageSize(QSizeF(a[ATTR_PRINT_PAPER_WIDTH] / 10.0, a[ATTR_PRINT_PAPER_HEIGHT] / 10.0),
-                      QPageSize::Millimeter, QString(), QPageSize::ExactMatch));
-    printer.setPageOrientation(a[ATTR_PRINT_ORIENTATION] ? QPageLayout::Landscape
-                                                         : QPageLayout::Portrait);
-    const double m = a[ATTR_PRINT_MARGIN] / 10.0;
-    printer.setPageMargins(QMarginsF(m, m, m, m), QPageLayout::Millimeter);
-    printer.setCopyCount(a[ATTR_PRINT_COPIES]);
-    printer.setCollateCopies(a[ATTR_PRINT_COLLATE] != 0);
-    printer.setDuplex(a[ATTR_PRINT_DUPLEX] == 0   ? QPrinter::DuplexNone
-                      : a[ATTR_PRINT_DUPLEX] == 1 ? QPrinter::DuplexLongSide
-                                                  : QPrinter::DuplexAuto);
-    printer.setColorMode(a[ATTR_PRINT_COLOR_MODE] ? QPrinter::Color : QPrinter::GrayScale);
-    printer.setPageOrder(a[ATTR_PRINT_PAGE_ORDER] ? QPrinter::LastPageFirst
-                                                  : QPrinter::FirstPageFirst);
-}
+// ---- Print jobs -------------------------------------------------------------------------------
 
-// Printer -> settings, after the dialog: what the operator chose is kept.
-void readPrintAttributes(const QPrinter &printer) {
-    auto &a = printAttributes();
-    a[ATTR_PRINT_ORIENTATION] =
-        printer.pageLayout().orientation() == QPageLayout::Landscape ? 1 : 0;
-    a[ATTR_PRINT_XRESOLUTION] = printer.resolution();
-    a[ATTR_PRINT_COPIES] = std::max(1, printer.copyCount());
-    a[ATTR_PRINT_COLLATE] = printer.collateCopies() ? 1 : 0;
-    a[ATTR_PRINT_DUPLEX] = printer.duplex() == QPrinter::DuplexNone       ? 0
-                           : printer.duplex() == QPrinter::DuplexLongSide ? 1
-                                                                          : 2;
-    a[ATTR_PRINT_COLOR_MODE] = printer.colorMode() == QPrinter::Color ? 1 : 0;
-    a[ATTR_PRINT_PAGE_ORDER] = printer.pageOrder() == QPrinter::LastPageFirst ? 1 : 0;
-    const QMarginsF m = printer.pageLayout().margins(QPageLayout::Millimeter);
-    a[ATTR_PRINT_MARGIN] = static_cast<int>(std::lround(m.left() * 10));
-    // The paper stays "the printer's default" (-1) unless a size was chosen explicitly.
-    if (a[ATTR_PRINT_PAPER_WIDTH] > 0 || printer.pageLayout().pageSize().id() != QPageSize::A4) {
-        const QSizeF s = printer.pageLayout().pageSize().size(QPageSize::Millimeter);
-        a[ATTR_PRINT_PAPER_WIDTH] = static_cast<int>(std::lround(s.width() * 10));
-        a[ATTR_PRINT_PAPER_HEIGHT] = static_cast<int>(std::lround(s.height() * 10));
+// Runs a job through the print module, loading it on first use. When the module cannot be
+// loaded, a job meant for the printer (an operator's command) says so in a message box;
+// RT_ERR_MODULE either way.
+int runPrintJob(PrintJob &job, const QString &pdf, bool prompt) {
+    std::string error;
+    const auto run = reinterpret_cast<RunPrintJob>(
+        ks_io::moduleSymbol(kPrintModuleFile, kRunPrintJobSymbol, &error));
+    if (run == nullptr) {
+        if (pdf.isEmpty())
+            MessagePopup("Printing", ("Printing is not available. " + error).c_str());
+        return RT_ERR_MODULE;
     }
-}
-
-// What a scripted print dialog does to the printer: the change an operator would make there.
-void applyDialogChange(QPrinter &printer, int attribute, int value) {
-    switch (attribute) {
-    case ATTR_PRINT_ORIENTATION:
-        printer.setPageOrientation(value ? QPageLayout::Landscape : QPageLayout::Portrait);
-        break;
-    case ATTR_PRINT_COPIES:
-        printer.setCopyCount(value);
-        break;
-    case ATTR_PRINT_COLLATE:
-        printer.setCollateCopies(value != 0);
-        break;
-    case ATTR_PRINT_DUPLEX:
-        printer.setDuplex(value == 0   ? QPrinter::DuplexNone
-                          : value == 1 ? QPrinter::DuplexLongSide
-                                       : QPrinter::DuplexAuto);
-        break;
-    case ATTR_PRINT_COLOR_MODE:
-        printer.setColorMode(value ? QPrinter::Color : QPrinter::GrayScale);
-        break;
-    case ATTR_PRINT_PAGE_ORDER:
-        printer.setPageOrder(value ? QPrinter::LastPageFirst : QPrinter::FirstPageFirst);
-        break;
-    case ATTR_PRINT_XRESOLUTION:
-        printer.setResolution(value);
-        break;
-    case ATTR_PRINT_MARGIN: {
-        const double m = value / 10.0;
-        printer.setPageMargins(QMarginsF(m, m, m, m), QPageLayout::Millimeter);
-        break;
-    }
-    case ATTR_PRINT_PAPER_WIDTH:
-    case ATTR_PRINT_PAPER_HEIGHT: {
-        QSizeF s = printer.pageLayout().pageSize().size(QPageSize::Millimeter);
-        (attribute == ATTR_PRINT_PAPER_WIDTH ? s.rwidth() : s.rheight()) = value / 10.0;
-        printer.setPageSize(QPageSize(s, QPageSize::Millimeter, QString(), QPageSize::ExactMatch));
-        break;
-    }
-    }
-}
-
-enum class Target { Printer, Pdf, Cancelled };
-
-// Sets the printer up for one job: a PDF file, the tests' PDF, or the real printer with its
-// dialog when asked. The print attributes go in first and come back after the dialog.
-Target preparePrinter(QPrinter &printer, const QString &pdf, bool prompt) {
-    applyPrintAttributes(printer);
-    if (!pdf.isEmpty()) {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(pdf);
-        return Target::Pdf;
-    }
+    job.attributes = &printAttributes();
+    job.pdfPath = pdf.toStdString();
+    if (!job.pdfPath.empty()) return run(job);
+    // To the printer: a test's scripted dialog, the operator's dialog, or the tests' PDF.
     if (auto answer = test::takePrintAnswer()) {
-        if (!answer->accept) return Target::Cancelled;
-        if (answer->attribute) applyDialogChange(printer, answer->attribute, answer->value);
-        readPrintAttributes(printer);
-        std::string out = answer->pdfPath.empty() ? test::printerOutputOverride() : answer->pdfPath;
-        if (out.empty()) return Target::Cancelled; // a test that gave no file prints nowhere
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(QString::fromStdString(out));
-        return Target::Pdf;
+        if (!answer->accept) return RT_ERR_CANCELLED;
+        job.dialog = PrintJob::Dialog::Scripted;
+        job.scriptedAttribute = answer->attribute;
+        job.scriptedValue = answer->value;
+        job.pdfPath = answer->pdfPath.empty() ? test::printerOutputOverride() : answer->pdfPath;
+        return run(job);
     }
-    const std::string redirected = test::printerOutputOverride();
-    if (prompt && redirected.empty()) {
-        QPrintDialog dialog(&printer);
-        if (dialog.exec() != QDialog::Accepted) return Target::Cancelled;
-        readPrintAttributes(printer);
-        return Target::Printer;
-    }
-    if (!redirected.empty()) {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(QString::fromStdString(redirected));
-        return Target::Pdf;
-    }
-    return Target::Printer;
+    job.pdfPath = test::printerOutputOverride();
+    if (prompt && job.pdfPath.empty()) job.dialog = PrintJob::Dialog::Operator;
+    return run(job);
 }
 
 // ---- Drawing a panel ----------------------------------------------------------------------------
@@ -379,9 +289,10 @@ void drawPanel(QPainter &g, const Panel &p) {
 
 // Draws a panel on a page: scaled to fit (scaling 1) or at the scale attribute, as vectors or,
 // when the bitmap attribute is 0, as one image of the panel at screen resolution.
-void paintPanelOnPage(QPainter &g, QPrinter &printer, const Panel &p, int scaling) {
-    const QRectF page = printer.pageLayout().paintRectPixels(printer.resolution());
-    double scale = printer.resolution() / kScreenDpi * printAttributes()[ATTR_PRINT_SCALE] / 100.0;
+void paintPanelOnPage(QPainter &g, const QPagedPaintDevice &printer, int resolution, const Panel &p,
+                      int scaling) {
+    const QRectF page = printer.pageLayout().paintRectPixels(resolution);
+    double scale = resolution / kScreenDpi * printAttributes()[ATTR_PRINT_SCALE] / 100.0;
     const QSizeF size = p.rect.size();
     if (scaling == 1 && size.width() > 0 && size.height() > 0)
         scale = std::min(page.width() / size.width(), page.height() / size.height());
@@ -439,13 +350,14 @@ int PrintPanel(int panel, const char *fileName, int scaling, int, int prompt) {
         // Another extension: an image file of the panel as drawn.
         return renderPanelImage(*p).save(file) ? 0 : RT_ERR_PRINT;
     }
-    QPrinter printer(QPrinter::HighResolution);
-    const Target target = preparePrinter(printer, file, prompt != 0);
-    if (target == Target::Cancelled) return RT_ERR_CANCELLED;
-    QPainter g;
-    if (!g.begin(&printer)) return RT_ERR_PRINT;
-    paintPanelOnPage(g, printer, *p, scaling);
-    return g.end() ? 0 : RT_ERR_PRINT;
+    PrintJob job;
+    job.paint = [p, scaling](QPagedPaintDevice &printer, int resolution) {
+        QPainter g;
+        if (!g.begin(&printer)) return false;
+        paintPanelOnPage(g, printer, resolution, *p, scaling);
+        return g.end();
+    };
+    return runPrintJob(job, file, prompt != 0);
 }
 
 int PrintTextFile(const char *textFile, const char *outputFile) {
@@ -461,14 +373,15 @@ int PrintTextFile(const char *textFile, const char *outputFile) {
     QString text = utf8.decode(bytes);
     if (utf8.hasError()) text = QString::fromLatin1(bytes);
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    QPrinter printer(QPrinter::HighResolution);
-    const Target target = preparePrinter(printer, fromC(outputFile), false);
-    if (target == Target::Cancelled) return RT_ERR_CANCELLED;
-    QTextDocument doc;
-    QFont font(QStringLiteral("Monospace"), 10);
-    font.setStyleHint(QFont::TypeWriter);
-    doc.setDefaultFont(font);
-    doc.setPlainText(text);
-    doc.print(&printer);
-    return 0;
+    PrintJob job;
+    job.paint = [&text](QPagedPaintDevice &printer, int) {
+        QTextDocument doc;
+        QFont font(QStringLiteral("Monospace"), 10);
+        font.setStyleHint(QFont::TypeWriter);
+        doc.setDefaultFont(font);
+        doc.setPlainText(text);
+        doc.print(&printer);
+        return true;
+    };
+    return runPrintJob(job, fromC(outputFile), false);
 }

@@ -348,11 +348,13 @@ Bench::Bench(const std::vector<std::string> &simulatorArgs,
     const std::string source = ks_test::programDir();
     programFolder_ = root_.path() + "/program";
     fs::create_directories(programFolder_);
-    // The program folder is where the executable lies, so ks_read is copied, not linked.
+    // The program folder is where the executable lies, so ks_read is copied, not linked, and its
+    // modules (.so), which it loads from its own folder, with it.
     for (const auto &entry : fs::directory_iterator(source)) {
         const std::string name = entry.path().filename().string();
         const std::string ext = entry.path().extension().string();
-        if (name == "ks_read" || ext == ".json" || ext == ".lng" || ext == ".txt" || ext == ".BMP")
+        if (name == "ks_read" || ext == ".so" || ext == ".json" || ext == ".lng" || ext == ".txt" ||
+            ext == ".BMP")
             fs::copy_file(entry.path(), programFolder_ + "/" + name);
     }
     // Nobody answers the first-run language prompt here: start in English through the one-time

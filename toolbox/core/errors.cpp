@@ -18,6 +18,7 @@ constexpr ErrorText kErrorTexts[] = {
     {RT_ERR_FILE_ALREADY_OPEN, "File is already open"},
     {RT_ERR_BAD_FILE_HANDLE, "Bad file handle"},
     {RT_ERR_FILE_EXISTS, "File already exists"},
+    {RT_ERR_MODULE, "A module of the program is missing or cannot be loaded"},
 
     {RT_ERR_ATTRIBUTE_TYPE, "The attribute or value has another type"},
     {RT_ERR_INVALID_PANEL, "The panel handle is invalid"},

@@ -3,7 +3,8 @@
 // Each number has exactly one name and one text. The codes lie in ranges by the layer that
 // raises them; a layer's own header includes this one instead of defining codes of its own:
 //
-//   -12, -65, -91 .. -100  shared: out of memory, a null argument, file errors (every layer)
+//   -12, -65, -91 .. -101  shared: out of memory, a null argument, file errors, a module of the
+//                          program that cannot be loaded (every layer)
 //   -24, -42 .. -55        the UI run-time: handles, attributes, values, popups
 //   -80, -85               the UI run-time: images, printing
 //   -200 .. -205           the UI run-time: loading the UI resource
@@ -34,6 +35,7 @@ enum {
     RT_ERR_FILE_ALREADY_OPEN = -98,
     RT_ERR_BAD_FILE_HANDLE = -99,
     RT_ERR_FILE_EXISTS = -100,
+    RT_ERR_MODULE = -101, // a module beside the program (serial port, printing) cannot be loaded
 
     // The UI run-time.
     RT_ERR_ATTRIBUTE_TYPE = -24, // the attribute or value has another type

@@ -29,7 +29,7 @@ std::map<int, std::string> tableByCode() {
 
 bool inALayerRange(int code) {
     return code == RT_ERR_OUT_OF_MEMORY || code == RT_ERR_NULL_POINTER ||
-           (code <= -91 && code >= -100) || code == RT_ERR_ATTRIBUTE_TYPE ||
+           (code <= -91 && code >= -101) || code == RT_ERR_ATTRIBUTE_TYPE ||
            (code <= -42 && code >= -55) || code == RT_ERR_IMAGE_FILE || code == RT_ERR_PRINT ||
            (code <= -200 && code >= -205) || (code <= -300 && code >= -307) ||
            (code <= -5001 && code >= -5025) || code == RT_ERR_LANGUAGE_FILE ||
